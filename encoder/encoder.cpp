@@ -1,0 +1,85 @@
+// The encoding pipeline and the symbol record.
+
+#include "qrcode.h"
+
+namespace qr {
+
+int TQRCode::At(int X, int Y) {
+    const int Value = FMatrix->Get(X, Y);
+    if (Value != 0 && Value != 1) FQRCodeError = true;
+    return Value;
+}
+
+bool TQRCode::IsValid() const {
+    return FECLevel.has_value() && FVersion != -1 && FMatrixWidth != -1 && FMaskPattern != -1 &&
+           FNumTotalBytes != -1 && FNumDataBytes != -1 && FNumECBytes != -1 && FNumRSBlocks != -1 &&
+           IsValidMaskPattern(FMaskPattern) && FNumTotalBytes == FNumDataBytes + FNumECBytes && FMatrix &&
+           FMatrixWidth == FMatrix->Width() && FMatrix->Width() == FMatrix->Height();
+}
+
+void TQRCode::SetECLevel(const TErrorCorrectionLevel& NewECLevel) {
+    FECLevel.emplace();
+    FECLevel->Assign(NewECLevel);
+}
+
+void TQRCode::SetAll(int VersionNum, int NumBytes, int NumDataBytes, int NumRSBlocks, int NumECBytes,
+                     int MatrixWidth) {
+    FVersion = VersionNum;
+    FNumTotalBytes = NumBytes;
+    FNumDataBytes = NumDataBytes;
+    FNumRSBlocks = NumRSBlocks;
+    FNumECBytes = NumECBytes;
+    FMatrixWidth = MatrixWidth;
+}
+
+void TEncoder::EncodeSymbol(std::u16string_view Text, int Option, const TErrorCorrectionLevel& Level,
+                            TQRCode& Record) {
+    TBitArray DataBits;
+    TBitArray HeaderBits;
+    const TMode Mode = PickMode(Text, Option);  // may rewrite the option from qrAuto
+    const std::u16string Filtered = KeepEncodableChars(Text, Mode, Option);
+    WriteSegmentData(Filtered, Mode, DataBits, Option);
+    WriteModeIndicator(Mode, HeaderBits);
+
+    // Version fit in two passes, so that the count-field width the estimate used is the one of
+    // the version chosen.
+    const int FirstEstimate =
+        HeaderBits.GetSize() + CountFieldWidth(Mode, *TVersion::GetVersionForNumber(1)) + DataBits.GetSize();
+    const auto Provisional = TVersion::ChooseVersion(FirstEstimate, Level);
+    const auto Version =
+        Provisional ? TVersion::ChooseVersion(
+                          HeaderBits.GetSize() + CountFieldWidth(Mode, *Provisional) + DataBits.GetSize(), Level)
+                    : nullptr;
+    if (!Version) {
+        // No version holds the text: no symbol, and the record keeps no matrix.
+        FEncoderError = true;
+        return;
+    }
+
+    TBitArray HeaderAndDataBits;
+    TBitArray FinalBits;
+    HeaderAndDataBits.AppendBitArray(HeaderBits);
+    const int Count = Mode == qmByte ? DataBits.GetSizeInBytes() : static_cast<int>(Filtered.size());
+    WriteCharacterCount(Count, Version->GetVersionNumber(), Mode, HeaderAndDataBits);
+    HeaderAndDataBits.AppendBitArray(DataBits);
+
+    const TECBlocks& Layout = Version->GetECBlocksForLevel(Level);
+    const int DataCodewords = Version->GetTotalCodewords() - Layout.GetTotalECCodewords();
+    PadToCapacity(DataCodewords, HeaderAndDataBits);
+    InterleaveBlocks(HeaderAndDataBits, Version->GetTotalCodewords(), DataCodewords, Layout.GetNumBlocks(),
+                     FinalBits);
+
+    Record.SetECLevel(Level);
+    Record.SetMode(Mode);
+    Record.SetVersion(Version->GetVersionNumber());
+    const int Dimension = Version->GetDimensionForVersion();
+    {
+        TByteMatrix Trial(Dimension, Dimension);
+        Record.SetMaskPattern(SelectMask(FinalBits, Level, Record.Version(), Trial));
+    }
+    auto Matrix = std::make_unique<TByteMatrix>(Dimension, Dimension);
+    TMatrixUtil().BuildMatrix(FinalBits, *Record.ECLevel(), Record.Version(), Record.MaskPattern(), *Matrix);
+    Record.SetMatrix(std::move(Matrix));
+}
+
+}  // namespace qr

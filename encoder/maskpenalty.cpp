@@ -1,0 +1,247 @@
+// Mask penalty and mask choice.
+//
+// The four penalty rules are computed on packed rows: bit x of row y is set when the module at
+// column X = x, row Y = y is dark. Once a matrix is built every cell is 0 or 1, so "equal cells"
+// is "equal bits", and each rule becomes a few word operations per row: runs and finder-like
+// patterns across a row are shifts within the row, and down a column they are the same
+// operations between neighbouring rows, all columns at once.
+
+#include <bit>
+#include <climits>
+#include <cmath>
+#include <vector>
+
+#include "qrcode.h"
+
+namespace qr {
+
+namespace {
+
+using Word = std::uint64_t;
+
+class ModulePlanes {
+public:
+    ModulePlanes(int Width, int Height)
+        : W(Width), H(Height), Words((Width + 63) / 64), Bits(static_cast<std::size_t>(Words) * Height, 0) {}
+
+    // Bits set where the cell holds Value.
+    static ModulePlanes OfCells(const TByteMatrix& Matrix, std::uint8_t Value) {
+        ModulePlanes P(Matrix.Width(), Matrix.Height());
+        const auto& Cells = Matrix.GetArray();
+        for (int y = 0; y < P.H; ++y) {
+            Word* R = P.Row(y);
+            const std::uint8_t* Cell = Cells[static_cast<std::size_t>(y)].data();
+            for (int x = 0; x < P.W; ++x) R[x >> 6] |= Word{Cell[x] == Value} << (x & 63);
+        }
+        return P;
+    }
+
+    void WriteTo(TByteMatrix& Matrix) const {
+        auto& Cells = Matrix.GetArray();
+        for (int y = 0; y < H; ++y)
+            for (int x = 0; x < W; ++x) Cells[static_cast<std::size_t>(y)][static_cast<std::size_t>(x)] = Get(x, y);
+    }
+
+    Word* Row(int y) { return Bits.data() + static_cast<std::size_t>(y) * Words; }
+    const Word* Row(int y) const { return Bits.data() + static_cast<std::size_t>(y) * Words; }
+    bool Get(int x, int y) const { return (Row(y)[x >> 6] >> (x & 63)) & 1; }
+    void Set(int x, int y, bool Dark) {
+        Word& w = Row(y)[x >> 6];
+        const Word Bit = Word{1} << (x & 63);
+        w = Dark ? (w | Bit) : (w & ~Bit);
+    }
+    // Bits 0 .. n - 1 of word i of a line of the planes' width.
+    Word Valid(int i, int n) const {
+        const int Below = n - 64 * i;
+        return Below >= 64 ? ~Word{0} : Below <= 0 ? 0 : (Word{1} << Below) - 1;
+    }
+
+    int W, H, Words;
+
+private:
+    std::vector<Word> Bits;
+};
+
+// Bit x of the result is bit x + k of the line (0 <= k < 64), zero past its end.
+Word ShiftDown(const Word* L, int Words, int i, int k) {
+    if (k == 0) return L[i];
+    return (L[i] >> k) | (i + 1 < Words ? L[i + 1] << (64 - k) : 0);
+}
+
+// Bit x of the result is bit x - k of the line (0 < k < 64), zero before its start.
+Word ShiftUp(const Word* L, int i, int k) { return (L[i] << k) | (i > 0 ? L[i - 1] >> (64 - k) : 0); }
+
+int Count(Word w) { return std::popcount(w); }
+
+// Rule 1 across one row: a run of L >= 5 equal cells scores 3 + (L - 5) = (L - 4) + 2, that is
+// one point per window of five equal cells plus two per run that has such a window.
+int RunsAcross(const Word* L, const ModulePlanes& P, std::vector<Word>& Eq) {
+    for (int i = 0; i < P.Words; ++i) Eq[i] = ~(L[i] ^ ShiftDown(L, P.Words, i, 1)) & P.Valid(i, P.W - 1);
+    int Score = 0;
+    for (int i = 0; i < P.Words; ++i) {
+        const Word Five = Eq[i] & ShiftDown(Eq.data(), P.Words, i, 1) & ShiftDown(Eq.data(), P.Words, i, 2) &
+                          ShiftDown(Eq.data(), P.Words, i, 3);
+        Score += Count(Five) + 2 * Count(Five & ~ShiftUp(Eq.data(), i, 1));
+    }
+    return Score;
+}
+
+int RunsInLines(const ModulePlanes& P, bool ByRows) {
+    int Score = 0;
+    if (ByRows) {
+        std::vector<Word> Eq(static_cast<std::size_t>(P.Words));
+        for (int y = 0; y < P.H; ++y) Score += RunsAcross(P.Row(y), P, Eq);
+        return Score;
+    }
+    // Down the columns: Eq[y] has bit x set when cells (x, y) and (x, y + 1) are equal.
+    std::vector<Word> Eq(static_cast<std::size_t>(P.Words) * std::max(P.H - 1, 0));
+    auto E = [&](int y) { return Eq.data() + static_cast<std::size_t>(y) * P.Words; };
+    for (int y = 0; y + 1 < P.H; ++y)
+        for (int i = 0; i < P.Words; ++i) E(y)[i] = ~(P.Row(y)[i] ^ P.Row(y + 1)[i]) & P.Valid(i, P.W);
+    for (int y = 0; y + 4 < P.H; ++y)
+        for (int i = 0; i < P.Words; ++i) {
+            const Word Five = E(y)[i] & E(y + 1)[i] & E(y + 2)[i] & E(y + 3)[i];
+            Score += Count(Five) + 2 * Count(y > 0 ? Five & ~E(y - 1)[i] : Five);
+        }
+    return Score;
+}
+
+int Blocks(const ModulePlanes& P) {
+    int Count2x2 = 0;
+    for (int y = 0; y + 1 < P.H; ++y) {
+        const Word* A = P.Row(y);
+        const Word* B = P.Row(y + 1);
+        for (int i = 0; i < P.Words; ++i) {
+            const Word Vertical = ~(A[i] ^ B[i]) & P.Valid(i, P.W);
+            const Word VerticalNext = (Vertical >> 1) | (i + 1 < P.Words ? ~(A[i + 1] ^ B[i + 1]) << 63 : 0);
+            const Word Across = ~(A[i] ^ ShiftDown(A, P.Words, i, 1)) & P.Valid(i, P.W - 1);
+            Count2x2 += Count(Vertical & VerticalNext & Across);
+        }
+    }
+    return 3 * Count2x2;
+}
+
+// Rule 3: the exact pattern 1 0 1 1 1 0 1 with four light cells inside the matrix after it or,
+// failing that, before it; 40 for each place, along rows and down columns.
+int FinderLike(const ModulePlanes& P) {
+    int Found = 0;
+    std::vector<Word> Light(static_cast<std::size_t>(P.Words) * P.H);
+    auto N = [&](int y) { return Light.data() + static_cast<std::size_t>(y) * P.Words; };
+    for (int y = 0; y < P.H; ++y)
+        for (int i = 0; i < P.Words; ++i) N(y)[i] = ~P.Row(y)[i] & P.Valid(i, P.W);
+
+    for (int y = 0; y < P.H; ++y) {
+        const Word* D = P.Row(y);
+        const Word* L = N(y);
+        for (int i = 0; i < P.Words; ++i) {
+            auto d = [&](int k) { return ShiftDown(D, P.Words, i, k); };
+            auto l = [&](int k) { return ShiftDown(L, P.Words, i, k); };
+            const Word Pattern = d(0) & l(1) & d(2) & d(3) & d(4) & l(5) & d(6);
+            const Word After = l(7) & l(8) & l(9) & l(10);
+            const Word Before = ShiftUp(L, i, 1) & ShiftUp(L, i, 2) & ShiftUp(L, i, 3) & ShiftUp(L, i, 4);
+            Found += Count(Pattern & (After | Before));
+        }
+    }
+    for (int y = 0; y + 6 < P.H; ++y)
+        for (int i = 0; i < P.Words; ++i) {
+            auto d = [&](int k) { return P.Row(y + k)[i]; };
+            auto l = [&](int k) { return N(y + k)[i]; };
+            const Word Pattern = d(0) & l(1) & d(2) & d(3) & d(4) & l(5) & d(6);
+            const Word After = y + 10 < P.H ? l(7) & l(8) & l(9) & l(10) : 0;
+            const Word Before = y >= 4 ? l(-1) & l(-2) & l(-3) & l(-4) : 0;
+            Found += Count(Pattern & (After | Before));
+        }
+    return 40 * Found;
+}
+
+int Balance(const ModulePlanes& P) {
+    long Dark = 0;
+    for (int y = 0; y < P.H; ++y)
+        for (int i = 0; i < P.Words; ++i) Dark += Count(P.Row(y)[i]);
+    const std::int32_t Total = P.W * P.H;
+    if (Total == 0) return 0;
+    const double Percent = static_cast<double>(Dark) / Total * 100;
+    // Rounded half to even, as the default floating-point rounding mode does: 0 or 1.
+    return static_cast<int>(std::nearbyint(std::fabs(Percent - 50) / 50));
+}
+
+int Penalty(const ModulePlanes& P) {
+    return RunsInLines(P, true) + RunsInLines(P, false) + Blocks(P) + FinderLike(P) + Balance(P);
+}
+
+// Rows of the eight mask patterns, 192 columns wide: every pattern repeats every 12 rows.
+constexpr int TileRows = 12;
+constexpr int TileWords = 3;
+using MaskTile = std::array<std::array<std::array<Word, TileWords>, TileRows>, 8>;
+constexpr MaskTile MaskRows = [] {
+    MaskTile t{};
+    for (int m = 0; m < 8; ++m)
+        for (int y = 0; y < TileRows; ++y)
+            for (int x = 0; x < 64 * TileWords; ++x)
+                if (TMaskUtil::GetDataMaskBit(m, x, y)) t[m][y][x >> 6] |= Word{1} << (x & 63);
+    return t;
+}();
+
+Word MaskRowWord(int Mask, int y, int i) {
+    if (i < TileWords) return MaskRows[Mask][y % TileRows][i];
+    Word w = 0;
+    for (int b = 0; b < 64; ++b) w |= Word{TMaskUtil::GetDataMaskBit(Mask, 64 * i + b, y)} << b;
+    return w;
+}
+
+}  // namespace
+
+int TEncoder::MaskPenalty(const TByteMatrix& Matrix) { return Penalty(ModulePlanes::OfCells(Matrix, 1)); }
+
+int TEncoder::PenaltyRuns(const TByteMatrix& Matrix) {
+    return PenaltyRunsInLines(Matrix, true) + PenaltyRunsInLines(Matrix, false);
+}
+
+int TEncoder::PenaltyRunsInLines(const TByteMatrix& Matrix, bool ByRows) {
+    return RunsInLines(ModulePlanes::OfCells(Matrix, 1), ByRows);
+}
+
+int TEncoder::PenaltyBlocks(const TByteMatrix& Matrix) { return Blocks(ModulePlanes::OfCells(Matrix, 1)); }
+
+int TEncoder::PenaltyFinderLike(const TByteMatrix& Matrix) { return FinderLike(ModulePlanes::OfCells(Matrix, 1)); }
+
+int TEncoder::PenaltyBalance(const TByteMatrix& Matrix) { return Balance(ModulePlanes::OfCells(Matrix, 1)); }
+
+int TEncoder::SelectMask(const TBitArray& DataBits, const TErrorCorrectionLevel& ECLevel, int Version,
+                         TByteMatrix& Matrix) {
+    // The eight trial builds share their function patterns and data cells and differ only where
+    // a data cell's mask bit differs from mask 0's, and in the format information. So the symbol
+    // is built once with mask 0, and each trial is that build with those data cells inverted and
+    // its own format information: the same matrices, scored on packed rows.
+    TMatrixUtil Util;
+    Util.BuildLayout(ECLevel, Version, 0, Matrix);
+    const ModulePlanes DataCells = ModulePlanes::OfCells(Matrix, 255);
+    Util.PlaceDataBits(DataBits, 0, Matrix);
+    const ModulePlanes First = ModulePlanes::OfCells(Matrix, 1);
+    ModulePlanes Trial = First;
+
+    int Best = -1;
+    int Least = INT_MAX;
+    for (int Mask = 0; Mask < 8; ++Mask) {
+        for (int y = 0; y < Trial.H; ++y)
+            for (int i = 0; i < Trial.Words; ++i)
+                Trial.Row(y)[i] =
+                    First.Row(y)[i] ^ (DataCells.Row(y)[i] & (MaskRowWord(0, y, i) ^ MaskRowWord(Mask, y, i)));
+        const int Format = TMatrixUtil::FormatWord(ECLevel, Mask);
+        for (int Bit = 0; Bit < 15; ++Bit)
+            for (int Copy = 0; Copy < 2; ++Copy) {
+                int X = 0, Y = 0;
+                TMatrixUtil::FormatInfoCell(Bit, Matrix.Width(), Copy, X, Y);
+                Trial.Set(X, Y, (Format >> Bit) & 1);
+            }
+        const int Score = Penalty(Trial);
+        if (Score < Least) {  // ties keep the lower mask
+            Least = Score;
+            Best = Mask;
+        }
+    }
+    Trial.WriteTo(Matrix);  // the matrix ends as the last trial left it
+    return Best;
+}
+
+}  // namespace qr

@@ -1,0 +1,192 @@
+// Modes and the data segment: mode choice, character filter, data writers, header fields.
+
+#include <algorithm>
+#include <array>
+
+#include "qrcode.h"
+
+namespace qr {
+
+namespace {
+
+struct ModeInfo {
+    int Indicator;
+    int Widths[3];  // count-field bits for versions 1-9, 10-26, 27-40
+};
+
+constexpr ModeInfo Modes[] = {
+    {0, {0, 0, 0}},      // qmTerminator
+    {1, {10, 12, 14}},   // qmNumeric
+    {2, {9, 11, 13}},    // qmAlphanumeric
+    {3, {0, 0, 0}},      // qmStructuredAppend
+    {4, {8, 16, 16}},    // qmByte
+    {7, {0, 0, 0}},      // qmECI
+    {8, {8, 10, 12}},    // qmKanji
+    {5, {0, 0, 0}},      // qmFNC1FirstPosition
+    {9, {0, 0, 0}},      // qmFNC1SecondPosition
+    {13, {8, 10, 12}},   // qmHanzi
+};
+
+// Values of the 45 alphanumeric characters by code unit; -1 for every other unit below 96.
+constexpr std::array<std::int8_t, 96> AlphanumericTable = [] {
+    std::array<std::int8_t, 96> t{};
+    t.fill(-1);
+    for (int c = '0'; c <= '9'; ++c) t[static_cast<std::size_t>(c)] = static_cast<std::int8_t>(c - '0');
+    for (int c = 'A'; c <= 'Z'; ++c) t[static_cast<std::size_t>(c)] = static_cast<std::int8_t>(c - 'A' + 10);
+    const char Symbols[] = " $%*+-./:";
+    for (int i = 0; i < 9; ++i) t[static_cast<std::size_t>(Symbols[i])] = static_cast<std::int8_t>(36 + i);
+    return t;
+}();
+
+bool IsDigit(char16_t c) { return c >= u'0' && c <= u'9'; }
+
+void AppendUtf8(std::string& Out, char32_t c) {
+    if (c < 0x80) {
+        Out.push_back(static_cast<char>(c));
+    } else if (c < 0x800) {
+        Out.push_back(static_cast<char>(0xC0 | (c >> 6)));
+        Out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    } else if (c < 0x10000) {
+        Out.push_back(static_cast<char>(0xE0 | (c >> 12)));
+        Out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+        Out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    } else {
+        Out.push_back(static_cast<char>(0xF0 | (c >> 18)));
+        Out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
+        Out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+        Out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    }
+}
+
+}  // namespace
+
+int ModeIndicatorOf(TMode mode) { return Modes[mode].Indicator; }
+
+int CountFieldWidth(TMode mode, const TVersion& version) {
+    const int v = version.GetVersionNumber();
+    return Modes[mode].Widths[v <= 9 ? 0 : v <= 26 ? 1 : 2];
+}
+
+std::string Utf16ToUtf8(std::u16string_view Text) {
+    std::string Out;
+    Out.reserve(Text.size() * 3);
+    for (std::size_t i = 0; i < Text.size(); ++i) {
+        const char16_t u = Text[i];
+        if (u >= 0xD800 && u <= 0xDBFF && i + 1 < Text.size() && Text[i + 1] >= 0xDC00 && Text[i + 1] <= 0xDFFF) {
+            AppendUtf8(Out, 0x10000 + ((static_cast<char32_t>(u) - 0xD800) << 10) + (Text[i + 1] - 0xDC00));
+            ++i;
+        } else if (u >= 0xD800 && u <= 0xDFFF) {
+            AppendUtf8(Out, 0xFFFD);  // unpaired surrogate
+        } else {
+            AppendUtf8(Out, u);
+        }
+    }
+    return Out;
+}
+
+int TEncoder::AlphanumericValue(int Code) {
+    return Code >= 0 && Code < 96 ? AlphanumericTable[static_cast<std::size_t>(Code)] : -1;
+}
+
+TMode TEncoder::PickMode(std::u16string_view Text, int& Option) {
+    if (Option != qrAuto) {
+        if (Option == qrNumeric) return qmNumeric;
+        if (Option == qrAlphanumeric) return qmAlphanumeric;
+        return qmByte;
+    }
+    // Each test is false for the empty text, which therefore ends as BOM + UTF-8.
+    const bool Any = !Text.empty();
+    if (Any && std::all_of(Text.begin(), Text.end(), IsDigit)) return qmNumeric;
+    if (Any && std::all_of(Text.begin(), Text.end(), [](char16_t c) { return AlphanumericValue(c) >= 0; }))
+        return qmAlphanumeric;
+    if (Any && std::all_of(Text.begin(), Text.end(), [](char16_t c) { return c <= 0xFF; })) {
+        Option = qrISO88591;
+        return qmByte;
+    }
+    Option = qrUTF8NoBOM;
+    return qmByte;
+}
+
+std::u16string TEncoder::KeepEncodableChars(std::u16string_view Text, TMode Mode, int Option) {
+    std::u16string Kept;
+    auto KeepIf = [&](auto Keep) { std::copy_if(Text.begin(), Text.end(), std::back_inserter(Kept), Keep); };
+    switch (Mode) {
+        case qmNumeric: KeepIf(IsDigit); break;
+        case qmAlphanumeric: KeepIf([](char16_t c) { return AlphanumericValue(c) >= 0; }); break;
+        case qmByte:
+            if (Option == qrISO88591)
+                KeepIf([](char16_t c) { return c <= 0xFF; });
+            else if (Option == qrUTF8NoBOM || Option == qrUTF8BOM)
+                Kept.assign(Text);
+            break;
+        default: break;
+    }
+    return Kept;
+}
+
+void TEncoder::WriteSegmentData(std::u16string_view Text, TMode Mode, TBitArray& Bits, int Option) {
+    switch (Mode) {
+        case qmNumeric: WriteDigitGroups(Text, Bits); break;
+        case qmAlphanumeric: WriteCharacterPairs(Text, Bits); break;
+        case qmByte: WriteOctets(Text, Bits, Option); break;
+        case qmKanji: break;
+        default: FEncoderError = true; break;
+    }
+}
+
+void TEncoder::WriteDigitGroups(std::u16string_view Text, TBitArray& Bits) {
+    const std::size_t n = Text.size();
+    std::size_t i = 0;
+    auto d = [&](std::size_t k) { return static_cast<int>(Text[k]) - '0'; };
+    for (; i + 3 <= n; i += 3) Bits.AppendBits(d(i) * 100 + d(i + 1) * 10 + d(i + 2), 10);
+    if (n - i == 2)
+        Bits.AppendBits(d(i) * 10 + d(i + 1), 7);
+    else if (n - i == 1)
+        Bits.AppendBits(d(i), 4);
+}
+
+void TEncoder::WriteCharacterPairs(std::u16string_view Text, TBitArray& Bits) {
+    for (std::size_t i = 0; i < Text.size(); i += 2) {
+        const int a = AlphanumericValue(Text[i]);
+        if (a < 0) {
+            FEncoderError = true;
+            return;
+        }
+        if (i + 1 < Text.size()) {
+            const int b = AlphanumericValue(Text[i + 1]);
+            if (b < 0) {
+                FEncoderError = true;
+                return;
+            }
+            Bits.AppendBits(a * 45 + b, 11);
+        } else {
+            Bits.AppendBits(a, 6);
+        }
+    }
+}
+
+void TEncoder::WriteOctets(std::u16string_view Text, TBitArray& Bits, int Option) {
+    std::string Bytes;
+    if (Option == qrISO88591) {
+        for (const char16_t c : Text) Bytes.push_back(static_cast<char>(c & 0xFF));
+    } else if (Option == qrUTF8NoBOM) {
+        Bytes = "\xEF\xBB\xBF" + Utf16ToUtf8(Text);
+    } else if (Option == qrUTF8BOM) {
+        Bytes = Utf16ToUtf8(Text);
+    }
+    for (const char b : Bytes) Bits.AppendBits(static_cast<std::uint8_t>(b), 8);
+}
+
+void TEncoder::WriteModeIndicator(TMode Mode, TBitArray& Bits) { Bits.AppendBits(ModeIndicatorOf(Mode), 4); }
+
+void TEncoder::WriteCharacterCount(int Count, int VersionNumber, TMode Mode, TBitArray& Bits) {
+    const auto Version = TVersion::GetVersionForNumber(VersionNumber);
+    const int Width = Version ? CountFieldWidth(Mode, *Version) : 0;
+    if (!Version || Count > (1 << Width) - 1) {
+        FEncoderError = true;
+        return;
+    }
+    Bits.AppendBits(Count, Width);
+}
+
+}  // namespace qr

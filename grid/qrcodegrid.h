@@ -1,0 +1,46 @@
+#pragma once
+// The encoder's public face: a text, an encoding option and a quiet zone, re-encoded whenever
+// one of them changes, answering for every cell of the padded grid whether it is dark.
+
+#include <string>
+#include <vector>
+
+#include "encoder/qrcode.h"
+
+namespace qr {
+
+// Indexed [column X][row Y] of the symbol matrix; side 0 when no version holds the text.
+using T2DBooleanArray = std::vector<std::vector<bool>>;
+
+// Encodes Text at level L with the option (a TQRCodeEncoding ordinal) into a grid of Booleans.
+T2DBooleanArray MakeSymbolGrid(std::u16string_view Text, int Option);
+
+class TQRCodeGrid {
+public:
+    const std::u16string& Data() const { return FData; }
+    void SetData(std::u16string_view Data);
+    TQRCodeEncoding Encoding() const { return FEncoding; }
+    void SetEncoding(TQRCodeEncoding Encoding);
+    int QuietZone() const { return FQuietZone; }
+    void SetQuietZone(int QuietZone);  // 0 to 100; other values are ignored
+
+    int Rows() const { return FRows; }
+    int Columns() const { return FColumns; }
+    // Row and Column of the padded grid; false in the quiet zone and outside the grid.
+    bool IsBlack(int Row, int Column) const;
+    // How many times the symbol has been encoded (for callers that want to know a write did nothing).
+    int EncodeCount() const { return FEncodeCount; }
+
+private:
+    void RebuildGrid();
+
+    std::u16string FData;
+    int FRows = 0;
+    int FColumns = 0;
+    TQRCodeEncoding FEncoding = qrAuto;
+    int FQuietZone = 4;
+    T2DBooleanArray FElements;
+    int FEncodeCount = 0;
+};
+
+}  // namespace qr
