@@ -169,26 +169,6 @@ int Penalty(const ModulePlanes& P) {
     return RunsInLines(P, true) + RunsInLines(P, false) + Blocks(P) + FinderLike(P) + Balance(P);
 }
 
-// Rows of the eight mask patterns, 192 columns wide: every pattern repeats every 12 rows.
-constexpr int TileRows = 12;
-constexpr int TileWords = 3;
-using MaskTile = std::array<std::array<std::array<Word, TileWords>, TileRows>, 8>;
-constexpr MaskTile MaskRows = [] {
-    MaskTile t{};
-    for (int m = 0; m < 8; ++m)
-        for (int y = 0; y < TileRows; ++y)
-            for (int x = 0; x < 64 * TileWords; ++x)
-                if (TMaskUtil::GetDataMaskBit(m, x, y)) t[m][y][x >> 6] |= Word{1} << (x & 63);
-    return t;
-}();
-
-Word MaskRowWord(int Mask, int y, int i) {
-    if (i < TileWords) return MaskRows[Mask][y % TileRows][i];
-    Word w = 0;
-    for (int b = 0; b < 64; ++b) w |= Word{TMaskUtil::GetDataMaskBit(Mask, 64 * i + b, y)} << b;
-    return w;
-}
-
 }  // namespace
 
 int TEncoder::MaskPenalty(const TByteMatrix& Matrix) { return Penalty(ModulePlanes::OfCells(Matrix, 1)); }
@@ -226,7 +206,7 @@ int TEncoder::SelectMask(const TBitArray& DataBits, const TErrorCorrectionLevel&
         for (int y = 0; y < Trial.H; ++y)
             for (int i = 0; i < Trial.Words; ++i)
                 Trial.Row(y)[i] =
-                    First.Row(y)[i] ^ (DataCells.Row(y)[i] & (MaskRowWord(0, y, i) ^ MaskRowWord(Mask, y, i)));
+                    First.Row(y)[i] ^ (DataCells.Row(y)[i] & (TMaskUtil::MaskRowWord(0, y, i) ^ TMaskUtil::MaskRowWord(Mask, y, i)));
         const int Format = TMatrixUtil::FormatWord(ECLevel, Mask);
         for (int Bit = 0; Bit < 15; ++Bit)
             for (int Copy = 0; Copy < 2; ++Copy) {

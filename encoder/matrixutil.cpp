@@ -1,6 +1,8 @@
 #include "matrixutil.h"
 
+#include <array>
 #include <bit>
+#include <vector>
 
 namespace qr {
 
@@ -25,7 +27,28 @@ constexpr int FormatInfoGenerator = 0x537;   // x^10 + x^8 + x^5 + x^4 + x^2 + x
 constexpr int FormatInfoMask = 0x5412;
 constexpr int VersionInfoGenerator = 0x1F25;  // x^12 + x^11 + x^10 + x^9 + x^8 + x^5 + x^2 + 1
 
+// Rows of the eight mask patterns, 192 columns wide (wider than any symbol): every pattern
+// repeats every 12 rows.
+constexpr int TileRows = 12;
+constexpr int TileWords = 3;
+using MaskTile = std::array<std::array<std::array<std::uint64_t, TileWords>, TileRows>, 8>;
+constexpr MaskTile MaskRows = [] {
+    MaskTile t{};
+    for (int m = 0; m < 8; ++m)
+        for (int y = 0; y < TileRows; ++y)
+            for (int x = 0; x < 64 * TileWords; ++x)
+                if (TMaskUtil::GetDataMaskBit(m, x, y)) t[m][y][x >> 6] |= std::uint64_t{1} << (x & 63);
+    return t;
+}();
+
 }  // namespace
+
+std::uint64_t TMaskUtil::MaskRowWord(int MaskPattern, int Y, int i) {
+    if (MaskPattern >= 0 && MaskPattern < 8 && i < TileWords) return MaskRows[MaskPattern][Y % TileRows][i];
+    std::uint64_t w = 0;
+    for (int b = 0; b < 64; ++b) w |= std::uint64_t{GetDataMaskBit(MaskPattern, 64 * i + b, Y)} << b;
+    return w;
+}
 
 void TMatrixUtil::BuildMatrix(const TBitArray& DataBits, const TErrorCorrectionLevel& ECLevel, int Version,
                               int MaskPattern, TByteMatrix& Matrix) {
@@ -211,6 +234,13 @@ void TMatrixUtil::PlaceDataBits(const TBitArray& DataBits, int MaskPattern, TByt
     const int D = Matrix.Width();
     const int Size = DataBits.GetSize();
     auto& Cells = Matrix.GetArray();
+    // The mask's rows, looked up once rather than evaluated cell by cell.
+    const int Words = (D + 63) / 64;
+    std::vector<std::uint64_t> MaskRows(static_cast<std::size_t>(D * Words), 0);
+    if (MaskPattern != -1)
+        for (int y = 0; y < D; ++y)
+            for (int i = 0; i < Words; ++i)
+                MaskRows[static_cast<std::size_t>(y * Words + i)] = TMaskUtil::MaskRowWord(MaskPattern, y, i);
     int Index = 0;
     int Direction = -1;  // upward first
     int x = D - 1;
@@ -219,11 +249,12 @@ void TMatrixUtil::PlaceDataBits(const TBitArray& DataBits, int MaskPattern, TByt
         if (x == 6) x = 5;  // the column of the vertical timing pattern
         while (y >= 0 && y < D) {
             auto& Row = Cells[static_cast<std::size_t>(y)];
+            const std::uint64_t* Mask = &MaskRows[static_cast<std::size_t>(y * Words)];
             for (int c = x; c >= x - 1; --c) {
                 if (Row[static_cast<std::size_t>(c)] != 255) continue;
                 bool b = false;
                 if (Index < Size) b = DataBits.Get(Index++);
-                if (MaskPattern != -1 && TMaskUtil::GetDataMaskBit(MaskPattern, c, y)) b = !b;
+                if ((Mask[c >> 6] >> (c & 63)) & 1) b = !b;
                 Row[static_cast<std::size_t>(c)] = b ? 1 : 0;
             }
             y += Direction;

@@ -27,6 +27,9 @@ public:
             default: return true;
         }
     }
+
+    // Word i of row Y of the mask's pattern: bit b set when GetDataMaskBit(MaskPattern, 64 i + b, Y).
+    static std::uint64_t MaskRowWord(int MaskPattern, int Y, int i);
 };
 
 class TMatrixUtil {

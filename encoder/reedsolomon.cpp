@@ -34,9 +34,11 @@ void TReedSolomonEncoder::Encode(TIntegerArray& ToEncode, int ECBytes) {
     // Divide leaves, highest degree first and already right-aligned (leading zeros included),
     // without creating a polynomial per step: a 119-codeword block would otherwise keep some
     // five hundred of them alive until the field goes.
-    const TIntegerArray& Exp = FField->ExpTable();
     const TIntegerArray& Log = FField->LogTable();
+    // Exponents up to twice the order, so a sum of two logarithms needs no reduction.
     const int Order = FField->Size() - 1;
+    std::vector<int> Exp(2 * static_cast<std::size_t>(Order));
+    for (std::size_t i = 0; i < Exp.size(); ++i) Exp[i] = FField->ExpTable()[i % static_cast<std::size_t>(Order)];
     const auto E = static_cast<std::size_t>(ECBytes);
     std::vector<int> GeneratorLog(E + 1, -1);
     for (std::size_t j = 1; j <= E; ++j)
@@ -50,7 +52,7 @@ void TReedSolomonEncoder::Encode(TIntegerArray& ToEncode, int ECBytes) {
         if (Lead == 0) continue;
         const int LeadLog = Log[static_cast<std::size_t>(Lead)];
         for (std::size_t j = 1; j <= E; ++j)
-            if (GeneratorLog[j] >= 0) Remainder[j - 1] ^= Exp[static_cast<std::size_t>((GeneratorLog[j] + LeadLog) % Order)];
+            if (GeneratorLog[j] >= 0) Remainder[j - 1] ^= Exp[static_cast<std::size_t>(GeneratorLog[j] + LeadLog)];
     }
     std::copy(Remainder.begin(), Remainder.end(), ToEncode.begin() + DataBytes);
 }

@@ -85,3 +85,100 @@ TEST(Symbol, EmptyTextMatrixIsTheFixture) {
 }
 
 }  // namespace
+
+namespace {
+
+struct Capacity {
+    const char* Name;
+    std::u16string Text;
+    int Option;
+    int Version;  // 0: no version holds it
+};
+
+class CapacityEdge : public ::testing::TestWithParam<Capacity> {};
+
+TEST_P(CapacityEdge, ChoosesTheSmallestVersionOrNone) {
+    const Capacity& C = GetParam();
+    TEncoder Encoder;
+    TQRCode Record;
+    Encoder.EncodeSymbol(C.Text, C.Option, LevelL(), Record);
+    if (C.Version == 0) {
+        EXPECT_TRUE(Encoder.EncoderError());
+        EXPECT_EQ(Record.Matrix(), nullptr);
+        EXPECT_EQ(Record.Version(), -1);
+    } else {
+        EXPECT_FALSE(Encoder.EncoderError());
+        EXPECT_EQ(Record.Version(), C.Version);
+        ASSERT_NE(Record.Matrix(), nullptr);
+        EXPECT_EQ(Record.Matrix()->Width(), 17 + 4 * C.Version);
+    }
+}
+
+std::u16string Repeat(char16_t c, std::size_t n) { return std::u16string(n, c); }
+
+INSTANTIATE_TEST_SUITE_P(
+    Limits, CapacityEdge,
+    ::testing::Values(Capacity{"bytes2953", Repeat(u'a', 2953), qrUTF8BOM, 40},
+                      Capacity{"bytes2954", Repeat(u'a', 2954), qrUTF8BOM, 0},
+                      Capacity{"bytes3000", Repeat(u'a', 3000), qrUTF8BOM, 0},
+                      Capacity{"digits7089", Repeat(u'7', 7089), qrAuto, 40},
+                      Capacity{"digits7090", Repeat(u'7', 7090), qrAuto, 0},
+                      Capacity{"alnum4296", Repeat(u'Z', 4296), qrAuto, 40},
+                      Capacity{"alnum4297", Repeat(u'Z', 4297), qrAuto, 0},
+                      Capacity{"bytes17", Repeat(u'a', 17), qrUTF8BOM, 1},
+                      Capacity{"bytes18", Repeat(u'a', 18), qrUTF8BOM, 2},
+                      // 1200 units of three UTF-8 bytes each: 3600 bytes, more than any version holds.
+                      Capacity{"euro1200", Repeat(u'\u20AC', 1200), qrUTF8BOM, 0},
+                      // The byte-order mark counts: 2950 + 3 bytes fit, 2951 + 3 do not.
+                      Capacity{"bom2953", Repeat(u'a', 2950), qrUTF8NoBOM, 40},
+                      Capacity{"bom2954", Repeat(u'a', 2951), qrUTF8NoBOM, 0},
+                      // Count-field widths switch at versions 10 and 27: version 9 holds at most
+                      // 230 bytes, version 26 at most 1367.
+                      Capacity{"bytes230", Repeat(u'a', 230), qrUTF8BOM, 9},
+                      Capacity{"bytes231", Repeat(u'a', 231), qrUTF8BOM, 10},
+                      Capacity{"bytes1367", Repeat(u'a', 1367), qrUTF8BOM, 26},
+                      Capacity{"bytes1368", Repeat(u'a', 1368), qrUTF8BOM, 27}),
+    [](const auto& Info) { return std::string(Info.param.Name); });
+
+TEST(Symbol, RecordKeepsOnlyWhatEncodingStores) {
+    TEncoder Encoder;
+    TQRCode Record;
+    EXPECT_FALSE(Record.IsValid());  // no level copy yet
+    Encoder.EncodeSymbol(u"", qrAuto, LevelL(), Record);
+    EXPECT_EQ(Record.Mode(), qmByte);
+    EXPECT_EQ(Record.Version(), 1);
+    ASSERT_NE(Record.ECLevel(), nullptr);
+    EXPECT_EQ(Record.ECLevel()->Bits(), 1);
+    EXPECT_EQ(Record.MatrixWidth(), -1);
+    EXPECT_EQ(Record.NumTotalBytes(), -1);
+    EXPECT_EQ(Record.NumDataBytes(), -1);
+    EXPECT_EQ(Record.NumRSBlocks(), -1);
+    EXPECT_FALSE(Record.IsValid());
+}
+
+TEST(Symbol, IsValidAndAt) {
+    TQRCode Record;
+    EXPECT_FALSE(TQRCode::IsValidMaskPattern(-1));
+    EXPECT_FALSE(TQRCode::IsValidMaskPattern(8));
+    EXPECT_TRUE(TQRCode::IsValidMaskPattern(0));
+    EXPECT_TRUE(TQRCode::IsValidMaskPattern(7));
+    Record.SetECLevel(LevelL());
+    Record.SetMaskPattern(3);
+    Record.SetAll(1, 26, 19, 1, 7, 21);
+    Record.SetMatrix(std::make_unique<TByteMatrix>(21, 21));
+    EXPECT_TRUE(Record.IsValid());
+    Record.SetAll(1, 27, 19, 1, 7, 21);
+    EXPECT_FALSE(Record.IsValid());
+
+    auto M = std::make_unique<TByteMatrix>(2, 1);
+    M->SetInteger(1, 0, -1);
+    Record.SetMatrix(std::move(M));
+    EXPECT_EQ(Record.At(0, 0), 0);
+    EXPECT_FALSE(Record.QRCodeError());
+    EXPECT_EQ(Record.At(1, 0), -1);
+    EXPECT_TRUE(Record.QRCodeError());
+    EXPECT_EQ(Record.At(0, 0), 0);
+    EXPECT_TRUE(Record.QRCodeError());  // never cleared
+}
+
+}  // namespace

@@ -1,0 +1,20 @@
+#!/bin/sh
+# Builds everything and runs every test: once in a release build, once more under
+# AddressSanitizer, UndefinedBehaviorSanitizer and LeakSanitizer. GUI tests use the
+# offscreen platform, so no display is needed.
+set -eu
+cd "$(dirname "$0")/.."
+sh scripts/deps.sh
+jobs=$(nproc)
+export QT_QPA_PLATFORM=offscreen
+
+cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build build -j"$jobs"
+ctest --test-dir build --output-on-failure -j"$jobs"
+
+cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUANDREL_SANITIZE=ON -DQUANDREL_BENCH=OFF >/dev/null
+cmake --build build-asan -j"$jobs"
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1 \
+UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+LSAN_OPTIONS=suppressions="$(pwd)/scripts/lsan.supp" \
+  ctest --test-dir build-asan --output-on-failure -j"$jobs"
