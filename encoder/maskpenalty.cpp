@@ -22,7 +22,12 @@ using Word = std::uint64_t;
 class ModulePlanes {
 public:
     ModulePlanes(int Width, int Height)
-        : W(Width), H(Height), Words((Width + 63) / 64), Bits(static_cast<std::size_t>(Words) * Height, 0) {}
+        : W(Width), H(Height), Words((Width + 63) / 64), Bits(static_cast<std::size_t>(Words) * Height, 0) {
+        for (int i = 0; i < Words; ++i) {
+            Inside.push_back(Span(i, W));
+            InsideButLast.push_back(Span(i, W - 1));
+        }
+    }
 
     // Bits set where the cell holds Value.
     static ModulePlanes OfCells(const TByteMatrix& Matrix, std::uint8_t Value) {
@@ -50,58 +55,62 @@ public:
         const Word Bit = Word{1} << (x & 63);
         w = Dark ? (w | Bit) : (w & ~Bit);
     }
-    // Bits 0 .. n - 1 of word i of a line of the planes' width.
-    Word Valid(int i, int n) const {
-        const int Below = n - 64 * i;
-        return Below >= 64 ? ~Word{0} : Below <= 0 ? 0 : (Word{1} << Below) - 1;
-    }
+    // Word i of a line's columns 0 .. W - 1, and 0 .. W - 2.
+    Word Valid(int i, int n) const { return n == W ? Inside[i] : InsideButLast[i]; }
 
     int W, H, Words;
 
 private:
+    // Bits 0 .. n - 1 of word i.
+    static Word Span(int i, int n) {
+        const int Below = n - 64 * i;
+        return Below >= 64 ? ~Word{0} : Below <= 0 ? 0 : (Word{1} << Below) - 1;
+    }
+
     std::vector<Word> Bits;
+    std::vector<Word> Inside, InsideButLast;
 };
 
-// Bit x of the result is bit x + k of the line (0 <= k < 64), zero past its end.
-Word ShiftDown(const Word* L, int Words, int i, int k) {
-    if (k == 0) return L[i];
-    return (L[i] >> k) | (i + 1 < Words ? L[i + 1] << (64 - k) : 0);
+// Bit x of the result is bit x + k of the line (0 <= k < 64), zero past its end. The line is
+// given as a function from word index to word, so derived lines need no storage.
+template <typename LineFn>
+Word ShiftDown(LineFn Line, int Words, int i, int k) {
+    if (k == 0) return Line(i);
+    return (Line(i) >> k) | (i + 1 < Words ? Line(i + 1) << (64 - k) : 0);
 }
 
 // Bit x of the result is bit x - k of the line (0 < k < 64), zero before its start.
-Word ShiftUp(const Word* L, int i, int k) { return (L[i] << k) | (i > 0 ? L[i - 1] >> (64 - k) : 0); }
-
-int Count(Word w) { return std::popcount(w); }
-
-// Rule 1 across one row: a run of L >= 5 equal cells scores 3 + (L - 5) = (L - 4) + 2, that is
-// one point per window of five equal cells plus two per run that has such a window.
-int RunsAcross(const Word* L, const ModulePlanes& P, std::vector<Word>& Eq) {
-    for (int i = 0; i < P.Words; ++i) Eq[i] = ~(L[i] ^ ShiftDown(L, P.Words, i, 1)) & P.Valid(i, P.W - 1);
-    int Score = 0;
-    for (int i = 0; i < P.Words; ++i) {
-        const Word Five = Eq[i] & ShiftDown(Eq.data(), P.Words, i, 1) & ShiftDown(Eq.data(), P.Words, i, 2) &
-                          ShiftDown(Eq.data(), P.Words, i, 3);
-        Score += Count(Five) + 2 * Count(Five & ~ShiftUp(Eq.data(), i, 1));
-    }
-    return Score;
+template <typename LineFn>
+Word ShiftUp(LineFn Line, int i, int k) {
+    return (Line(i) << k) | (i > 0 ? Line(i - 1) >> (64 - k) : 0);
 }
 
+int Count(Word w) { return w ? std::popcount(w) : 0; }
+
+// Rule 1: a run of L >= 5 equal cells scores 3 + (L - 5) = (L - 4) + 2, that is one point per
+// window of five equal cells plus two per run that has such a window.
 int RunsInLines(const ModulePlanes& P, bool ByRows) {
     int Score = 0;
     if (ByRows) {
-        std::vector<Word> Eq(static_cast<std::size_t>(P.Words));
-        for (int y = 0; y < P.H; ++y) Score += RunsAcross(P.Row(y), P, Eq);
+        for (int y = 0; y < P.H; ++y) {
+            const Word* L = P.Row(y);
+            auto Cells = [&](int i) { return L[i]; };
+            // Bit x: cells x and x + 1 of the row are equal.
+            auto Eq = [&](int i) { return ~(L[i] ^ ShiftDown(Cells, P.Words, i, 1)) & P.Valid(i, P.W - 1); };
+            for (int i = 0; i < P.Words; ++i) {
+                const Word Five = Eq(i) & ShiftDown(Eq, P.Words, i, 1) & ShiftDown(Eq, P.Words, i, 2) &
+                                  ShiftDown(Eq, P.Words, i, 3);
+                if (Five) Score += Count(Five) + 2 * Count(Five & ~ShiftUp(Eq, i, 1));
+            }
+        }
         return Score;
     }
-    // Down the columns: Eq[y] has bit x set when cells (x, y) and (x, y + 1) are equal.
-    std::vector<Word> Eq(static_cast<std::size_t>(P.Words) * std::max(P.H - 1, 0));
-    auto E = [&](int y) { return Eq.data() + static_cast<std::size_t>(y) * P.Words; };
-    for (int y = 0; y + 1 < P.H; ++y)
-        for (int i = 0; i < P.Words; ++i) E(y)[i] = ~(P.Row(y)[i] ^ P.Row(y + 1)[i]) & P.Valid(i, P.W);
+    // Down the columns, all at once: bit x of Eq(y) is set when cells (x, y) and (x, y + 1) are equal.
+    auto Eq = [&](int y, int i) { return ~(P.Row(y)[i] ^ P.Row(y + 1)[i]) & P.Valid(i, P.W); };
     for (int y = 0; y + 4 < P.H; ++y)
         for (int i = 0; i < P.Words; ++i) {
-            const Word Five = E(y)[i] & E(y + 1)[i] & E(y + 2)[i] & E(y + 3)[i];
-            Score += Count(Five) + 2 * Count(y > 0 ? Five & ~E(y - 1)[i] : Five);
+            const Word Five = Eq(y, i) & Eq(y + 1, i) & Eq(y + 2, i) & Eq(y + 3, i);
+            if (Five) Score += Count(Five) + 2 * Count(y > 0 ? Five & ~Eq(y - 1, i) : Five);
         }
     return Score;
 }
@@ -111,11 +120,11 @@ int Blocks(const ModulePlanes& P) {
     for (int y = 0; y + 1 < P.H; ++y) {
         const Word* A = P.Row(y);
         const Word* B = P.Row(y + 1);
+        auto Top = [&](int i) { return A[i]; };
+        auto Vertical = [&](int i) { return ~(A[i] ^ B[i]) & P.Valid(i, P.W); };
         for (int i = 0; i < P.Words; ++i) {
-            const Word Vertical = ~(A[i] ^ B[i]) & P.Valid(i, P.W);
-            const Word VerticalNext = (Vertical >> 1) | (i + 1 < P.Words ? ~(A[i + 1] ^ B[i + 1]) << 63 : 0);
-            const Word Across = ~(A[i] ^ ShiftDown(A, P.Words, i, 1)) & P.Valid(i, P.W - 1);
-            Count2x2 += Count(Vertical & VerticalNext & Across);
+            const Word Across = ~(A[i] ^ ShiftDown(Top, P.Words, i, 1)) & P.Valid(i, P.W - 1);
+            Count2x2 += Count(Vertical(i) & ShiftDown(Vertical, P.Words, i, 1) & Across);
         }
     }
     return 3 * Count2x2;
@@ -125,28 +134,26 @@ int Blocks(const ModulePlanes& P) {
 // failing that, before it; 40 for each place, along rows and down columns.
 int FinderLike(const ModulePlanes& P) {
     int Found = 0;
-    std::vector<Word> Light(static_cast<std::size_t>(P.Words) * P.H);
-    auto N = [&](int y) { return Light.data() + static_cast<std::size_t>(y) * P.Words; };
-    for (int y = 0; y < P.H; ++y)
-        for (int i = 0; i < P.Words; ++i) N(y)[i] = ~P.Row(y)[i] & P.Valid(i, P.W);
-
+    auto Light = [&](int y, int i) { return ~P.Row(y)[i] & P.Valid(i, P.W); };
     for (int y = 0; y < P.H; ++y) {
-        const Word* D = P.Row(y);
-        const Word* L = N(y);
+        auto Dark = [&](int i) { return P.Row(y)[i]; };
+        auto Lt = [&](int i) { return Light(y, i); };
         for (int i = 0; i < P.Words; ++i) {
-            auto d = [&](int k) { return ShiftDown(D, P.Words, i, k); };
-            auto l = [&](int k) { return ShiftDown(L, P.Words, i, k); };
+            auto d = [&](int k) { return ShiftDown(Dark, P.Words, i, k); };
+            auto l = [&](int k) { return ShiftDown(Lt, P.Words, i, k); };
             const Word Pattern = d(0) & l(1) & d(2) & d(3) & d(4) & l(5) & d(6);
+            if (!Pattern) continue;
             const Word After = l(7) & l(8) & l(9) & l(10);
-            const Word Before = ShiftUp(L, i, 1) & ShiftUp(L, i, 2) & ShiftUp(L, i, 3) & ShiftUp(L, i, 4);
+            const Word Before = ShiftUp(Lt, i, 1) & ShiftUp(Lt, i, 2) & ShiftUp(Lt, i, 3) & ShiftUp(Lt, i, 4);
             Found += Count(Pattern & (After | Before));
         }
     }
     for (int y = 0; y + 6 < P.H; ++y)
         for (int i = 0; i < P.Words; ++i) {
             auto d = [&](int k) { return P.Row(y + k)[i]; };
-            auto l = [&](int k) { return N(y + k)[i]; };
+            auto l = [&](int k) { return Light(y + k, i); };
             const Word Pattern = d(0) & l(1) & d(2) & d(3) & d(4) & l(5) & d(6);
+            if (!Pattern) continue;
             const Word After = y + 10 < P.H ? l(7) & l(8) & l(9) & l(10) : 0;
             const Word Before = y >= 4 ? l(-1) & l(-2) & l(-3) & l(-4) : 0;
             Found += Count(Pattern & (After | Before));
