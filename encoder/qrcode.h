@@ -93,6 +93,16 @@ public:
     void EncodeSymbol(std::u16string_view Text, int Option, const TErrorCorrectionLevel& Level, TQRCode& Record);
     bool EncoderError() const { return FEncoderError; }
 
+    // The segment an encoding of Text with Option writes: its mode and the value of its count
+    // field (bytes in byte mode, the byte-order mark included; characters otherwise).
+    struct TSegmentSize {
+        TMode Mode;
+        int Count;
+    };
+    static TSegmentSize MeasureSegment(std::u16string_view Text, int Option);
+    // The most a version-40 symbol at level L holds in the mode: 7089, 4296 or 2953.
+    static int MaxCount(TMode Mode);
+
 protected:
     // Data segment.
     static int AlphanumericValue(int Code);

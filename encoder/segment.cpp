@@ -189,4 +189,30 @@ void TEncoder::WriteCharacterCount(int Count, int VersionNumber, TMode Mode, TBi
     Bits.AppendBits(Count, Width);
 }
 
+TEncoder::TSegmentSize TEncoder::MeasureSegment(std::u16string_view Text, int Option) {
+    TEncoder Encoder;
+    const TMode Mode = Encoder.PickMode(Text, Option);
+    const std::u16string Kept = Encoder.KeepEncodableChars(Text, Mode, Option);
+    if (Mode != qmByte) return {Mode, static_cast<int>(Kept.size())};
+    TBitArray Bits;
+    Encoder.WriteOctets(Kept, Bits, Option);
+    return {Mode, Bits.GetSizeInBytes()};
+}
+
+int TEncoder::MaxCount(TMode Mode) {
+    // Level L, version 40: 2956 data codewords, less the 4-bit indicator and the count field.
+    const int DataBits = 8 * 2956 - 4;
+    switch (Mode) {
+        case qmNumeric: {
+            const int Bits = DataBits - 14;
+            return 3 * (Bits / 10) + (Bits % 10 >= 7 ? 2 : Bits % 10 >= 4 ? 1 : 0);
+        }
+        case qmAlphanumeric: {
+            const int Bits = DataBits - 13;
+            return 2 * (Bits / 11) + (Bits % 11 >= 6 ? 1 : 0);
+        }
+        default: return (DataBits - 16) / 8;
+    }
+}
+
 }  // namespace qr
