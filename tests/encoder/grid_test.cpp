@@ -1,0 +1,163 @@
+// The code grid: encoding on change, the quiet zone, and reading cells.
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "grid/qrcodegrid.h"
+#include "testing.h"
+
+using namespace qr;
+
+namespace {
+
+// The grid's cells, row by row, as 'X' and '.'.
+std::vector<std::string> Picture(const TQRCodeGrid& G) {
+    std::vector<std::string> Lines;
+    for (int r = 0; r < G.Rows(); ++r) {
+        std::string Line;
+        for (int c = 0; c < G.Columns(); ++c) Line += G.IsBlack(r, c) ? 'X' : '.';
+        Lines.push_back(Line);
+    }
+    return Lines;
+}
+
+TEST(CodeGrid, NewGridHasNoSymbol) {
+    const TQRCodeGrid G;
+    EXPECT_EQ(G.Rows(), 0);
+    EXPECT_EQ(G.Columns(), 0);
+    EXPECT_EQ(G.Data(), u"");
+    EXPECT_EQ(G.Encoding(), qrAuto);
+    EXPECT_EQ(G.QuietZone(), 4);
+    EXPECT_EQ(G.EncodeCount(), 0);
+    for (const auto& [r, c] : {std::pair{0, 0}, std::pair{4, 4}, std::pair{-1, -1}, std::pair{10, 10}})
+        EXPECT_FALSE(G.IsBlack(r, c)) << r << "," << c;
+}
+
+// The window's sequence for the empty text: only the change of option encodes.
+class EmptyText : public ::testing::Test {
+protected:
+    void SetUp() override {
+        G.SetData(u"");
+        EXPECT_EQ(G.EncodeCount(), 0);
+        EXPECT_EQ(G.Rows(), 0);
+        G.SetEncoding(qrUTF8BOM);
+        G.SetQuietZone(4);
+        EXPECT_EQ(G.EncodeCount(), 1);
+    }
+    TQRCodeGrid G;
+};
+
+TEST_F(EmptyText, Version1SymbolWithAQuietZoneOfFour) {
+    EXPECT_EQ(G.Rows(), 29);
+    EXPECT_EQ(G.Columns(), 29);
+    EXPECT_TRUE(G.IsBlack(4, 4));    // upper-left finder, top-left corner
+    EXPECT_FALSE(G.IsBlack(3, 4));   // quiet zone
+    EXPECT_FALSE(G.IsBlack(4, 3));
+    EXPECT_FALSE(G.IsBlack(28, 28));
+    EXPECT_FALSE(G.IsBlack(4, 11));  // separator
+    EXPECT_TRUE(G.IsBlack(24, 4));   // lower-left finder, bottom-left corner
+    EXPECT_TRUE(G.IsBlack(4, 24));   // upper-right finder, top-right corner
+    EXPECT_TRUE(G.IsBlack(4 + 13, 4 + 8));  // the dark module: row 13, column 8
+}
+
+TEST_F(EmptyText, RowsOfTheGridAreRowsOfTheSymbol) {
+    TEncoder Encoder;
+    TQRCode Record;
+    Encoder.EncodeSymbol(u"", qrUTF8BOM, LevelL(), Record);
+    ASSERT_NE(Record.Matrix(), nullptr);
+    const std::vector<std::string> Symbol = qrtest::MatrixLines(*Record.Matrix());
+    const std::vector<std::string> Grid = Picture(G);
+    ASSERT_EQ(Grid.size(), 29u);
+    for (int r = 0; r < 29; ++r)
+        for (int c = 0; c < 29; ++c) {
+            const bool Inside = r >= 4 && r < 25 && c >= 4 && c < 25;
+            const char Expected = Inside ? Symbol[r - 4][c - 4] : '.';
+            ASSERT_EQ(Grid[r][c], Expected) << "row " << r << ", column " << c;
+        }
+}
+
+TEST_F(EmptyText, OutsideThePaddedGridIsLight) {
+    for (const auto& [r, c] : {std::pair{-1, 4}, std::pair{4, -1}, std::pair{-100, -100}, std::pair{29, 4},
+                               std::pair{4, 29}, std::pair{1000, 1000}, std::pair{-5, 30}})
+        EXPECT_FALSE(G.IsBlack(r, c)) << r << "," << c;
+}
+
+TEST_F(EmptyText, QuietZoneChangesReEncodeAndOutOfRangeValuesAreIgnored) {
+    G.SetQuietZone(0);
+    EXPECT_EQ(G.EncodeCount(), 2);
+    EXPECT_EQ(G.Rows(), 21);
+    EXPECT_EQ(G.Columns(), 21);
+    EXPECT_TRUE(G.IsBlack(0, 0));
+    EXPECT_FALSE(G.IsBlack(21, 0));
+
+    for (int Ignored : {101, -1, 0}) {
+        G.SetQuietZone(Ignored);
+        EXPECT_EQ(G.QuietZone(), 0) << Ignored;
+        EXPECT_EQ(G.EncodeCount(), 2) << Ignored;
+        EXPECT_EQ(G.Rows(), 21) << Ignored;
+    }
+    G.SetQuietZone(100);
+    EXPECT_EQ(G.Rows(), 221);
+    EXPECT_TRUE(G.IsBlack(100, 100));
+    EXPECT_FALSE(G.IsBlack(99, 100));
+}
+
+TEST(CodeGrid, WritingTheSameValueDoesNotReEncode) {
+    TQRCodeGrid G;
+    G.SetData(u"HELLO");
+    EXPECT_EQ(G.EncodeCount(), 1);
+    G.SetData(u"HELLO");
+    G.SetEncoding(qrAuto);
+    G.SetQuietZone(4);
+    EXPECT_EQ(G.EncodeCount(), 1);
+    G.SetData(u"HELLo");  // one code unit differs
+    EXPECT_EQ(G.EncodeCount(), 2);
+    G.SetData(std::u16string(u"HELLo") + char16_t(0));  // the length differs
+    EXPECT_EQ(G.EncodeCount(), 3);
+}
+
+TEST(CodeGrid, ModeFollowsTheEncodingOption) {
+    auto PictureOf = [](TQRCodeEncoding Encoding) {
+        TQRCodeGrid G;
+        G.SetData(u"ABC");
+        G.SetEncoding(Encoding);
+        return Picture(G);
+    };
+    const auto Auto = PictureOf(qrAuto);
+    EXPECT_EQ(Auto.size(), 29u);
+    EXPECT_EQ(Auto, PictureOf(qrAlphanumeric));
+    EXPECT_NE(Auto, PictureOf(qrUTF8BOM));
+
+    EXPECT_EQ(MakeSymbolGrid(u"ABC", qrAuto), MakeSymbolGrid(u"ABC", qrAlphanumeric));
+    EXPECT_NE(MakeSymbolGrid(u"ABC", qrAuto), MakeSymbolGrid(u"ABC", qrUTF8BOM));
+}
+
+TEST(CodeGrid, SymbolGridIsIndexedColumnFirst) {
+    TEncoder Encoder;
+    TQRCode Record;
+    Encoder.EncodeSymbol(u"Ol\u00E1", qrUTF8BOM, LevelL(), Record);
+    ASSERT_NE(Record.Matrix(), nullptr);
+    const T2DBooleanArray Grid = MakeSymbolGrid(u"Ol\u00E1", qrUTF8BOM);
+    ASSERT_EQ(Grid.size(), 21u);
+    for (int x = 0; x < 21; ++x) {
+        ASSERT_EQ(Grid[x].size(), 21u);
+        for (int y = 0; y < 21; ++y) ASSERT_EQ(Grid[x][y], Record.Matrix()->Get(x, y) == 1) << x << "," << y;
+    }
+}
+
+TEST(CodeGrid, TextThatNoVersionHoldsGivesAnEmptyLightGrid) {
+    TQRCodeGrid G;
+    G.SetEncoding(qrUTF8BOM);
+    G.SetData(std::u16string(2954, u'a'));
+    EXPECT_EQ(G.Rows(), 8);
+    EXPECT_EQ(G.Columns(), 8);
+    for (int r = -1; r <= 8; ++r)
+        for (int c = -1; c <= 8; ++c) EXPECT_FALSE(G.IsBlack(r, c)) << r << "," << c;
+    EXPECT_TRUE(MakeSymbolGrid(std::u16string(2954, u'a'), qrUTF8BOM).empty());
+
+    G.SetData(std::u16string(2953, u'a'));  // one byte less fits version 40
+    EXPECT_EQ(G.Rows(), 177 + 8);
+}
+
+}  // namespace
