@@ -1,0 +1,26 @@
+// Quandrel QR Code: type a text, see its QR Code symbol, save the picture as JPEG.
+
+#include <QApplication>
+
+#include "errorbox.h"
+#include "mainwindow.h"
+#include "theme.h"
+
+int main(int argc, char* argv[]) {
+    // Honour fractional screen scales (125 %, 150 %) as they are; the display area is drawn in
+    // device pixels, so the symbol stays crisp at any of them.
+    QGuiApplication::setHighDpiScaleFactorRoundingPolicy(Qt::HighDpiScaleFactorRoundingPolicy::PassThrough);
+    QApplication Application(argc, argv);
+    Application.setWindowIcon(qrapp::ApplicationIcon());
+
+    qrapp::ApplyTheme(QString::fromUtf8(qrapp::kThemeName));
+    qrapp::SetApplicationTitle(QStringLiteral("Quandrel QR Code"));
+
+    int ExitCode = 0;
+    {
+        qrapp::TForm1 Form1;
+        Form1.ShowCentred();
+        ExitCode = QApplication::exec();
+    }
+    return ExitCode;
+}

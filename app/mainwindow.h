@@ -1,0 +1,72 @@
+#pragma once
+// The main window: a text box on the left, the symbol of its text on the right, redrawn after
+// every change. The widgets are laid out at fixed positions (pixels at 96 DPI; Qt's high-DPI
+// scaling takes them to the screen's DPI), and each event runs one small handler.
+
+#include <QImage>
+#include <QWidget>
+
+#include <functional>
+
+class QFrame;
+class QLabel;
+class QPushButton;
+class QStatusBar;
+
+namespace qrapp {
+
+class TLimitedMemo;
+
+// The display area: a plain widget painted entirely by its owner's handler.
+class TPaintBox : public QWidget {
+    Q_OBJECT
+public:
+    explicit TPaintBox(QWidget* Parent = nullptr);
+    std::function<void()> OnPaint;
+
+protected:
+    void paintEvent(QPaintEvent* Event) override;
+};
+
+class TForm1 : public QWidget {
+    Q_OBJECT
+public:
+    explicit TForm1(QWidget* Parent = nullptr);
+    ~TForm1() override;
+
+    // Shows the window centred on its screen.
+    void ShowCentred();
+
+    // Rebuilds QRCodeBitmap from the text of Memo1 and repaints the display area at once.
+    void Update();
+
+    // The display area's size in device pixels, and its picture as PaintBox1Paint draws it.
+    QSize DisplayAreaDeviceSize() const;
+    QImage DisplayAreaPixels() const;
+
+    const QImage& ModuleBitmap() const { return QRCodeBitmap; }
+
+    // The components, by the names they carry as object names too.
+    QPushButton* Button1 = nullptr;  // "Gravar"
+    TLimitedMemo* Memo1 = nullptr;
+    QLabel* Image1 = nullptr;  // hidden holder of the picture being saved
+    QPushButton* Button2 = nullptr;  // "Sair"
+    QFrame* Panel1 = nullptr;
+    TPaintBox* PaintBox1 = nullptr;
+    QStatusBar* StatusBar1 = nullptr;
+    QLabel* Label1 = nullptr;
+    QFrame* Panel2 = nullptr;
+
+private:
+    void FormCreate();
+    void FormDestroy();
+    void Memo1Change();
+    void PaintBox1Paint();
+    void Button1Click();
+    void Button2Click();
+
+    // One pixel per module of the current symbol: black dark, white light.
+    QImage QRCodeBitmap;
+};
+
+}  // namespace qrapp

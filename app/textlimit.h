@@ -1,0 +1,68 @@
+#pragma once
+// The text box with a length limit counted the way the program stores its text: UTF-16 code units,
+// each line break two of them (CR LF). QPlainTextEdit has no such limit, so every way text can
+// arrive is held to it here: typed keys, paste and drag and drop, input-method commits, and, as a
+// last guard, any other change (a programmatic insert), which is cut back right after it lands.
+// Undo and redo only move between states that were held to the limit.
+
+#include <QPlainTextEdit>
+#include <QString>
+#include <QStringView>
+
+namespace qrapp {
+
+inline constexpr int kMemoMaxLength = 1200;
+
+// CR, LF, and Qt's paragraph and line separators (U+2029, U+2028).
+constexpr bool IsLineBreak(char16_t Unit) {
+    return Unit == u'\r' || Unit == u'\n' || Unit == u'\u2029' || Unit == u'\u2028';
+}
+
+// Code units Text takes once every line break is CR LF: a CR LF pair, a lone CR or LF, and a
+// separator each count two; any other code unit one.
+int StoredLength(QStringView Text);
+
+// The number of code units of the longest prefix of Text whose StoredLength is at most Room. The
+// cut never falls inside a surrogate pair or a CR LF pair.
+qsizetype FittingPrefix(QStringView Text, int Room);
+
+// The text of a QTextDocument (QTextDocument::toRawText: paragraph and line separators, no other
+// change) with each separator turned into CR LF.
+QString ToCrLf(QStringView RawText);
+
+class TLimitedMemo : public QPlainTextEdit {
+    Q_OBJECT
+public:
+    explicit TLimitedMemo(QWidget* Parent = nullptr);
+
+    int MaxLength() const { return FMaxLength; }
+    // The current text is not cut when the limit is lowered; the next change is held to it.
+    void SetMaxLength(int MaxLength) { FMaxLength = MaxLength; }
+
+    // The stored length of the current text (see StoredLength).
+    int Length() const;
+    // The text as UTF-16 with CR LF line breaks.
+    QString Text() const;
+
+signals:
+    // The text changed and is within the limit (a change that had to be cut back reports once,
+    // after the cut).
+    void Change();
+
+protected:
+    void keyPressEvent(QKeyEvent* Event) override;
+    void insertFromMimeData(const QMimeData* Source) override;
+    void inputMethodEvent(QInputMethodEvent* Event) override;
+
+private:
+    // Units left for an insertion that replaces the current selection.
+    int RoomForInsertion() const;
+    void DocumentContentsChange(int Position, int CharsRemoved, int CharsAdded);
+    void DocumentTextChanged();
+
+    int FMaxLength = kMemoMaxLength;
+    int FLastChangePosition = 0;
+    int FLastChangeAdded = 0;
+};
+
+}  // namespace qrapp

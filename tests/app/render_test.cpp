@@ -1,0 +1,161 @@
+// The display area's arithmetic and pictures, without a window.
+
+#include <gtest/gtest.h>
+
+#include <QImage>
+
+#include <set>
+#include <vector>
+
+#include "grid/qrcodegrid.h"
+#include "render.h"
+
+using qrapp::kBlack;
+using qrapp::kWhite;
+using qrapp::MakeModuleBitmap;
+using qrapp::RenderDisplayArea;
+using qrapp::StretchSize;
+using qrapp::TStretch;
+
+namespace {
+
+// Widths of the runs of equal source indices when N pixels are stretched over D.
+std::vector<int> StretchRuns(int D, int N) {
+    std::vector<int> Runs(static_cast<std::size_t>(N), 0);
+    for (int d = 0; d < D; ++d)
+        ++Runs.at(static_cast<std::size_t>(qrapp::NearestSource(d, D, N)));
+    return Runs;
+}
+
+// A bitmap that tells rows from columns: pixel (x, y) dark when x + 2y is a multiple of 3, and the
+// top-left pixel always dark.
+QImage Asymmetric(int Width, int Height) {
+    return MakeModuleBitmap(Height, Width, [](int Row, int Column) { return (Column + 2 * Row) % 3 == 0; });
+}
+
+}  // namespace
+
+TEST(StretchSize, EverySymbolSizeInThe406Area) {
+    // All bitmap sides that occur: 8 (no symbol) and 29 to 185 in steps of 4.
+    std::vector<int> Sides{8};
+    for (int N = 29; N <= 185; N += 4)
+        Sides.push_back(N);
+    for (const int N : Sides) {
+        const int Expected = N == 93 || N == 181 || N == 185 ? 405 : 406;
+        EXPECT_EQ(StretchSize(406, 406, N, N), (TStretch{Expected, Expected})) << "N = " << N;
+    }
+}
+
+TEST(StretchSize, TheSmallerSideDecides) {
+    struct Case {
+        int W, H, N;
+        TStretch Expected;
+    };
+    const Case Cases[] = {
+        {500, 400, 29, {400, 400}},  // wider than high: the height decides
+        {400, 500, 29, {400, 400}},  // higher than wide: the width decides
+        {500, 400, 33, {400, 400}},
+        {609, 609, 93, {609, 609}},  // 150 %: 609 / 93 * 93 does not fall short
+        {508, 508, 29, {508, 508}},
+        {406, 406, 0, {0, 0}},  // before the first Update
+        {0, 0, 29, {0, 0}},
+    };
+    for (const Case& C : Cases)
+        EXPECT_EQ(StretchSize(C.W, C.H, C.N, C.N), C.Expected) << C.W << " x " << C.H << ", N = " << C.N;
+    // A bitmap that is not square keeps its proportions (s from the height here).
+    EXPECT_EQ(StretchSize(300, 200, 10, 20), (TStretch{100, 200}));
+}
+
+TEST(NearestSource, ModuleWidthsDifferByAtMostOne) {
+    for (const int D : {406, 405, 508, 609, 812})
+        for (int N = 8; N <= 185; ++N) {
+            const std::vector<int> Runs = StretchRuns(D, N);
+            const auto [Narrowest, Widest] = std::minmax_element(Runs.begin(), Runs.end());
+            EXPECT_EQ(*Narrowest, D / N) << "D = " << D << ", N = " << N;
+            EXPECT_EQ(*Widest, (D + N - 1) / N) << "D = " << D << ", N = " << N;
+        }
+}
+
+TEST(MakeModuleBitmap, OnePixelPerCellRowsStayRows) {
+    const QImage Bitmap = Asymmetric(5, 3);
+    ASSERT_EQ(Bitmap.size(), QSize(5, 3));
+    for (int y = 0; y < 3; ++y)
+        for (int x = 0; x < 5; ++x)
+            EXPECT_EQ(Bitmap.pixel(x, y), (x + 2 * y) % 3 == 0 ? kBlack : kWhite) << x << ", " << y;
+    EXPECT_TRUE(MakeModuleBitmap(0, 0, [](int, int) { return true; }).isNull());
+}
+
+TEST(MakeModuleBitmap, FromTheCodeGrid) {
+    qr::TQRCodeGrid Grid;
+    Grid.SetData(u"");
+    Grid.SetEncoding(qr::qrUTF8BOM);
+    Grid.SetQuietZone(4);
+    const QImage Bitmap = MakeModuleBitmap(Grid);
+    ASSERT_EQ(Bitmap.size(), QSize(29, 29));
+    for (int y = 0; y < 29; ++y)
+        for (int x = 0; x < 29; ++x)
+            ASSERT_EQ(Bitmap.pixel(x, y), Grid.IsBlack(y, x) ? kBlack : kWhite) << x << ", " << y;
+    EXPECT_EQ(Bitmap.pixel(4, 4), kBlack);  // outer corner of the upper-left finder
+    EXPECT_EQ(Bitmap.pixel(3, 4), kWhite);  // quiet zone
+    EXPECT_EQ(Bitmap.pixel(24, 4), kBlack);  // upper-right finder: column 24, row 4
+    EXPECT_EQ(Bitmap.pixel(11, 4), kWhite);  // separator
+}
+
+TEST(RenderDisplayArea, FourteenPixelModulesFillThe406Area) {
+    const QImage Bitmap = Asymmetric(29, 29);
+    const QImage Area = RenderDisplayArea(Bitmap, 406, 406);
+    ASSERT_EQ(Area.size(), QSize(406, 406));
+    for (int y = 0; y < 406; ++y)
+        for (int x = 0; x < 406; ++x)
+            ASSERT_EQ(Area.pixel(x, y), Bitmap.pixel(x / 14, y / 14)) << x << ", " << y;
+}
+
+TEST(RenderDisplayArea, StretchedCopyIsPureAndAnchoredTopLeft) {
+    struct Case {
+        int N, W, H;
+    };
+    const Case Cases[] = {{33, 406, 406}, {93, 406, 406}, {185, 406, 406}, {29, 500, 400}, {29, 400, 500}, {37, 609, 609}};
+    for (const Case& C : Cases) {
+        SCOPED_TRACE(testing::Message() << "N = " << C.N << ", " << C.W << " x " << C.H);
+        const QImage Bitmap = Asymmetric(C.N, C.N);
+        const QImage Area = RenderDisplayArea(Bitmap, C.W, C.H);
+        ASSERT_EQ(Area.size(), QSize(C.W, C.H));
+        const TStretch Dest = StretchSize(C.W, C.H, C.N, C.N);
+        for (int y = 0; y < C.H; ++y)
+            for (int x = 0; x < C.W; ++x) {
+                const QRgb Pixel = Area.pixel(x, y);
+                if (x >= Dest.D || y >= Dest.E)
+                    ASSERT_EQ(Pixel, kWhite) << x << ", " << y;
+                else
+                    ASSERT_EQ(Pixel, Bitmap.pixel(qrapp::NearestSource(x, Dest.D, C.N), qrapp::NearestSource(y, Dest.E, C.N)))
+                        << x << ", " << y;
+            }
+        // Every module shows: the first and last source column and row are reached.
+        EXPECT_EQ(qrapp::NearestSource(0, Dest.D, C.N), 0);
+        EXPECT_EQ(qrapp::NearestSource(Dest.D - 1, Dest.D, C.N), C.N - 1);
+    }
+}
+
+TEST(RenderDisplayArea, NoBitmapOrNoSymbolIsAllWhite) {
+    const QImage NoSymbol = MakeModuleBitmap(8, 8, [](int, int) { return false; });
+    for (const QImage& Bitmap : {QImage(), NoSymbol}) {
+        const QImage Area = RenderDisplayArea(Bitmap, 406, 406);
+        ASSERT_EQ(Area.size(), QSize(406, 406));
+        std::set<QRgb> Colours;
+        for (int y = 0; y < 406; ++y)
+            for (int x = 0; x < 406; ++x)
+                Colours.insert(Area.pixel(x, y));
+        EXPECT_EQ(Colours, std::set<QRgb>{kWhite});
+    }
+}
+
+TEST(RenderDisplayArea, OtherBitmapFormatsKeepPureColours) {
+    QImage Mono(29, 29, QImage::Format_Mono);
+    Mono.setColorTable({kWhite, kBlack});
+    Mono.fill(0);
+    Mono.setPixel(4, 4, 1);
+    const QImage Area = RenderDisplayArea(Mono, 406, 406);
+    EXPECT_EQ(Area.pixel(4 * 14, 4 * 14), kBlack);
+    EXPECT_EQ(Area.pixel(5 * 14, 4 * 14), kWhite);
+    EXPECT_EQ(Area.format(), QImage::Format_RGB32);
+}

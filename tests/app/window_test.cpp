@@ -1,0 +1,435 @@
+// The main window at 96 DPI, driven as a user would: what the display area shows, how the text box
+// takes text, the layout, the focus order, the error box and the theme.
+
+#include <QAbstractButton>
+#include <QClipboard>
+#include <QFrame>
+#include <QInputMethodEvent>
+#include <QLabel>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QStatusBar>
+#include <QTest>
+#include <QTextCursor>
+
+#include <memory>
+#include <stdexcept>
+
+#include "errorbox.h"
+#include "guitest.h"
+#include "mainwindow.h"
+#include "textlimit.h"
+#include "theme.h"
+
+using qrapp::TForm1;
+
+namespace {
+
+// The version 1 symbol of the empty text (byte mode, level L, mask 0), row 0 at the top.
+const char* const kEmptyTextSymbol[21] = {
+    "XXXXXXX...X.X.XXXXXXX", "X.....X.....X.X.....X", "X.XXX.X.X.X...X.XXX.X", "X.XXX.X.....X.X.XXX.X",
+    "X.XXX.X..X.XX.X.XXX.X", "X.....X..XXX..X.....X", "XXXXXXX.X.X.X.XXXXXXX", "........X.X..........",
+    "XXX.XXXXX.X.XXX...X..", "X.X..X..X.XX.X.X.X.X.", "..X.X.X..X.X.XXX.XXX.", ".X..XX.X.XXXXX.XXX.XX",
+    "XX.XXXXX.XXX.XXX.XXX.", "........XXX...X...XX.", "XXXXXXX.X...X...X...X", "X.....X.XXX...X...XX.",
+    "X.XXX.X.X...X.X.X.X.X", "X.XXX.X..X.X.X.X.X.X.", "X.XXX.X.X.XX.XXX.XX.X", "X.....X.XX.XXX.XXX.X.",
+    "XXXXXXX.XX.X.XXX.XXXX",
+};
+
+bool AllWhite(const QImage& Picture) {
+    for (int y = 0; y < Picture.height(); ++y)
+        for (int x = 0; x < Picture.width(); ++x)
+            if (Picture.pixel(x, y) != 0xFFFFFFFFu)
+                return false;
+    return true;
+}
+
+// Text from the end of the box: selects the last Count characters and deletes them.
+void DeleteLast(qrapp::TLimitedMemo* Memo, int Count) {
+    QTextCursor Cursor = Memo->textCursor();
+    Cursor.movePosition(QTextCursor::End);
+    Cursor.movePosition(QTextCursor::PreviousCharacter, QTextCursor::KeepAnchor, Count);
+    Memo->setTextCursor(Cursor);
+    QTest::keyClick(Memo, Qt::Key_Delete);
+}
+
+void MoveToEnd(qrapp::TLimitedMemo* Memo) {
+    QTextCursor Cursor = Memo->textCursor();
+    Cursor.movePosition(QTextCursor::End);
+    Memo->setTextCursor(Cursor);
+}
+
+}  // namespace
+
+class WindowTest : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<TForm1> Form;
+
+    void ShowForm() {
+        Form->ShowCentred();
+        QVERIFY(QTest::qWaitForWindowExposed(Form.get()));
+    }
+
+private slots:
+    void initTestCase() {
+        QVERIFY(qrapp::ApplyTheme(QString::fromUtf8(qrapp::kThemeName)));
+        qrapp::SetApplicationTitle(QStringLiteral("Quandrel QR Code"));
+    }
+    void init() { Form = std::make_unique<TForm1>(); }
+    void cleanup() { Form.reset(); }
+
+    void startShowsTheEmptyTextSymbolAtFourteenPixelsAModule() {
+        ShowForm();
+        QVERIFY(Form->Memo1->toPlainText().isEmpty());
+        const QImage Area = guitest::Grab(Form->PaintBox1);
+        QCOMPARE(Area.size(), QSize(406, 406));
+        int Wrong = 0;
+        for (int y = 0; y < 406; ++y)
+            for (int x = 0; x < 406; ++x) {
+                const int Row = y / 14 - 4, Column = x / 14 - 4;
+                const bool Dark = Row >= 0 && Row < 21 && Column >= 0 && Column < 21 && kEmptyTextSymbol[Row][Column] == 'X';
+                Wrong += Area.pixel(x, y) != (Dark ? 0xFF000000u : 0xFFFFFFFFu);
+            }
+        QCOMPARE(Wrong, 0);
+        QCOMPARE(guitest::Decode(Area), std::vector<std::string>{""});
+    }
+
+    void typingRedrawsTheSymbolAfterEveryChange() {
+        ShowForm();
+        Form->Memo1->setFocus();
+        const QString Steps[] = {QStringLiteral("O"), QStringLiteral("l"), QStringLiteral("á"), QStringLiteral("\n"),
+                                 QStringLiteral("€"), QStringLiteral("😀")};
+        QString Typed;
+        for (const QString& Step : Steps) {
+            guitest::Type(Form->Memo1, Step);
+            Typed += Step;
+            QString Expected = Typed;
+            Expected.replace(u'\n', QStringLiteral("\r\n"));
+            QCOMPARE(guitest::Decode(guitest::Grab(Form->PaintBox1)), std::vector<std::string>{guitest::Utf8(Expected)});
+        }
+        QTest::keyClick(Form->Memo1, Qt::Key_Backspace);  // the emoji goes as one character
+        QCOMPARE(guitest::Decode(guitest::Grab(Form->PaintBox1)),
+                 std::vector<std::string>{guitest::Utf8(QStringLiteral("Olá\r\n€"))});
+    }
+
+    void aTextNoVersionHoldsLeavesTheAreaWhiteUntilItFitsAgain() {
+        ShowForm();
+        // 985 euro signs are 2955 UTF-8 bytes, two more than version 40 holds; 984 fit.
+        Form->Memo1->setPlainText(QString(1200, QChar(0x20AC)));
+        QCOMPARE(Form->ModuleBitmap().size(), QSize(8, 8));
+        QVERIFY(AllWhite(guitest::Grab(Form->PaintBox1)));
+        DeleteLast(Form->Memo1, 215);
+        QVERIFY(AllWhite(guitest::Grab(Form->PaintBox1)));
+        QTest::keyClick(Form->Memo1, Qt::Key_Backspace);
+        QCOMPARE(Form->ModuleBitmap().size(), QSize(185, 185));
+        const QImage Area = guitest::Grab(Form->PaintBox1);
+        // Drawn 405 x 405: the last column and row of the area stay white.
+        QVERIFY(AllWhite(Area.copy(405, 0, 1, 406)));
+        QVERIFY(AllWhite(Area.copy(0, 405, 406, 1)));
+        QCOMPARE(guitest::Decode(Area.scaled(Area.size() * 2)), std::vector<std::string>{guitest::Utf8(QString(984, QChar(0x20AC)))});
+    }
+
+    void typingStopsAtTwelveHundredUnitsCountingLineBreaksAsTwo() {
+        ShowForm();
+        auto* Memo = Form->Memo1;
+        Memo->setFocus();
+        Memo->setPlainText(QString(1199, u'a'));
+        MoveToEnd(Memo);
+        QTest::keyClick(Memo, Qt::Key_Return);  // a line break needs two
+        QCOMPARE(Memo->Length(), 1199);
+        guitest::Type(Memo, QStringLiteral("😀"));  // so does a surrogate pair
+        QCOMPARE(Memo->Length(), 1199);
+        guitest::Type(Memo, QStringLiteral("b"));
+        QCOMPARE(Memo->Length(), 1200);
+        QSignalSpy Changes(Memo, &qrapp::TLimitedMemo::Change);
+        guitest::Type(Memo, QStringLiteral("c"));  // the 1201st is refused
+        QCOMPARE(Memo->Length(), 1200);
+        QCOMPARE(Changes.count(), 0);
+        QCOMPARE(Memo->Text(), QString(1199, u'a') + u'b');
+
+        // Typing over a selection frees its room first.
+        Memo->setPlainText(QString(1198, u'a'));
+        MoveToEnd(Memo);
+        QTest::keyClick(Memo, Qt::Key_Return);
+        QCOMPARE(Memo->Length(), 1200);
+        QCOMPARE(Memo->Text(), QString(1198, u'a') + QStringLiteral("\r\n"));
+        QTest::keyClick(Memo, Qt::Key_Left, Qt::ShiftModifier);
+        guitest::Type(Memo, QStringLiteral("x"));
+        QCOMPARE(Memo->Text(), QString(1198, u'a') + u'x');
+    }
+
+    void pasteDropAndInputMethodInsertOnlyWhatFits_data() {
+        QTest::addColumn<int>("Present");
+        QTest::addColumn<QString>("Inserted");
+        QTest::addColumn<QString>("Expected");
+        QTest::newRow("plain text cut at the limit") << 1190 << QStringLiteral("0123456789ABCDEF") << QStringLiteral("0123456789");
+        QTest::newRow("CR LF counts two") << 1195 << QStringLiteral("ab\r\ncd") << QStringLiteral("ab\r\nc");
+        QTest::newRow("no half line break") << 1197 << QStringLiteral("ab\r\ncd") << QStringLiteral("ab");
+        QTest::newRow("lone LF counts two") << 1196 << QStringLiteral("a\nb\nc") << QStringLiteral("a\r\nb");
+        QTest::newRow("no half surrogate pair") << 1199 << QStringLiteral("😀x") << QString();
+        QTest::newRow("whole surrogate pair") << 1198 << QStringLiteral("😀x") << QStringLiteral("😀");
+        QTest::newRow("full box takes nothing") << 1200 << QStringLiteral("z") << QString();
+    }
+
+    void pasteDropAndInputMethodInsertOnlyWhatFits() {
+        QFETCH(int, Present);
+        QFETCH(QString, Inserted);
+        QFETCH(QString, Expected);
+        ShowForm();
+        auto* Memo = Form->Memo1;
+        const QString Before(Present, u'a');
+
+        // Paste.
+        Memo->setPlainText(Before);
+        MoveToEnd(Memo);
+        QApplication::clipboard()->setText(Inserted);
+        Memo->paste();
+        QCOMPARE(Memo->Text(), Before + Expected);
+
+        // Drag and drop at the end of the text.
+        Memo->setPlainText(Before);
+        MoveToEnd(Memo);
+        auto Dragged = std::make_unique<QMimeData>();
+        Dragged->setText(Inserted);
+        const QPoint End(Memo->viewport()->width() - 2, Memo->cursorRect().center().y());
+        QDragEnterEvent Enter(End, Qt::CopyAction, Dragged.get(), Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(Memo->viewport(), &Enter);
+        QDropEvent Drop(End, Qt::CopyAction, Dragged.get(), Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(Memo->viewport(), &Drop);
+        QCOMPARE(Memo->Text(), Before + Expected);
+
+        // Input-method commit.
+        Memo->setPlainText(Before);
+        MoveToEnd(Memo);
+        QInputMethodEvent Commit;
+        Commit.setCommitString(Inserted);
+        QApplication::sendEvent(Memo, &Commit);
+        QCOMPARE(Memo->Text(), Before + Expected);
+    }
+
+    void pasteOverASelectionAndUndoRedoStayWithinTheLimit() {
+        ShowForm();
+        auto* Memo = Form->Memo1;
+        Memo->setPlainText(QString(1200, u'a'));
+        QTextCursor Cursor = Memo->textCursor();
+        Cursor.setPosition(100);
+        Cursor.setPosition(110, QTextCursor::KeepAnchor);
+        Memo->setTextCursor(Cursor);
+        QApplication::clipboard()->setText(QString(15, u'b'));
+        Memo->paste();
+        QCOMPARE(Memo->Text(), QString(100, u'a') + QString(10, u'b') + QString(1090, u'a'));
+
+        Memo->undo();
+        QCOMPARE(Memo->Text(), QString(1200, u'a'));
+        Memo->redo();
+        QCOMPARE(Memo->Text(), QString(100, u'a') + QString(10, u'b') + QString(1090, u'a'));
+        QVERIFY(Memo->Length() <= 1200);
+    }
+
+    void aProgrammaticInsertIsCutBackAndReportedOnce() {
+        ShowForm();
+        auto* Memo = Form->Memo1;
+        Memo->setPlainText(QString(1190, u'a'));
+        MoveToEnd(Memo);
+        QSignalSpy Changes(Memo, &qrapp::TLimitedMemo::Change);
+        Memo->insertPlainText(QStringLiteral("0123456789\n😀😀"));
+        QCOMPARE(Memo->Text(), QString(1190, u'a') + QStringLiteral("0123456789"));
+        QCOMPARE(Changes.count(), 1);
+        // The symbol shown is that of the text as cut back.
+        QCOMPARE(guitest::Decode(guitest::Grab(Form->PaintBox1)),
+                 std::vector<std::string>{guitest::Utf8(QString(1190, u'a') + QStringLiteral("0123456789"))});
+        Memo->undo();
+        QCOMPARE(Memo->Text(), QString(1190, u'a'));
+
+        Memo->setPlainText(QString(1300, u'x'));
+        QCOMPARE(Memo->Text(), QString(1200, u'x'));
+    }
+
+    void textIsReadWithCrLfLineBreaksAndKeepsEveryCharacter() {
+        auto* Memo = Form->Memo1;
+        Memo->setPlainText(QStringLiteral("a\u00A0b\tc\nd"));
+        QCOMPARE(Memo->Text(), QStringLiteral("a\u00A0b\tc\r\nd"));
+        QCOMPARE(Memo->Length(), 8);
+    }
+
+    void layoutMatchesTheDesign() {
+        ShowForm();
+        QCOMPARE(Form->objectName(), QStringLiteral("Form1"));
+        QCOMPARE(Form->size(), QSize(764, 454));
+        QCOMPARE(Form->minimumSize(), QSize(764, 454));
+        QCOMPARE(Form->maximumSize(), QSize(764, 454));
+        const Qt::WindowFlags Flags = Form->windowFlags();
+        QVERIFY(!(Flags & Qt::WindowMaximizeButtonHint));
+        QVERIFY(Flags & Qt::WindowMinimizeButtonHint);
+        QVERIFY(Flags & Qt::WindowCloseButtonHint);
+        QVERIFY(Form->windowTitle().startsWith(QStringLiteral("Quandrel QR Code ")));
+        QCOMPARE(Form->font().family(), QStringLiteral("Tahoma"));
+        QCOMPARE(Form->font().pointSize(), 8);
+
+        QCOMPARE(Form->Panel1->geometry(), QRect(334, 8, 420, 420));
+        QCOMPARE(Form->Panel2->geometry(), QRect(8, 8, 320, 420));
+        QCOMPARE(Form->Panel1->contentsRect().size(), QSize(416, 416));
+        QCOMPARE(Form->Panel2->contentsRect().size(), QSize(316, 416));
+
+        struct Placed {
+            QWidget* Widget;
+            QFrame* Parent;
+            QRect InClientArea;
+        };
+        const Placed Children[] = {
+            {Form->PaintBox1, Form->Panel1, QRect(6, 4, 406, 406)},
+            {Form->Memo1, Form->Panel2, QRect(8, 23, 300, 344)},
+            {Form->Button1, Form->Panel2, QRect(8, 373, 100, 30)},
+            {Form->Button2, Form->Panel2, QRect(133, 373, 100, 30)},
+        };
+        for (const Placed& Child : Children) {
+            QCOMPARE(Child.Widget->parentWidget(), Child.Parent);
+            QCOMPARE(Child.Widget->geometry().translated(-Child.Parent->contentsRect().topLeft()), Child.InClientArea);
+        }
+        QCOMPARE(Form->Label1->pos() - Form->Panel2->contentsRect().topLeft(), QPoint(8, 4));
+        QCOMPARE(Form->Label1->text(), QStringLiteral("Texto a codificar:"));
+        QVERIFY(Form->Label1->width() >= Form->Label1->sizeHint().width());
+        QCOMPARE(Form->Button1->text(), QStringLiteral("Gravar"));
+        QCOMPARE(Form->Button2->text(), QStringLiteral("Sair"));
+
+        QCOMPARE(Form->Memo1->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+        QCOMPARE(Form->Memo1->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+        QCOMPARE(Form->Memo1->lineWrapMode(), QPlainTextEdit::WidgetWidth);
+        QVERIFY(Form->Memo1->tabChangesFocus());
+        QCOMPARE(Form->Memo1->MaxLength(), 1200);
+
+        QCOMPARE(Form->StatusBar1->geometry(), QRect(0, 434, 764, 20));
+        const auto* Panel0 = Form->StatusBar1->findChild<QLabel*>(QStringLiteral("StatusBar1Panel0"));
+        const auto* Panel1 = Form->StatusBar1->findChild<QLabel*>(QStringLiteral("StatusBar1Panel1"));
+        QVERIFY(Panel0 && Panel1);
+        QCOMPARE(Panel0->text(), QStringLiteral("Quandrel QR Code"));
+        QCOMPARE(Panel0->width(), 200);
+        QCOMPARE(Panel0->alignment(), Qt::AlignCenter);
+        QCOMPARE(Panel1->alignment(), Qt::AlignCenter);
+        QVERIFY(!Panel1->text().isEmpty());
+        QVERIFY(Panel1->geometry().left() > Panel0->geometry().right());
+        QVERIFY(Panel1->geometry().right() >= 764 - 8);  // to the bar's right edge, less the item frame
+
+        QVERIFY(!Form->Image1->isVisible());
+        QCOMPARE(Form->Image1->geometry(), QRect(992, 80, 100, 100));
+    }
+
+    void focusStartsOnSairThenGravarThenTheTextBox() {
+        ShowForm();
+        Form->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(Form.get()));
+        QCOMPARE(QApplication::focusWidget(), Form->Button2);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), Form->Button1);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), Form->Memo1);
+        // Tab in the text box moves on instead of inserting a tab.
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QVERIFY(QApplication::focusWidget() != Form->Memo1);
+        QVERIFY(Form->Memo1->toPlainText().isEmpty());
+    }
+
+    void anEscapingErrorIsShownWithAFullStopAndTheWindowGoesOn() {
+        ShowForm();
+        QString Caption, Text;
+        QMessageBox::Icon Icon = QMessageBox::NoIcon;
+        QMessageBox::StandardButtons Buttons;
+        bool Reached = false;
+        const bool Shown = guitest::WithModal(
+            [&] {
+                qrapp::Guarded(Form.get(), [] { throw std::runtime_error("Cannot create file \"/x/y.jpg\". Permission denied"); });
+                Reached = true;
+            },
+            [&](QWidget* Box) {
+                auto* Message = qobject_cast<QMessageBox*>(Box);
+                if (!Message)
+                    return;
+                Caption = Message->windowTitle();
+                Text = Message->text();
+                Icon = Message->icon();
+                Buttons = Message->standardButtons();
+                Message->button(QMessageBox::Ok)->click();
+            });
+        QVERIFY(Shown);
+        QVERIFY(Reached);
+        QCOMPARE(Caption, QStringLiteral("Quandrel QR Code"));
+        QCOMPARE(Text, QStringLiteral("Cannot create file \"/x/y.jpg\". Permission denied."));
+        QCOMPARE(Icon, QMessageBox::Critical);
+        QCOMPARE(Buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+        // The window still works.
+        guitest::Type(Form->Memo1, QStringLiteral("ok"));
+        QCOMPARE(guitest::Decode(guitest::Grab(Form->PaintBox1)), std::vector<std::string>{"ok"});
+    }
+
+    void aMissingThemeIsReportedAndTheLookIsKept() {
+        const QString SheetBefore = qApp->styleSheet();
+        QString Text;
+        QMessageBox::Icon Icon = QMessageBox::NoIcon;
+        QMessageBox::StandardButtons Buttons;
+        bool Applied = true;
+        const bool Shown = guitest::WithModal([&] { Applied = qrapp::ApplyTheme(QStringLiteral("Aqua Dark Slate")); },
+                                              [&](QWidget* Box) {
+                                                  auto* Message = qobject_cast<QMessageBox*>(Box);
+                                                  if (!Message)
+                                                      return;
+                                                  Text = Message->text();
+                                                  Icon = Message->icon();
+                                                  Buttons = Message->standardButtons();
+                                                  Message->button(QMessageBox::Close)->click();
+                                              });
+        QVERIFY(Shown);
+        QVERIFY(!Applied);
+        QCOMPARE(Text, QStringLiteral("Style 'Aqua Dark Slate' not found"));
+        QCOMPARE(Icon, QMessageBox::Critical);
+        QCOMPARE(Buttons, QMessageBox::StandardButtons(QMessageBox::Close));
+        QCOMPARE(qApp->styleSheet(), SheetBefore);
+        QVERIFY(SheetBefore.contains(QStringLiteral("#Panel1")));
+    }
+
+    void theIconComesInEverySize() {
+        const QIcon Icon = qrapp::ApplicationIcon();
+        for (const int Size : {16, 32, 48, 64, 128, 256}) {
+            const QImage Picture = Icon.pixmap(QSize(Size, Size)).toImage();
+            QCOMPARE(Picture.size(), QSize(Size, Size));
+            QVERIFY(Picture.hasAlphaChannel() || Picture.depth() == 32);
+            // Black on white with a light margin, a dark finder corner inside it.
+            QCOMPARE(Picture.pixel(0, 0), 0xFFFFFFFFu);
+            QCOMPARE(Picture.pixel(Size / 16, Size / 16), 0xFF000000u);
+        }
+    }
+
+    void sairAndTheCloseBoxEndTheEventLoop_data() {
+        QTest::addColumn<bool>("UseSair");
+        QTest::newRow("Sair") << true;
+        QTest::newRow("close box") << false;
+    }
+
+    void sairAndTheCloseBoxEndTheEventLoop() {
+        QFETCH(bool, UseSair);
+        ShowForm();
+        QTimer::singleShot(0, Form.get(), [this, UseSair] {
+            if (UseSair)
+                QTest::mouseClick(Form->Button2, Qt::LeftButton);
+            else
+                Form->close();
+        });
+        // Fails rather than hangs if the loop does not end.
+        QTimer Deadline;
+        Deadline.setSingleShot(true);
+        bool TimedOut = false;
+        QObject::connect(&Deadline, &QTimer::timeout, [&] {
+            TimedOut = true;
+            QApplication::exit(99);
+        });
+        Deadline.start(5000);
+        const int ExitCode = QApplication::exec();
+        QVERIFY(!TimedOut);
+        QCOMPARE(ExitCode, 0);
+        QVERIFY(!Form->isVisible());
+    }
+};
+
+QTEST_MAIN(WindowTest)
+#include "window_test.moc"
