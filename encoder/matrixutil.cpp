@@ -86,15 +86,23 @@ void TMatrixUtil::PlaceFindersAndSeparators(TByteMatrix& Matrix) {
     PlaceSeparatorColumn(7, D - 7, Matrix);
 }
 
-void TMatrixUtil::PlaceFinderPattern(int XStart, int YStart, TByteMatrix& Matrix) {
-    for (int dy = 0; dy < 7; ++dy)
-        for (int dx = 0; dx < 7; ++dx) {
-            if (!IsEmptyCell(Matrix.Get(XStart + dx, YStart + dy))) {
+// A square pattern into empty cells, row by row; the first cell already taken is an
+// inconsistency that ends the pattern there.
+template <std::size_t N>
+void TMatrixUtil::PlaceSquare(const std::uint8_t (&Cells)[N][N], int XStart, int YStart, TByteMatrix& Matrix) {
+    for (std::size_t dy = 0; dy < N; ++dy)
+        for (std::size_t dx = 0; dx < N; ++dx) {
+            const int X = XStart + static_cast<int>(dx), Y = YStart + static_cast<int>(dy);
+            if (!IsEmptyCell(Matrix.Get(X, Y))) {
                 FMatrixUtilError = true;
                 return;
             }
-            Matrix.SetInteger(XStart + dx, YStart + dy, FinderPatternCells[dy][dx]);
+            Matrix.SetInteger(X, Y, Cells[dy][dx]);
         }
+}
+
+void TMatrixUtil::PlaceFinderPattern(int XStart, int YStart, TByteMatrix& Matrix) {
+    PlaceSquare(FinderPatternCells, XStart, YStart, Matrix);
 }
 
 void TMatrixUtil::PlaceSeparatorRow(int XStart, int YStart, TByteMatrix& Matrix) {
@@ -136,14 +144,7 @@ void TMatrixUtil::PlaceAlignmentPatterns(int Version, TByteMatrix& Matrix) {
 }
 
 void TMatrixUtil::PlaceAlignmentPattern(int XStart, int YStart, TByteMatrix& Matrix) {
-    for (int dy = 0; dy < 5; ++dy)
-        for (int dx = 0; dx < 5; ++dx) {
-            if (!IsEmptyCell(Matrix.Get(XStart + dx, YStart + dy))) {
-                FMatrixUtilError = true;
-                return;
-            }
-            Matrix.SetInteger(XStart + dx, YStart + dy, AlignmentPatternCells[dy][dx]);
-        }
+    PlaceSquare(AlignmentPatternCells, XStart, YStart, Matrix);
 }
 
 void TMatrixUtil::PlaceTimingPatterns(TByteMatrix& Matrix) {

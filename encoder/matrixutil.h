@@ -2,6 +2,7 @@
 // Lays out a complete QR symbol in a byte matrix: function patterns, format and version
 // information, and the masked data bits.
 
+#include <cstddef>
 #include <cstdint>
 
 #include "bitarray.h"
@@ -71,6 +72,8 @@ private:
     void PlaceVersionInfo(int Version, TByteMatrix& Matrix);
     void BuildVersionInfoBits(int Version, TBitArray& Bits);
     static bool IsEmptyCell(int Value) { return Value == -1; }
+    template <std::size_t N>
+    void PlaceSquare(const std::uint8_t (&Cells)[N][N], int XStart, int YStart, TByteMatrix& Matrix);
 
     bool FMatrixUtilError = false;
 };
