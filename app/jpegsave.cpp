@@ -1,0 +1,50 @@
+#include "jpegsave.h"
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QImage>
+
+#include "jpegwriter.h"
+#include "savefile.h"
+
+namespace qrapp {
+
+void ConfigureJpegSaveDialog(QFileDialog& Dialog) {
+    Dialog.setAcceptMode(QFileDialog::AcceptSave);
+    Dialog.setFileMode(QFileDialog::AnyFile);
+    Dialog.setNameFilter(QStringLiteral("Jpeg files (*.jpg)"));
+    Dialog.setDefaultSuffix(QStringLiteral("jpg"));
+    Dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
+}
+
+std::optional<QString> AskJpegFileName(QWidget* Parent) {
+    QFileDialog Dialog(Parent);
+    ConfigureJpegSaveDialog(Dialog);
+    if (Dialog.exec() != QDialog::Accepted)
+        return std::nullopt;
+    const QStringList Files = Dialog.selectedFiles();
+    if (Files.isEmpty() || Files.front().isEmpty())
+        return std::nullopt;
+    // Qt's own dialog adds the suffix itself; some platform dialogs do not.
+    return WithJpegSuffix(Files.front());
+}
+
+QString WithJpegSuffix(const QString& Path) {
+    return QFileInfo(Path).fileName().contains(u'.') ? Path : Path + QStringLiteral(".jpg");
+}
+
+void SavePictureAsJpeg(const QImage& Picture, const std::optional<QString>& Path, int Quality) {
+    if (!Path)
+        return;
+    const QImage Rgb = Picture.convertToFormat(QImage::Format_RGB888);
+    const std::vector<unsigned char> Jpeg =
+        CompressJpeg(std::span<const std::uint8_t>(Rgb.constBits(), static_cast<std::size_t>(Rgb.sizeInBytes())),
+                     Rgb.width(), Rgb.height(), Quality, static_cast<std::size_t>(Rgb.bytesPerLine()));
+    WriteFileAtomically(*Path, Jpeg);
+}
+
+}  // namespace qrapp
