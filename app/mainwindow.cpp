@@ -4,15 +4,18 @@
 #include <QFrame>
 #include <QLabel>
 #include <QPainter>
+#include <QPixmap>
 #include <QPushButton>
 #include <QScreen>
 #include <QStatusBar>
 #include <QStyle>
 
+#include <optional>
 #include <string_view>
 
 #include "errorbox.h"
 #include "grid/qrcodegrid.h"
+#include "jpegsave.h"
 #include "render.h"
 #include "textlimit.h"
 
@@ -196,8 +199,20 @@ void TForm1::PaintBox1Paint() {
 }
 
 void TForm1::Button1Click() {
-    // Saving: capture DisplayAreaPixels() (the very pixels the display area shows) into Image1,
-    // then write it as JPEG of quality 90 to the file the user picks.
+    // The capture is complete before the dialog opens, so the file shows the display area as it
+    // was at the click, whatever happens while the dialog is open.
+    Image1->setPixmap(QPixmap::fromImage(DisplayAreaPixels()));
+    SaveToJpegfile(SaveQuality);
+}
+
+void TForm1::SaveToJpegfile(int Compress) {
+    // Cancelling gives no path: then nothing is compressed, written or shown.
+    const std::optional<QString> Path = AskJpegFileName(this);
+    if (!Path)
+        return;
+    // Compressed completely in memory, then written atomically: a failure throws (shown by the
+    // error box) and leaves any file of that name as it was.
+    SavePictureAsJpeg(Image1->pixmap().toImage(), Path, Compress);
 }
 
 void TForm1::Button2Click() { QCoreApplication::quit(); }

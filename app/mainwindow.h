@@ -64,6 +64,9 @@ private:
     void PaintBox1Paint();
     void Button1Click();
     void Button2Click();
+    // Asks for a file name and writes the picture held by Image1 there as JPEG of quality
+    // Compress (1 to 100); cancelling does nothing. Failures are thrown.
+    void SaveToJpegfile(int Compress);
 
     // One pixel per module of the current symbol: black dark, white light.
     QImage QRCodeBitmap;

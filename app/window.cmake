@@ -14,7 +14,7 @@ add_library(qrapp STATIC
   resources/window.qrc
 )
 target_include_directories(qrapp PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
-target_link_libraries(qrapp PUBLIC Qt6::Widgets qrrender qrgrid)
+target_link_libraries(qrapp PUBLIC Qt6::Widgets qrrender qrgrid qrjpegsave)
 
 add_executable(quandrel-qr-code main.cpp)
 target_link_libraries(quandrel-qr-code PRIVATE qrapp)

@@ -1,0 +1,236 @@
+// "Gravar" in the window, driven as a user would: the saved file is the display area as it was
+// at the click, cancel does nothing, a failure shows the error box and the window goes on.
+
+#include <cerrno>
+#include <cstring>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileDialog>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include "errorbox.h"
+#include "guitest.h"
+#include "jpegtest.h"
+#include "mainwindow.h"
+#include "textlimit.h"
+
+using qrapp::TForm1;
+
+namespace {
+
+struct ErrorBox {
+    QString Caption;
+    QString Text;
+    QMessageBox::Icon Icon = QMessageBox::NoIcon;
+};
+
+struct Click {
+    bool DialogShown = false;
+    std::vector<ErrorBox> Boxes;  // every message box that came up, closed with OK
+    bool TimedOut = false;
+};
+
+// Clicks "Gravar"; once the save dialog is up with the keyboard focus, Act plays the user.
+// Message boxes are recorded and closed; anything still open after ten seconds is closed too.
+Click ClickGravar(TForm1& Form, const std::function<void(QFileDialog&)>& Act) {
+    Click Result;
+    QElapsedTimer Clock;
+    Clock.start();
+    QTimer Watch;
+    Watch.setInterval(10);
+    QObject::connect(&Watch, &QTimer::timeout, [&] {
+        QWidget* Modal = QApplication::activeModalWidget();
+        if (auto* Box = qobject_cast<QMessageBox*>(Modal)) {
+            Result.Boxes.push_back({Box->windowTitle(), Box->text(), Box->icon()});
+            Box->button(QMessageBox::Ok) ? Box->button(QMessageBox::Ok)->click() : Box->reject();
+        } else if (auto* Dialog = qobject_cast<QFileDialog*>(Modal)) {
+            if (Clock.elapsed() > 10000) {
+                Result.TimedOut = true;
+                Dialog->reject();
+            } else if (!Result.DialogShown && Dialog->isAncestorOf(QApplication::focusWidget())) {
+                Result.DialogShown = true;
+                Act(*Dialog);
+            }
+        }
+    });
+    Watch.start();
+    QTest::mouseClick(Form.Button1, Qt::LeftButton);
+    // The error box, if any, is shown from the click handler; it is closed by now.
+    return Result;
+}
+
+// Types Name into the file name box, in Folder, and presses Enter (queued, so that what it opens
+// runs outside the watching timer).
+void TypeAndEnter(QFileDialog& Dialog, const QString& Folder, const QString& Name) {
+    QMetaObject::invokeMethod(
+        &Dialog,
+        [&Dialog, Folder, Name] {
+            Dialog.setDirectory(Folder);
+            QTest::keyClicks(QApplication::focusWidget(), Name);
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        },
+        Qt::QueuedConnection);
+}
+
+// The number of pixels of Decoded that are not on the same side of mid-grey as Shown's.
+int PixelsOnTheWrongSide(const jpegtest::Decoded& Decoded, const QImage& Shown) {
+    int Wrong = 0;
+    for (int y = 0; y < Shown.height(); ++y)
+        for (int x = 0; x < Shown.width(); ++x) {
+            const bool Dark = qRed(Shown.pixel(x, y)) < 128;
+            const std::uint8_t* P = Decoded.Pixel(x, y);
+            Wrong += (P[0] < 128) != Dark || (P[1] < 128) != Dark || (P[2] < 128) != Dark;
+        }
+    return Wrong;
+}
+
+std::optional<jpegtest::Decoded> DecodeFile(const QString& Path) {
+    return jpegtest::DecodeJpeg(jpegtest::ReadFileBytes(Path));
+}
+
+}  // namespace
+
+class WindowSaveTest : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<TForm1> Form;
+    std::unique_ptr<QTemporaryDir> Dir;
+
+    QStringList Listing() const {
+        return QDir(Dir->path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                                           QDir::Name);
+    }
+
+private slots:
+    void initTestCase() {
+        // Qt's own dialog, whatever platform dialogs exist, so the test can drive it.
+        QCoreApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
+        qrapp::SetApplicationTitle(QStringLiteral("Quandrel QR Code"));
+    }
+    void init() {
+        Dir = std::make_unique<QTemporaryDir>();
+        QVERIFY(Dir->isValid());
+        Form = std::make_unique<TForm1>();
+        Form->ShowCentred();
+        QVERIFY(QTest::qWaitForWindowExposed(Form.get()));
+    }
+    void cleanup() {
+        Form.reset();
+        Dir.reset();
+    }
+
+    void savesTheShownPictureReplacingAnExistingFileWithoutAQuestion() {
+        const QString Text = QStringLiteral("Olá, Gravar! 😀");
+        Form->Memo1->setFocus();
+        guitest::Type(Form->Memo1, Text);
+        const QImage Shown = guitest::Grab(Form->PaintBox1);
+        QFile Old(Dir->filePath("symbol.jpg"));
+        QVERIFY(Old.open(QIODevice::WriteOnly));
+        Old.write(QByteArray(300000, 'x'));
+        Old.close();
+
+        // A name typed without extension: ".jpg" is added, and the existing file is replaced.
+        const Click C = ClickGravar(*Form, [&](QFileDialog& D) { TypeAndEnter(D, Dir->path(), "symbol"); });
+        QVERIFY(C.DialogShown);
+        QVERIFY(!C.TimedOut);
+        QCOMPARE(C.Boxes.size(), std::size_t{0});
+        QCOMPARE(Listing(), QStringList{"symbol.jpg"});
+
+        const auto Decoded = DecodeFile(Dir->filePath("symbol.jpg"));
+        QVERIFY(Decoded);
+        QCOMPARE(Decoded->Width, 406);
+        QCOMPARE(Decoded->Height, 406);
+        QCOMPARE(PixelsOnTheWrongSide(*Decoded, Shown), 0);
+        QImage FromFile(Decoded->Rgb.data(), 406, 406, 406 * 3, QImage::Format_RGB888);
+        QCOMPARE(guitest::Decode(FromFile), std::vector<std::string>{guitest::Utf8(Text)});
+        // Image1 holds the captured picture.
+        QCOMPARE(Form->Image1->pixmap().toImage().convertToFormat(QImage::Format_RGB32), Shown);
+    }
+
+    void theFileShowsTheAreaAsItWasAtTheClick() {
+        Form->Memo1->setPlainText(QStringLiteral("at the click"));
+        const Click C = ClickGravar(*Form, [&](QFileDialog& D) {
+            // The text changes while the dialog is open; the capture was already made.
+            Form->Memo1->setPlainText(QStringLiteral("while the dialog is open"));
+            TypeAndEnter(D, Dir->path(), "click.jpg");
+        });
+        QVERIFY(C.DialogShown);
+        QCOMPARE(C.Boxes.size(), std::size_t{0});
+        const auto Decoded = DecodeFile(Dir->filePath("click.jpg"));
+        QVERIFY(Decoded);
+        QImage FromFile(Decoded->Rgb.data(), 406, 406, 406 * 3, QImage::Format_RGB888);
+        QCOMPARE(guitest::Decode(FromFile), std::vector<std::string>{"at the click"});
+    }
+
+    void cancelWritesAndShowsNothing() {
+        guitest::Type(Form->Memo1, QStringLiteral("cancelled"));
+        const QImage Before = guitest::Grab(Form->PaintBox1);
+        const Click C = ClickGravar(*Form, [&](QFileDialog& D) {
+            D.setDirectory(Dir->path());
+            QTest::keyClicks(QApplication::focusWidget(), "unwanted");
+            D.reject();
+        });
+        QVERIFY(C.DialogShown);
+        QCOMPARE(C.Boxes.size(), std::size_t{0});
+        QVERIFY(Listing().isEmpty());
+        QCOMPARE(guitest::Grab(Form->PaintBox1), Before);
+    }
+
+    void aTextNoVersionHoldsSavesAnAllWhitePicture() {
+        Form->Memo1->setPlainText(QString(1200, QChar(0x20AC)));
+        const Click C = ClickGravar(*Form, [&](QFileDialog& D) { TypeAndEnter(D, Dir->path(), "white"); });
+        QCOMPARE(C.Boxes.size(), std::size_t{0});
+        const auto Decoded = DecodeFile(Dir->filePath("white.jpg"));
+        QVERIFY(Decoded);
+        QCOMPARE(Decoded->Width, 406);
+        QCOMPARE(Decoded->Height, 406);
+        int NotWhite = 0;
+        for (std::uint8_t Sample : Decoded->Rgb)
+            NotWhite += Sample < 254;
+        QCOMPARE(NotWhite, 0);
+    }
+
+    void aFileThatCannotBeCreatedIsReportedAndTheWindowGoesOn() {
+        // Below a regular file nothing can be created, not even by root.
+        QFile Notes(Dir->filePath("notes.txt"));
+        QVERIFY(Notes.open(QIODevice::WriteOnly));
+        Notes.write("the user's notes");
+        Notes.close();
+        guitest::Type(Form->Memo1, QStringLiteral("still here"));
+
+        const Click Failed = ClickGravar(*Form, [&](QFileDialog& D) { TypeAndEnter(D, Dir->path(), "notes.txt/picture"); });
+        QVERIFY(Failed.DialogShown);
+        QCOMPARE(Failed.Boxes.size(), std::size_t{1});
+        QCOMPARE(Failed.Boxes[0].Caption, QStringLiteral("Quandrel QR Code"));
+        QCOMPARE(Failed.Boxes[0].Icon, QMessageBox::Critical);
+        QCOMPARE(Failed.Boxes[0].Text, "Cannot create file \"" + QDir(Dir->path()).absoluteFilePath("notes.txt/picture.jpg") +
+                                           "\". " + QString::fromLocal8Bit(std::strerror(ENOTDIR)) + ".");
+        QCOMPARE(Listing(), QStringList{"notes.txt"});
+        QVERIFY(Notes.open(QIODevice::ReadOnly));
+        QCOMPARE(Notes.readAll(), QByteArray("the user's notes"));
+
+        // The window carries on: the next save works.
+        const Click Next = ClickGravar(*Form, [&](QFileDialog& D) { TypeAndEnter(D, Dir->path(), "picture"); });
+        QCOMPARE(Next.Boxes.size(), std::size_t{0});
+        const auto Decoded = DecodeFile(Dir->filePath("picture.jpg"));
+        QVERIFY(Decoded);
+        QImage FromFile(Decoded->Rgb.data(), 406, 406, 406 * 3, QImage::Format_RGB888);
+        QCOMPARE(guitest::Decode(FromFile), std::vector<std::string>{"still here"});
+    }
+};
+
+QTEST_MAIN(WindowSaveTest)
+#include "window_save_test.moc"
