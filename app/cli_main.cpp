@@ -11,7 +11,6 @@
 #include "commandline.h"
 #include "grid/qrcodegrid.h"
 #include "jpegsave.h"
-#include "jpegwriter.h"
 #include "render.h"
 #include "savefile.h"
 
@@ -103,9 +102,7 @@ int Run(const std::vector<std::string>& Args) {
             return 0;
         }
         if (isatty(STDOUT_FILENO)) return Fail(2, "will not write a JPEG picture to a terminal; use -o FILE");
-        const QImage Rgb = Picture.convertToFormat(QImage::Format_RGB888);
-        Out = qrapp::CompressJpeg({Rgb.constBits(), static_cast<std::size_t>(Rgb.sizeInBytes())}, Rgb.width(),
-                                  Rgb.height(), qrapp::SaveQuality, static_cast<std::size_t>(Rgb.bytesPerLine()));
+        Out = qrapp::PictureToJpeg(Picture, qrapp::SaveQuality);
     } else {
         const std::string Art = qrcli::RenderText(Grid, Type);
         Out.assign(Art.begin(), Art.end());

@@ -37,14 +37,17 @@ QString WithJpegSuffix(const QString& Path) {
     return QFileInfo(Path).fileName().contains(u'.') ? Path : Path + QStringLiteral(".jpg");
 }
 
+std::vector<unsigned char> PictureToJpeg(const QImage& Picture, int Quality) {
+    const QImage Rgb = Picture.convertToFormat(QImage::Format_RGB888);
+    return CompressJpeg(std::span<const std::uint8_t>(Rgb.constBits(), static_cast<std::size_t>(Rgb.sizeInBytes())),
+                        Rgb.width(), Rgb.height(), Quality, static_cast<std::size_t>(Rgb.bytesPerLine()));
+}
+
 void SavePictureAsJpeg(const QImage& Picture, const std::optional<QString>& Path, int Quality) {
     if (!Path)
         return;
-    const QImage Rgb = Picture.convertToFormat(QImage::Format_RGB888);
-    const std::vector<unsigned char> Jpeg =
-        CompressJpeg(std::span<const std::uint8_t>(Rgb.constBits(), static_cast<std::size_t>(Rgb.sizeInBytes())),
-                     Rgb.width(), Rgb.height(), Quality, static_cast<std::size_t>(Rgb.bytesPerLine()));
-    WriteFileAtomically(*Path, Jpeg);
+    // Compressed completely before the file is touched.
+    WriteFileAtomically(*Path, PictureToJpeg(Picture, Quality));
 }
 
 }  // namespace qrapp

@@ -200,6 +200,7 @@ TEST(CliProcess, JpegFileAndUnwritableOutput) {
     // Same text, same bytes: one rendering and one compression.
     EXPECT_EQ(RunQr({"-o", (Dir / "b.jpg").string(), "hello"}).Status, 0);
     EXPECT_EQ(ReadAll(Dir / "b.jpg"), Jpeg);
+    EXPECT_EQ(RunQr({"-t", "jpeg", "hello"}).Out, Jpeg);  // to standard output, which is no terminal here
 
     // A path whose parent is a regular file cannot be created (root ignores permissions).
     const Result Bad = RunQr({"-o", (Dir / "a.jpg" / "x.jpg").string(), "hello"});

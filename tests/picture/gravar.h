@@ -1,0 +1,73 @@
+#pragma once
+// Plays the user of "Gravar" in window tests: clicks the button, answers the save dialog, and
+// records and closes every message box that comes up.
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+#include <functional>
+#include <vector>
+
+#include "mainwindow.h"
+
+namespace gravartest {
+
+struct ErrorBox {
+    QString Caption;
+    QString Text;
+    QMessageBox::Icon Icon = QMessageBox::NoIcon;
+};
+
+struct Click {
+    bool DialogShown = false;
+    std::vector<ErrorBox> Boxes;  // every message box that came up, closed with OK
+    bool TimedOut = false;
+};
+
+// Clicks "Gravar"; once the save dialog is up with the keyboard focus, Act plays the user.
+// Message boxes are recorded and closed; anything still open after ten seconds is closed too.
+inline Click ClickGravar(qrapp::TForm1& Form, const std::function<void(QFileDialog&)>& Act) {
+    Click Result;
+    QElapsedTimer Clock;
+    Clock.start();
+    QTimer Watch;
+    Watch.setInterval(10);
+    QObject::connect(&Watch, &QTimer::timeout, [&] {
+        QWidget* Modal = QApplication::activeModalWidget();
+        if (auto* Box = qobject_cast<QMessageBox*>(Modal)) {
+            Result.Boxes.push_back({Box->windowTitle(), Box->text(), Box->icon()});
+            Box->button(QMessageBox::Ok) ? Box->button(QMessageBox::Ok)->click() : Box->reject();
+        } else if (auto* Dialog = qobject_cast<QFileDialog*>(Modal)) {
+            if (Clock.elapsed() > 10000) {
+                Result.TimedOut = true;
+                Dialog->reject();
+            } else if (!Result.DialogShown && Dialog->isAncestorOf(QApplication::focusWidget())) {
+                Result.DialogShown = true;
+                Act(*Dialog);
+            }
+        }
+    });
+    Watch.start();
+    QTest::mouseClick(Form.Button1, Qt::LeftButton);
+    return Result;
+}
+
+// Types Name into the file name box, in Folder, and presses Enter (queued, so that what it opens
+// runs outside the watching timer).
+inline void TypeAndEnter(QFileDialog& Dialog, const QString& Folder, const QString& Name) {
+    QMetaObject::invokeMethod(
+        &Dialog,
+        [&Dialog, Folder, Name] {
+            Dialog.setDirectory(Folder);
+            QTest::keyClicks(QApplication::focusWidget(), Name);
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        },
+        Qt::QueuedConnection);
+}
+
+}  // namespace gravartest
