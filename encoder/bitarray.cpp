@@ -1,6 +1,20 @@
 #include "bitarray.h"
 
+#include <algorithm>
+
 namespace qr {
+
+namespace {
+
+std::uint32_t ReverseBits(std::uint32_t v) {
+    v = ((v >> 1) & 0x55555555u) | ((v & 0x55555555u) << 1);
+    v = ((v >> 2) & 0x33333333u) | ((v & 0x33333333u) << 2);
+    v = ((v >> 4) & 0x0F0F0F0Fu) | ((v & 0x0F0F0F0Fu) << 4);
+    v = ((v >> 8) & 0x00FF00FFu) | ((v & 0x00FF00FFu) << 8);
+    return (v >> 16) | (v << 16);
+}
+
+}  // namespace
 
 TBitArray::TBitArray() : Bits(1, 0) {}
 
@@ -19,25 +33,47 @@ void TBitArray::AppendBit(bool Bit) {
 
 void TBitArray::AppendBits(std::int32_t Value, int NumBits) {
     if (NumBits <= 0) return;
-    ReserveBits(Size + NumBits);
-    const auto Pattern = static_cast<std::uint32_t>(Value);
-    for (int k = NumBits - 1; k >= 0; --k) {
-        if ((Pattern >> k) & 1u) SetBit(Size);
-        ++Size;
+    if (NumBits > 32) {
+        // Wider than the value: the bits above its 32 are zeros.
+        ReserveBits(Size + NumBits);
+        Size += NumBits - 32;
+        NumBits = 32;
     }
+    ReserveBits(Size + NumBits);
+    // The low NumBits bits in appending order: the field's most significant bit lands lowest.
+    const std::uint32_t Field = ReverseBits(static_cast<std::uint32_t>(Value)) >> (32 - NumBits);
+    const int Offset = Size & 31;
+    const auto Word = static_cast<std::size_t>(Size >> 5);
+    Bits[Word] |= Field << Offset;
+    if (Offset + NumBits > 32) Bits[Word + 1] |= Field >> (32 - Offset);
+    Size += NumBits;
 }
 
 void TBitArray::AppendBitArray(const TBitArray& NewBitArray) {
-    const int n = NewBitArray.GetSize();
+    const int n = NewBitArray.GetSize();  // taken once: the array may be this one
     ReserveBits(Size + n);
-    for (int i = 0; i < n; ++i) {
-        if (NewBitArray.Get(i)) SetBit(Size);
-        ++Size;
+    // Whole words at a time; bits of the store past n are 0 and stay out of the count.
+    for (int i = 0; i < n; i += 32) {
+        const int Count = std::min(32, n - i);
+        const std::uint32_t Chunk = NewBitArray.Bits[static_cast<std::size_t>(i >> 5)] &
+                                    (Count == 32 ? ~0u : (1u << Count) - 1);
+        const int Offset = Size & 31;
+        const auto Word = static_cast<std::size_t>(Size >> 5);
+        Bits[Word] |= Chunk << Offset;
+        if (Offset + Count > 32) Bits[Word + 1] |= Chunk >> (32 - Offset);
+        Size += Count;
     }
 }
 
 void TBitArray::ToBytes(int BitOffset, TByteArray& Source, int Offset, int NumBytes) const {
     for (int i = 0; i < NumBytes; ++i) {
+        if ((BitOffset & 7) == 0) {
+            // A byte-aligned run of 8 bits lies within one word: reverse it into place.
+            const std::uint32_t Eight = (Bits[static_cast<std::size_t>(BitOffset >> 5)] >> (BitOffset & 31)) & 0xFFu;
+            Source[static_cast<std::size_t>(Offset + i)] = static_cast<std::uint8_t>(ReverseBits(Eight) >> 24);
+            BitOffset += 8;
+            continue;
+        }
         std::uint8_t Byte = 0;
         for (int j = 0; j < 8; ++j, ++BitOffset)
             if (Get(BitOffset)) Byte |= static_cast<std::uint8_t>(1u << (7 - j));

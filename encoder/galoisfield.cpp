@@ -122,9 +122,18 @@ TGenericGFPoly* TGenericGFPoly::Multiply(TGenericGFPoly* Other) {
     if (IsZero() || Other->IsZero()) return FField->GetZero();
     const TIntegerArray& a = FCoefficients;
     const TIntegerArray& b = Other->FCoefficients;
+    const TIntegerArray& Exp = FField->ExpTable();
+    const TIntegerArray& Log = FField->LogTable();
+    const int Order = FField->Size() - 1;
     TIntegerArray Product(a.size() + b.size() - 1, 0);
-    for (std::size_t i = 0; i < a.size(); ++i)
-        for (std::size_t j = 0; j < b.size(); ++j) Product[i + j] ^= FField->Multiply(a[i], b[j]);
+    // The field's element product, its logarithms looked up once per coefficient.
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (a[i] == 0) continue;
+        const int LogA = Log[static_cast<std::size_t>(a[i])];
+        for (std::size_t j = 0; j < b.size(); ++j)
+            if (b[j] != 0)
+                Product[i + j] ^= Exp[static_cast<std::size_t>((LogA + Log[static_cast<std::size_t>(b[j])]) % Order)];
+    }
     return Create(FField, std::move(Product));
 }
 

@@ -29,14 +29,14 @@ void TReedSolomonEncoder::Encode(TIntegerArray& ToEncode, int ECBytes) {
     const TIntegerArray& Generator = BuildGenerator(ECBytes)->GetCoefficients();
 
     // The remainder of Data(x) * x^ECBytes divided by the generator, by synthetic division in a
-    // working array of ECBytes coefficients. The generator is monic, so each step only subtracts
-    // the generator scaled by the leading coefficient. This gives the coefficients the polynomial
-    // Divide leaves, highest degree first and already right-aligned (leading zeros included),
-    // without creating a polynomial per step: a 119-codeword block would otherwise keep some
-    // five hundred of them alive until the field goes.
+    // working copy of the data followed by ECBytes zeros: each data position in turn cancels its
+    // coefficient by subtracting the generator (monic) scaled by it, and what is left in the last
+    // ECBytes positions is the remainder, highest degree first and right-aligned, leading zeros
+    // included. The same coefficients the polynomial Divide leaves, without creating a polynomial
+    // per step (a 119-codeword block would keep some five hundred of them alive until the field goes).
     const TIntegerArray& Log = FField->LogTable();
-    // Exponents up to twice the order, so a sum of two logarithms needs no reduction.
     const int Order = FField->Size() - 1;
+    // Exponents up to twice the order, so a sum of two logarithms needs no reduction.
     std::vector<int> Exp(2 * static_cast<std::size_t>(Order));
     for (std::size_t i = 0; i < Exp.size(); ++i) Exp[i] = FField->ExpTable()[i % static_cast<std::size_t>(Order)];
     const auto E = static_cast<std::size_t>(ECBytes);
@@ -44,17 +44,18 @@ void TReedSolomonEncoder::Encode(TIntegerArray& ToEncode, int ECBytes) {
     for (std::size_t j = 1; j <= E; ++j)
         if (Generator[j] != 0) GeneratorLog[j] = Log[static_cast<std::size_t>(Generator[j])];
 
-    std::vector<int> Remainder(E, 0);
-    for (int i = 0; i < DataBytes; ++i) {
-        const int Lead = (ToEncode[static_cast<std::size_t>(i)] ^ Remainder[0]) & 0xFF;
-        std::copy(Remainder.begin() + 1, Remainder.end(), Remainder.begin());
-        Remainder[E - 1] = 0;
+    const auto n = static_cast<std::size_t>(DataBytes);
+    std::vector<int> Work(n + E, 0);
+    for (std::size_t i = 0; i < n; ++i) Work[i] = ToEncode[i] & Order;
+    for (std::size_t i = 0; i < n; ++i) {
+        const int Lead = Work[i];
         if (Lead == 0) continue;
         const int LeadLog = Log[static_cast<std::size_t>(Lead)];
+        int* Tail = &Work[i];
         for (std::size_t j = 1; j <= E; ++j)
-            if (GeneratorLog[j] >= 0) Remainder[j - 1] ^= Exp[static_cast<std::size_t>(GeneratorLog[j] + LeadLog)];
+            if (GeneratorLog[j] >= 0) Tail[j] ^= Exp[static_cast<std::size_t>(GeneratorLog[j] + LeadLog)];
     }
-    std::copy(Remainder.begin(), Remainder.end(), ToEncode.begin() + DataBytes);
+    std::copy(Work.begin() + static_cast<std::ptrdiff_t>(n), Work.end(), ToEncode.begin() + DataBytes);
 }
 
 }  // namespace qr
