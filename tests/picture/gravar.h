@@ -13,9 +13,12 @@
 #include <functional>
 #include <vector>
 
+#include "dialogtest.h"
 #include "mainwindow.h"
 
 namespace gravartest {
+
+using dialogtest::TypeAndEnter;
 
 struct ErrorBox {
     QString Caption;
@@ -55,19 +58,6 @@ inline Click ClickGravar(qrapp::TForm1& Form, const std::function<void(QFileDial
     Watch.start();
     QTest::mouseClick(Form.Button1, Qt::LeftButton);
     return Result;
-}
-
-// Types Name into the file name box, in Folder, and presses Enter (queued, so that what it opens
-// runs outside the watching timer).
-inline void TypeAndEnter(QFileDialog& Dialog, const QString& Folder, const QString& Name) {
-    QMetaObject::invokeMethod(
-        &Dialog,
-        [&Dialog, Folder, Name] {
-            Dialog.setDirectory(Folder);
-            QTest::keyClicks(QApplication::focusWidget(), Name);
-            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
-        },
-        Qt::QueuedConnection);
 }
 
 }  // namespace gravartest

@@ -13,7 +13,10 @@
 #include <QTimer>
 #include <QtTest>
 
+#include "dialogtest.h"
 #include "jpegsave.h"
+
+using dialogtest::TypeAndEnter;
 
 namespace {
 
@@ -56,20 +59,6 @@ DialogRun RunDialog(const std::function<void(QFileDialog&)>& Act) {
     Watch.start();
     Run.Result = qrapp::AskJpegFileName(nullptr);
     return Run;
-}
-
-// Types Name into the dialog's file name box in Folder and presses Enter, as a user does. Queued,
-// so that a message box it may open runs its loop outside the watching timer.
-void TypeAndEnter(QFileDialog& Dialog, const QString& Folder, const QString& Name) {
-    QMetaObject::invokeMethod(
-        &Dialog,
-        [&Dialog, Folder, Name] {
-            Dialog.setDirectory(Folder);
-            QWidget* Box = QApplication::focusWidget();
-            QTest::keyClicks(Box, Name);
-            QTest::keyClick(Box, Qt::Key_Return);
-        },
-        Qt::QueuedConnection);
 }
 
 }  // namespace

@@ -22,6 +22,7 @@
 #include <QTimer>
 
 #include "errorbox.h"
+#include "gravar.h"
 #include "guitest.h"
 #include "jpegtest.h"
 #include "mainwindow.h"
@@ -29,61 +30,11 @@
 
 using qrapp::TForm1;
 
+using gravartest::Click;
+using gravartest::ClickGravar;
+using gravartest::TypeAndEnter;
+
 namespace {
-
-struct ErrorBox {
-    QString Caption;
-    QString Text;
-    QMessageBox::Icon Icon = QMessageBox::NoIcon;
-};
-
-struct Click {
-    bool DialogShown = false;
-    std::vector<ErrorBox> Boxes;  // every message box that came up, closed with OK
-    bool TimedOut = false;
-};
-
-// Clicks "Gravar"; once the save dialog is up with the keyboard focus, Act plays the user.
-// Message boxes are recorded and closed; anything still open after ten seconds is closed too.
-Click ClickGravar(TForm1& Form, const std::function<void(QFileDialog&)>& Act) {
-    Click Result;
-    QElapsedTimer Clock;
-    Clock.start();
-    QTimer Watch;
-    Watch.setInterval(10);
-    QObject::connect(&Watch, &QTimer::timeout, [&] {
-        QWidget* Modal = QApplication::activeModalWidget();
-        if (auto* Box = qobject_cast<QMessageBox*>(Modal)) {
-            Result.Boxes.push_back({Box->windowTitle(), Box->text(), Box->icon()});
-            Box->button(QMessageBox::Ok) ? Box->button(QMessageBox::Ok)->click() : Box->reject();
-        } else if (auto* Dialog = qobject_cast<QFileDialog*>(Modal)) {
-            if (Clock.elapsed() > 10000) {
-                Result.TimedOut = true;
-                Dialog->reject();
-            } else if (!Result.DialogShown && Dialog->isAncestorOf(QApplication::focusWidget())) {
-                Result.DialogShown = true;
-                Act(*Dialog);
-            }
-        }
-    });
-    Watch.start();
-    QTest::mouseClick(Form.Button1, Qt::LeftButton);
-    // The error box, if any, is shown from the click handler; it is closed by now.
-    return Result;
-}
-
-// Types Name into the file name box, in Folder, and presses Enter (queued, so that what it opens
-// runs outside the watching timer).
-void TypeAndEnter(QFileDialog& Dialog, const QString& Folder, const QString& Name) {
-    QMetaObject::invokeMethod(
-        &Dialog,
-        [&Dialog, Folder, Name] {
-            Dialog.setDirectory(Folder);
-            QTest::keyClicks(QApplication::focusWidget(), Name);
-            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
-        },
-        Qt::QueuedConnection);
-}
 
 // The number of pixels of Decoded that are not on the same side of mid-grey as Shown's.
 int PixelsOnTheWrongSide(const jpegtest::Decoded& Decoded, const QImage& Shown) {
