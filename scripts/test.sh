@@ -1,7 +1,7 @@
 #!/bin/sh
 # Builds everything and runs every test: once in a release build, once more under
-# AddressSanitizer, UndefinedBehaviorSanitizer and LeakSanitizer. GUI tests use the
-# offscreen platform, so no display is needed.
+# AddressSanitizer, UndefinedBehaviorSanitizer and LeakSanitizer, and finally a short run of each
+# fuzz target. GUI tests use the offscreen platform, so no display is needed.
 set -eu
 cd "$(dirname "$0")/.."
 sh scripts/deps.sh
@@ -18,3 +18,6 @@ ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1 \
 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 LSAN_OPTIONS=suppressions="$(pwd)/scripts/lsan.supp" \
   ctest --test-dir build-asan --output-on-failure -j"$jobs"
+
+# A short run of every libFuzzer target from its checked-in seeds (see scripts/fuzz.sh).
+sh scripts/fuzz.sh 15

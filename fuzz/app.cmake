@@ -1,0 +1,19 @@
+# The application's fuzz targets: the text box's reading and limiting, and JPEG compression.
+# Included from fuzz/CMakeLists.txt; they need the application's libraries.
+if(NOT QUANDREL_APP)
+  return()
+endif()
+find_package(Qt6 REQUIRED COMPONENTS Widgets)
+find_package(JPEG REQUIRED)
+
+# Counting and cutting on arbitrary UTF-16, and a TLimitedMemo fed every way text arrives, under
+# an offscreen QApplication.
+add_executable(fuzz_textpath fuzz_textpath.cpp)
+target_link_libraries(fuzz_textpath PRIVATE qrapp Qt6::Widgets)
+target_link_options(fuzz_textpath PRIVATE -fsanitize=fuzzer)
+
+# CompressJpeg on small, odd and empty sizes; the stream is parsed and decoded back.
+add_executable(fuzz_jpeg fuzz_jpeg.cpp)
+target_include_directories(fuzz_jpeg PRIVATE ${PROJECT_SOURCE_DIR}/tests/picture)
+target_link_libraries(fuzz_jpeg PRIVATE qrjpeg qrrender JPEG::JPEG)
+target_link_options(fuzz_jpeg PRIVATE -fsanitize=fuzzer)
