@@ -1,0 +1,271 @@
+// "Gravar" when the file system works against the save, driven through the window: a full disk
+// (a small tmpfs filled up, where the test may mount one; a file size limit in any case) and a
+// file replaced by another program while the save dialog is open. In every failure the file
+// already at the chosen name stays byte for byte as it was, no temporary file is left behind, and
+// the error box (caption the application title, stop icon) says why. A folder below a regular
+// file is covered by window_save_test.
+
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <sched.h>
+#include <sys/mount.h>
+#include <sys/resource.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QImage>
+#include <QMessageBox>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "errorbox.h"
+#include "gravar.h"
+#include "guitest.h"
+#include "jpegsave.h"
+#include "jpegtest.h"
+#include "mainwindow.h"
+#include "textlimit.h"
+
+using gravartest::Click;
+using gravartest::ClickGravar;
+using gravartest::TypeAndEnter;
+using qrapp::TForm1;
+
+namespace {
+
+QString SystemError(int Code) { return QString::fromLocal8Bit(std::strerror(Code)); }
+
+bool WriteBytes(const QString& Path, const QByteArray& Bytes) {
+    QFile File(Path);
+    return File.open(QIODevice::WriteOnly) && File.write(Bytes) == Bytes.size();
+}
+
+QByteArray ReadBytes(const QString& Path) {
+    QFile File(Path);
+    return File.open(QIODevice::ReadOnly) ? File.readAll() : QByteArray("<missing>");
+}
+
+QStringList Listing(const QString& Folder) {
+    return QDir(Folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+// Bytes that look like nothing the program writes, so a mix-up cannot pass for them.
+QByteArray UsersFile(qsizetype Size) {
+    QByteArray Bytes(Size, '\0');
+    for (qsizetype i = 0; i < Size; ++i)
+        Bytes[i] = static_cast<char>(i * 7 % 251);
+    return Bytes;
+}
+
+// The texts zbar reads from the JPEG file at Path.
+std::vector<std::string> DecodeSavedFile(const QString& Path) {
+    const auto Decoded = jpegtest::DecodeJpeg(jpegtest::ReadFileBytes(Path));
+    if (!Decoded)
+        return {"<not a JPEG file>"};
+    const QImage Picture(Decoded->Rgb.data(), Decoded->Width, Decoded->Height, Decoded->Width * 3,
+                         QImage::Format_RGB888);
+    return guitest::Decode(Picture);
+}
+
+// A tmpfs of the given size mounted on Path for the object's lifetime. Mounting needs
+// CAP_SYS_ADMIN; without it Mounted is false and Error says why.
+class TmpfsMount {
+public:
+    TmpfsMount(const QString& Path, const char* Size) : FPath(QFile::encodeName(Path)) {
+        const std::string Options = std::string("size=") + Size + ",mode=0700";
+        Mounted = mount("tmpfs", FPath.constData(), "tmpfs", MS_NOSUID | MS_NODEV | MS_NOEXEC, Options.c_str()) == 0;
+        Error = Mounted ? 0 : errno;
+    }
+    ~TmpfsMount() {
+        if (Mounted)
+            umount2(FPath.constData(), MNT_DETACH);
+    }
+    TmpfsMount(const TmpfsMount&) = delete;
+    TmpfsMount& operator=(const TmpfsMount&) = delete;
+
+    bool Mounted = false;
+    int Error = 0;
+
+private:
+    QByteArray FPath;
+};
+
+// Lowers the process's file size limit for the object's lifetime: writes past it fail with
+// EFBIG, for root too. The signal the kernel would send is ignored so the write returns the error.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t Bytes) {
+        FOldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        getrlimit(RLIMIT_FSIZE, &FOld);
+        rlimit Lowered = FOld;
+        Lowered.rlim_cur = Bytes;
+        Active = setrlimit(RLIMIT_FSIZE, &Lowered) == 0;
+    }
+    ~FileSizeLimit() {
+        setrlimit(RLIMIT_FSIZE, &FOld);
+        std::signal(SIGXFSZ, FOldHandler);
+    }
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+    bool Active = false;
+
+private:
+    rlimit FOld{};
+    void (*FOldHandler)(int) = nullptr;
+};
+
+}  // namespace
+
+class WindowSaveFaultTest : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<TForm1> Form;
+    std::unique_ptr<QTemporaryDir> Dir;
+
+    // Types a text long enough for a JPEG file of tens of kilobytes.
+    void TypeSymbolText() {
+        Form->Memo1->setPlainText(QStringLiteral("Quandrel QR Code: disco cheio? ").repeated(8));
+    }
+
+    qsizetype JpegSizeOfTheShownPicture() const {
+        return static_cast<qsizetype>(qrapp::PictureToJpeg(Form->DisplayAreaPixels(), qrapp::SaveQuality).size());
+    }
+
+    // Checks the one error box of C: caption, stop icon and Message.
+    static void VerifyErrorBox(const Click& C, const QString& Message) {
+        QVERIFY(C.DialogShown);
+        QVERIFY(!C.TimedOut);
+        QCOMPARE(C.Boxes.size(), std::size_t{1});
+        QCOMPARE(C.Boxes[0].Caption, QStringLiteral("Quandrel QR Code"));
+        QCOMPARE(C.Boxes[0].Icon, QMessageBox::Critical);
+        QCOMPARE(C.Boxes[0].Text, Message);
+    }
+
+public:
+    // Runs before the application (and any thread) exists: a mount namespace of the test's own,
+    // when the system grants one, so that the tmpfs is seen by no other process and goes away
+    // with this one.
+    static void initMain() {
+        if (unshare(CLONE_NEWNS) == 0)
+            mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr);
+    }
+
+private slots:
+    void initTestCase() {
+        // Qt's own dialog, whatever platform dialogs exist, so the test can drive it.
+        QCoreApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
+        qrapp::SetApplicationTitle(QStringLiteral("Quandrel QR Code"));
+    }
+    void init() {
+        Dir = std::make_unique<QTemporaryDir>();
+        QVERIFY(Dir->isValid());
+        Form = std::make_unique<TForm1>();
+        Form->ShowCentred();
+        QVERIFY(QTest::qWaitForWindowExposed(Form.get()));
+    }
+    void cleanup() {
+        Form.reset();
+        Dir.reset();
+    }
+
+    void aFullDiskIsReportedAndTheFileOnItKept() {
+        const QString Disk = Dir->filePath("disk");
+        QVERIFY(QDir().mkpath(Disk));
+        const TmpfsMount Mount(Disk, "512k");
+        if (!Mount.Mounted)
+            QSKIP(qPrintable("a tmpfs cannot be mounted here (" + SystemError(Mount.Error) +
+                             "); aFileSizeLimitIsReportedAndTheFileKept stands in for the full disk"));
+
+        const QString Picture = QDir(Disk).filePath("picture.jpg");
+        const QByteArray Old = UsersFile(20000);
+        QVERIFY(WriteBytes(Picture, Old));
+        // Fill the disk to the last byte, then free 8 KiB: the new picture's first 8 KiB go in,
+        // the rest does not.
+        QFile Filler(QDir(Disk).filePath("filler"));
+        QVERIFY(Filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+        const QByteArray Block(64 * 1024, 'f');
+        while (Filler.write(Block) > 0) {
+        }
+        QVERIFY(Filler.size() > 8192);
+        QVERIFY(Filler.resize(Filler.size() - 8192));
+        Filler.close();
+
+        TypeSymbolText();
+        QVERIFY(JpegSizeOfTheShownPicture() > 4 * 8192);
+        const Click Full = ClickGravar(*Form, [&](QFileDialog& D) { TypeAndEnter(D, Disk, "picture"); });
+        VerifyErrorBox(Full, "Cannot write file \"" + Picture + "\". " + SystemError(ENOSPC) + ".");
+        if (QTest::currentTestFailed())
+            return;
+        QCOMPARE(ReadBytes(Picture), Old);
+        QCOMPARE(Listing(Disk), (QStringList{"filler", "picture.jpg"}));
+
+        // With room on the disk again the same save goes through: the window carried on.
+        QVERIFY(Filler.remove());
+        const Click Next = ClickGravar(*Form, [&](QFileDialog& D) { TypeAndEnter(D, Disk, "picture"); });
+        QVERIFY(Next.DialogShown);
+        QCOMPARE(Next.Boxes.size(), std::size_t{0});
+        QCOMPARE(DecodeSavedFile(Picture), std::vector<std::string>{guitest::Utf8(Form->Memo1->Text())});
+        QCOMPARE(Listing(Disk), QStringList{"picture.jpg"});
+    }
+
+    void aFileSizeLimitIsReportedAndTheFileKept() {
+        // The same failure on any machine, without mounting: writes stop at 4096 bytes.
+        const QString Picture = Dir->filePath("picture.jpg");
+        const QByteArray Old = UsersFile(3000);
+        QVERIFY(WriteBytes(Picture, Old));
+        TypeSymbolText();
+        QVERIFY(JpegSizeOfTheShownPicture() > 4 * 4096);
+
+        Click Limited;
+        {
+            const FileSizeLimit Limit(4096);
+            QVERIFY(Limit.Active);
+            Limited = ClickGravar(*Form, [&](QFileDialog& D) { TypeAndEnter(D, Dir->path(), "picture"); });
+        }
+        VerifyErrorBox(Limited, "Cannot write file \"" + Picture + "\". " + SystemError(EFBIG) + ".");
+        if (QTest::currentTestFailed())
+            return;
+        QCOMPARE(ReadBytes(Picture), Old);
+        QCOMPARE(Listing(Dir->path()), QStringList{"picture.jpg"});
+    }
+
+    void aFileReplacedWhileTheDialogIsOpenIsReplacedAtomically() {
+        const QString Picture = Dir->filePath("symbol.jpg");
+        QVERIFY(WriteBytes(Picture, UsersFile(5000)));
+        TypeSymbolText();
+
+        // After the dialog opened, another program puts its own file at the name the user is
+        // about to choose (a new file renamed over the old one) and keeps it open.
+        const QByteArray Theirs = UsersFile(70000).right(60000);
+        QFile TheirsOpen(Picture);
+        const Click C = ClickGravar(*Form, [&](QFileDialog& D) {
+            const QString Incoming = Dir->filePath("incoming");
+            if (WriteBytes(Incoming, Theirs) &&
+                std::rename(QFile::encodeName(Incoming).constData(), QFile::encodeName(Picture).constData()) == 0)
+                TheirsOpen.open(QIODevice::ReadOnly);
+            TypeAndEnter(D, Dir->path(), "symbol.jpg");
+        });
+        QVERIFY(TheirsOpen.isOpen());
+        QVERIFY(C.DialogShown);
+        QCOMPARE(C.Boxes.size(), std::size_t{0});
+
+        // The name now holds the new picture, and nothing else is left in the folder.
+        QCOMPARE(DecodeSavedFile(Picture), std::vector<std::string>{guitest::Utf8(Form->Memo1->Text())});
+        QCOMPARE(Listing(Dir->path()), QStringList{"symbol.jpg"});
+        // The other program's file was replaced whole, not written into: through its open handle
+        // it still reads exactly what it wrote.
+        QCOMPARE(TheirsOpen.readAll(), Theirs);
+    }
+};
+
+QTEST_MAIN(WindowSaveFaultTest)
+#include "window_save_fault_test.moc"
