@@ -122,7 +122,12 @@ public:
     Reader(const std::uint8_t* Data, std::size_t Size) : FData(Data), FSize(Size) {}
     bool AtEnd() const { return FPos >= FSize; }
     int Byte() { return FPos < FSize ? FData[FPos++] : 0; }
-    char16_t Unit() { return static_cast<char16_t>(Byte() | Byte() << 8); }
+    // Little-endian; the two reads are sequenced (the operands of | are not).
+    int Word() {
+        const int Low = Byte();
+        return Low | Byte() << 8;
+    }
+    char16_t Unit() { return static_cast<char16_t>(Word()); }
     QString Text() {
         const int Length = Byte();
         QString Chunk;
@@ -195,8 +200,8 @@ void RunMemo(Reader& In) {
             case 4: {  // cursor and selection
                 const int Characters = Memo.document()->characterCount();
                 QTextCursor Cursor = Memo.textCursor();
-                Cursor.setPosition((In.Byte() | In.Byte() << 8) % Characters);
-                Cursor.setPosition((In.Byte() | In.Byte() << 8) % Characters, QTextCursor::KeepAnchor);
+                Cursor.setPosition(In.Word() % Characters);
+                Cursor.setPosition(In.Word() % Characters, QTextCursor::KeepAnchor);
                 Memo.setTextCursor(Cursor);
                 break;
             }
@@ -257,8 +262,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size
 
     Reader In(Data + 2, Size - 2);
     RunMemo(In);
-    // What a running event loop would do between inputs: deferred deletions and the font
-    // cache's clean-up timer; without it the caches only grow.
+    // What a running event loop does between a user's keystrokes: deferred deletions and timers
+    // (the font cache's clean-up among them).
     QCoreApplication::processEvents();
     return 0;
 }
