@@ -11,5 +11,5 @@ done
 if [ -n "$missing" ]; then
   echo "Installing:$missing"
   apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends $missing
+  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq $missing
 fi
