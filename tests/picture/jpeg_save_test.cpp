@@ -24,6 +24,7 @@
 #include <jerror.h>
 
 #include "jpegsave.h"
+#include "filesizelimit.h"
 #include "jpegtest.h"
 #include "jpegwriter.h"
 #include "savefile.h"
@@ -285,28 +286,6 @@ TEST_F(SaveTest, CannotCreateNamesTheFullPathAndTheSystemError) {
     EXPECT_EQ(ReadBytes("notes.txt"), "the user's notes");
     EXPECT_EQ(Listing(), QStringList{"notes.txt"});
 }
-
-// Lowers the process's file size limit for one test; writes past it fail with EFBIG (root is
-// bound by it too). The signal the kernel would send is ignored so the write returns the error.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t Bytes) {
-        OldHandler = std::signal(SIGXFSZ, SIG_IGN);
-        getrlimit(RLIMIT_FSIZE, &Old);
-        rlimit Lowered = Old;
-        Lowered.rlim_cur = Bytes;
-        Active = setrlimit(RLIMIT_FSIZE, &Lowered) == 0;
-    }
-    ~FileSizeLimit() {
-        setrlimit(RLIMIT_FSIZE, &Old);
-        std::signal(SIGXFSZ, OldHandler);
-    }
-    bool Active = false;
-
-private:
-    rlimit Old{};
-    void (*OldHandler)(int) = nullptr;
-};
 
 TEST_F(SaveTest, FailedWriteReportsAndLeavesTheExistingFileAlone) {
     WriteBytes("picture.jpg", "the user's picture");

@@ -30,6 +30,7 @@
 #include "gravar.h"
 #include "guitest.h"
 #include "jpegsave.h"
+#include "filesizelimit.h"
 #include "jpegtest.h"
 #include "mainwindow.h"
 #include "textlimit.h"
@@ -96,31 +97,6 @@ public:
 
 private:
     QByteArray FPath;
-};
-
-// Lowers the process's file size limit for the object's lifetime: writes past it fail with
-// EFBIG, for root too. The signal the kernel would send is ignored so the write returns the error.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t Bytes) {
-        FOldHandler = std::signal(SIGXFSZ, SIG_IGN);
-        getrlimit(RLIMIT_FSIZE, &FOld);
-        rlimit Lowered = FOld;
-        Lowered.rlim_cur = Bytes;
-        Active = setrlimit(RLIMIT_FSIZE, &Lowered) == 0;
-    }
-    ~FileSizeLimit() {
-        setrlimit(RLIMIT_FSIZE, &FOld);
-        std::signal(SIGXFSZ, FOldHandler);
-    }
-    FileSizeLimit(const FileSizeLimit&) = delete;
-    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
-
-    bool Active = false;
-
-private:
-    rlimit FOld{};
-    void (*FOldHandler)(int) = nullptr;
 };
 
 }  // namespace
