@@ -12,7 +12,7 @@
 #include "grid/qrcodegrid.h"
 #include "jpegsave.h"
 #include "render.h"
-#include "savefile.h"
+#include "writefile.h"
 
 namespace {
 
@@ -110,7 +110,7 @@ int Run(const std::vector<std::string>& Args) {
 
     if (O.OutputFile) {
         try {
-            qrapp::WriteFileAtomically(QString::fromStdString(*O.OutputFile), Out);
+            qrfiles::WriteFileAtomically(*O.OutputFile, Out);
         } catch (const std::exception& E) {
             return Fail(1, E.what());
         }

@@ -5,11 +5,12 @@
 #include <vector>
 
 #include <QFileDialog>
+#include <QFile>
 #include <QFileInfo>
 #include <QImage>
 
 #include "jpegwriter.h"
-#include "savefile.h"
+#include "writefile.h"
 
 namespace qrapp {
 
@@ -47,7 +48,7 @@ void SavePictureAsJpeg(const QImage& Picture, const std::optional<QString>& Path
     if (!Path)
         return;
     // Compressed completely before the file is touched.
-    WriteFileAtomically(*Path, PictureToJpeg(Picture, Quality));
+    qrfiles::WriteFileAtomically(QFile::encodeName(*Path).toStdString(), PictureToJpeg(Picture, Quality));
 }
 
 }  // namespace qrapp

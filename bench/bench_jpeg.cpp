@@ -16,7 +16,7 @@
 #include "jpegsave.h"
 #include "jpegwriter.h"
 #include "render.h"
-#include "savefile.h"
+#include "writefile.h"
 
 namespace {
 
@@ -58,9 +58,9 @@ void BM_Write(benchmark::State& State) {
     const auto Jpeg = qrapp::CompressJpeg(std::span(Rgb.constBits(), static_cast<std::size_t>(Rgb.sizeInBytes())), kSide,
                                           kSide, qrapp::SaveQuality, static_cast<std::size_t>(Rgb.bytesPerLine()));
     QTemporaryDir Dir;
-    const QString Path = Dir.filePath("picture.jpg");
+    const std::string Path = Dir.filePath("picture.jpg").toStdString();
     for (auto _ : State)
-        qrapp::WriteFileAtomically(Path, Jpeg);
+        qrfiles::WriteFileAtomically(Path, Jpeg);
 }
 
 // What "Gravar" does once the user has picked the file: capture, then save (convert, compress,

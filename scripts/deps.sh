@@ -1,9 +1,17 @@
 #!/bin/sh
 # Installs the Debian 12 packages the build and the tests need, when any is missing.
 set -eu
+# Build: compiler, Qt 6 for the window, libjpeg, libpng and cairo for the pictures, CLI11 for the
+# command line's arguments, libcsv for batch lists.
 packages="cmake g++ make pkg-config qt6-base-dev libxkbcommon-dev xauth libjpeg62-turbo-dev
-  libgtest-dev libgmock-dev libbenchmark-dev libzbar-dev libqrencode-dev
+  libpng-dev libcairo2-dev libcli11-dev libcsv-dev qt6-translations-l10n
+  libgtest-dev libgmock-dev libbenchmark-dev libqrencode-dev qrencode
   clang libclang-rt-14-dev"
+# Independent checks in tests: zbar decodes what we make, rsvg-convert, pdftoppm and Ghostscript
+# rasterise vector files, segno is a second encoder to compare matrices with.
+packages="$packages libzbar-dev zbar-tools librsvg2-bin poppler-utils ghostscript python3-segno"
+# Packages: building and validating the .deb files, their manual pages and completion.
+packages="$packages dpkg-dev file help2man lintian desktop-file-utils appstream bash-completion man-db"
 missing=""
 for p in $packages; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"

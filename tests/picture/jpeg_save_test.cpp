@@ -27,7 +27,7 @@
 #include "filesizelimit.h"
 #include "jpegtest.h"
 #include "jpegwriter.h"
-#include "savefile.h"
+#include "writefile.h"
 #include "zbardecode.h"
 
 namespace {
@@ -279,7 +279,7 @@ TEST_F(SaveTest, CannotCreateNamesTheFullPathAndTheSystemError) {
         try {
             qrapp::SavePictureAsJpeg(Area, C.Given, 90);
             ADD_FAILURE() << C.Given.toStdString() << " was written";
-        } catch (const qrapp::FileError& E) {
+        } catch (const qrfiles::FileError& E) {
             EXPECT_EQ(QString::fromUtf8(E.what()), "Cannot create file \"" + C.Shown + "\". " + C.Reason);
         }
     }
@@ -297,7 +297,7 @@ TEST_F(SaveTest, FailedWriteReportsAndLeavesTheExistingFileAlone) {
         ASSERT_TRUE(Limit.Active);
         try {
             qrapp::SavePictureAsJpeg(Area, PathOf("picture.jpg"), 90);
-        } catch (const qrapp::FileError& E) {
+        } catch (const qrfiles::FileError& E) {
             Message = E.what();
         }
     }
@@ -309,10 +309,10 @@ TEST_F(SaveTest, FailedWriteReportsAndLeavesTheExistingFileAlone) {
 }
 
 TEST(TrimErrorText, DropsTrailingBlanksLineBreaksAndFullStops) {
-    EXPECT_EQ(qrapp::TrimErrorText("Access is denied.\r\n"), "Access is denied");
-    EXPECT_EQ(qrapp::TrimErrorText("No space left on device . \n.."), "No space left on device");
-    EXPECT_EQ(qrapp::TrimErrorText("v1.2 is bad"), "v1.2 is bad");
-    EXPECT_EQ(qrapp::TrimErrorText(" .\r\n"), "");
+    EXPECT_EQ(qrfiles::TrimErrorText("Access is denied.\r\n"), "Access is denied");
+    EXPECT_EQ(qrfiles::TrimErrorText("No space left on device . \n.."), "No space left on device");
+    EXPECT_EQ(qrfiles::TrimErrorText("v1.2 is bad"), "v1.2 is bad");
+    EXPECT_EQ(qrfiles::TrimErrorText(" .\r\n"), "");
 }
 
 TEST(WithJpegSuffix, AddsJpgOnlyToANameWithoutExtension) {

@@ -1,29 +1,32 @@
-#include "savefile.h"
+#include "writefile.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
 
-namespace qrapp {
+namespace qrfiles {
 
 namespace {
 
 [[noreturn]] void Fail(const char* Format, const QString& Path, const QString& Reason) {
     const QString FullPath = QDir::toNativeSeparators(QDir::cleanPath(QFileInfo(Path).absoluteFilePath()));
     // The two-argument arg() fills %1 and %2 in one pass, so a "%" in the path stays as it is.
-    throw FileError(QString::fromLatin1(Format).arg(FullPath, TrimErrorText(Reason)).toStdString());
+    throw FileError(
+        QString::fromLatin1(Format).arg(FullPath, QString::fromStdString(TrimErrorText(Reason.toStdString()))).toStdString());
 }
 
 }  // namespace
 
-QString TrimErrorText(const QString& Text) {
-    qsizetype End = Text.size();
-    while (End > 0 && (Text[End - 1].isSpace() || Text[End - 1] == u'.'))
-        --End;
-    return Text.left(End);
+std::string TrimErrorText(std::string Text) {
+    while (!Text.empty() && (Text.back() == '.' || Text.back() == ' ' || Text.back() == '\t' || Text.back() == '\r' ||
+                             Text.back() == '\n'))
+        Text.pop_back();
+    return Text;
 }
 
-void WriteFileAtomically(const QString& Path, std::span<const unsigned char> Bytes) {
+void WriteFileAtomically(const std::string& FilePath, std::span<const unsigned char> Bytes) {
+    const QString Path = QFile::decodeName(QByteArray::fromStdString(FilePath));
     // Unbuffered, so that every write below reaches the system and its result is the real one.
     QSaveFile File(Path);
     if (!File.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
@@ -45,4 +48,4 @@ void WriteFileAtomically(const QString& Path, std::span<const unsigned char> Byt
         Fail("Cannot write file \"%1\". %2", Path, File.errorString());
 }
 
-}  // namespace qrapp
+}  // namespace qrfiles
