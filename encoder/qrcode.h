@@ -100,8 +100,9 @@ public:
         int Count;
     };
     static TSegmentSize MeasureSegment(std::u16string_view Text, int Option);
-    // The most a version-40 symbol at level L holds in the mode: 7089, 4296 or 2953.
-    static int MaxCount(TMode Mode);
+    // The most a version-40 symbol at the level holds in the mode (at level L: 7089 digits,
+    // 4296 alphanumeric characters, 2953 bytes).
+    static int MaxCount(TMode Mode, const TErrorCorrectionLevel& Level = LevelL());
 
 protected:
     // Data segment.

@@ -199,19 +199,17 @@ TEncoder::TSegmentSize TEncoder::MeasureSegment(std::u16string_view Text, int Op
     return {Mode, Bits.GetSizeInBytes()};
 }
 
-int TEncoder::MaxCount(TMode Mode) {
-    // Level L, version 40: 2956 data codewords, less the 4-bit indicator and the count field.
-    const int DataBits = 8 * 2956 - 4;
+int TEncoder::MaxCount(TMode Mode, const TErrorCorrectionLevel& Level) {
+    // Version 40's data codewords at the level, less the 4-bit indicator and the count field.
+    const auto Largest = TVersion::GetVersionForNumber(40);
+    const int Capacity = 8 * (Largest->GetTotalCodewords() - Largest->GetECBlocksForLevel(Level).GetTotalECCodewords());
+    const int Bits = Capacity - 4 - CountFieldWidth(Mode, *Largest);
     switch (Mode) {
-        case qmNumeric: {
-            const int Bits = DataBits - 14;
+        case qmNumeric:  // 10 bits per three digits, 7 for a last two, 4 for a last one
             return 3 * (Bits / 10) + (Bits % 10 >= 7 ? 2 : Bits % 10 >= 4 ? 1 : 0);
-        }
-        case qmAlphanumeric: {
-            const int Bits = DataBits - 13;
+        case qmAlphanumeric:  // 11 bits per pair, 6 for a last one
             return 2 * (Bits / 11) + (Bits % 11 >= 6 ? 1 : 0);
-        }
-        default: return (DataBits - 16) / 8;
+        default: return Bits / 8;
     }
 }
 
