@@ -152,6 +152,30 @@ TEST(Symbol, MaxCountIsTheLimitOfVersion40AtEveryLevel) {
     EXPECT_EQ(TEncoder::MaxCount(qmByte), 2953);  // level L unless another is named
 }
 
+// Tens of millions of units are refused by their length alone, before any bit is built (some
+// 89 million of these would need more bits than a bit array counts).
+TEST(Symbol, FarTooLongTextIsRefusedBeforeAnyBitIsBuilt) {
+    const std::u16string Euros(30'000'000, u'\u20AC');
+    for (const int Option : {qrUTF8BOM, qrAuto}) {
+        TEncoder Encoder;
+        TQRCode Record;
+        Encoder.EncodeSymbol(Euros, Option, LevelL(), Record);
+        EXPECT_TRUE(Encoder.EncoderError()) << Option;
+        EXPECT_EQ(Record.Matrix(), nullptr);
+        EXPECT_EQ(Record.Version(), -1);
+        EXPECT_EQ(Record.ECLevel(), nullptr);
+    }
+    EXPECT_EQ(TEncoder::MeasureSegment(Euros, qrUTF8BOM).Count, 90'000'000);
+    EXPECT_EQ(TEncoder::MeasureSegment(Euros, qrAuto).Count, 90'000'003);  // with the byte-order mark
+    EXPECT_EQ(TEncoder::MeasureSegment(Euros, qrISO88591).Count, 0);       // the filter keeps nothing: it fits
+
+    TEncoder Encoder;  // the same for digits in numeric mode
+    TQRCode Record;
+    Encoder.EncodeSymbol(std::u16string(20'000'000, u'5'), qrAuto, LevelH(), Record);
+    EXPECT_TRUE(Encoder.EncoderError());
+    EXPECT_EQ(Record.Matrix(), nullptr);
+}
+
 TEST(Symbol, RecordKeepsOnlyWhatEncodingStores) {
     TEncoder Encoder;
     TQRCode Record;
