@@ -13,11 +13,14 @@
 #include <optional>
 #include <string_view>
 
+#include "displayarea.h"
 #include "errorbox.h"
-#include "grid/qrcodegrid.h"
 #include "jpegsave.h"
-#include "render.h"
+#include "jpegwriter.h"
+#include "modulebitmap.h"
+#include "qtpixels.h"
 #include "textlimit.h"
+#include "theme.h"
 
 namespace qrapp {
 
@@ -27,9 +30,7 @@ constexpr auto kCaption = "Quandrel QR Code - por Quandrel Software";
 constexpr auto kProductName = "Quandrel QR Code";
 constexpr auto kMakersNotice = "Quandrel Software - gerador de símbolos QR Code";
 
-// Both panels draw a two-pixel frame; child positions are given inside it (client area).
-constexpr int kPanelFrame = 2;
-
+// Child positions are given inside the panels' frame (client area).
 QRect InClientArea(int Left, int Top, int Width, int Height) {
     return {Left + kPanelFrame, Top + kPanelFrame, Width, Height};
 }
@@ -73,7 +74,7 @@ TForm1::TForm1(QWidget* Parent) : QWidget(Parent) {
 
     PaintBox1 = new TPaintBox(Panel1);
     PaintBox1->setObjectName(QStringLiteral("PaintBox1"));
-    PaintBox1->setGeometry(InClientArea(6, 4, 406, 406));
+    PaintBox1->setGeometry(InClientArea(6, 4, qrpicture::kDisplayAreaSide, qrpicture::kDisplayAreaSide));
 
     Panel2 = new QFrame(this);
     Panel2->setObjectName(QStringLiteral("Panel2"));
@@ -158,27 +159,23 @@ void TForm1::ShowCentred() {
 }
 
 void TForm1::FormCreate() {
-    QRCodeBitmap = QImage();
+    QRCodeBitmap = qrpicture::TPixels();
     Update();
 }
 
-void TForm1::FormDestroy() { QRCodeBitmap = QImage(); }
+void TForm1::FormDestroy() { QRCodeBitmap = qrpicture::TPixels(); }
 
 void TForm1::Memo1Change() { Update(); }
 
 void TForm1::Update() {
     const QString Text = Memo1->Text();
-    {
-        qr::TQRCodeGrid Grid;
-        Grid.SetData(std::u16string_view(reinterpret_cast<const char16_t*>(Text.utf16()),
-                                         static_cast<std::size_t>(Text.size())));
-        Grid.SetEncoding(qr::qrUTF8BOM);
-        Grid.SetQuietZone(4);
-        QRCodeBitmap = MakeModuleBitmap(Grid);
-    }
+    QRCodeBitmap = qrpicture::WindowModuleBitmap(
+        std::u16string_view(reinterpret_cast<const char16_t*>(Text.utf16()), static_cast<std::size_t>(Text.size())));
     // Paints before returning; does nothing while the window is hidden.
     PaintBox1->repaint();
 }
+
+QImage TForm1::ModuleBitmap() const { return ToQImage(QRCodeBitmap); }
 
 QSize TForm1::DisplayAreaDeviceSize() const {
     const qreal Ratio = PaintBox1->devicePixelRatioF();
@@ -187,7 +184,7 @@ QSize TForm1::DisplayAreaDeviceSize() const {
 
 QImage TForm1::DisplayAreaPixels() const {
     const QSize Size = DisplayAreaDeviceSize();
-    return RenderDisplayArea(QRCodeBitmap, Size.width(), Size.height());
+    return ToQImage(qrpicture::RenderDisplayArea(QRCodeBitmap, Size.width(), Size.height()));
 }
 
 void TForm1::PaintBox1Paint() {
@@ -202,7 +199,7 @@ void TForm1::Button1Click() {
     // The capture is complete before the dialog opens, so the file shows the display area as it
     // was at the click, whatever happens while the dialog is open.
     Image1->setPixmap(QPixmap::fromImage(DisplayAreaPixels()));
-    SaveToJpegfile(SaveQuality);
+    SaveToJpegfile(qrpicture::kSaveQuality);
 }
 
 void TForm1::SaveToJpegfile(int Compress) {

@@ -8,6 +8,8 @@
 
 #include <functional>
 
+#include "pixels.h"
+
 class QFrame;
 class QLabel;
 class QPushButton;
@@ -44,7 +46,8 @@ public:
     QSize DisplayAreaDeviceSize() const;
     QImage DisplayAreaPixels() const;
 
-    const QImage& ModuleBitmap() const { return QRCodeBitmap; }
+    // A copy of QRCodeBitmap.
+    QImage ModuleBitmap() const;
 
     // The components, by the names they carry as object names too.
     QPushButton* Button1 = nullptr;  // "Gravar"
@@ -69,7 +72,7 @@ private:
     void SaveToJpegfile(int Compress);
 
     // One pixel per module of the current symbol: black dark, white light.
-    QImage QRCodeBitmap;
+    qrpicture::TPixels QRCodeBitmap;
 };
 
 }  // namespace qrapp

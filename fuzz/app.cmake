@@ -15,5 +15,5 @@ target_link_options(fuzz_textpath PRIVATE -fsanitize=fuzzer)
 # CompressJpeg on small, odd and empty sizes; the stream is parsed and decoded back.
 add_executable(fuzz_jpeg fuzz_jpeg.cpp)
 target_include_directories(fuzz_jpeg PRIVATE ${PROJECT_SOURCE_DIR}/tests/picture)
-target_link_libraries(fuzz_jpeg PRIVATE qrjpeg qrrender JPEG::JPEG)
+target_link_libraries(fuzz_jpeg PRIVATE qrpicture JPEG::JPEG)
 target_link_options(fuzz_jpeg PRIVATE -fsanitize=fuzzer)

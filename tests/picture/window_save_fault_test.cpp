@@ -32,6 +32,7 @@
 #include "jpegsave.h"
 #include "filesizelimit.h"
 #include "jpegtest.h"
+#include "jpegwriter.h"
 #include "mainwindow.h"
 #include "textlimit.h"
 
@@ -68,7 +69,7 @@ QByteArray UsersFile(qsizetype Size) {
 
 // The texts zbar reads from the JPEG file at Path.
 std::vector<std::string> DecodeSavedFile(const QString& Path) {
-    const auto Decoded = jpegtest::DecodeJpeg(jpegtest::ReadFileBytes(Path));
+    const auto Decoded = jpegtest::DecodeJpeg(jpegtest::ReadFileBytes(Path.toStdString()));
     if (!Decoded)
         return {"<not a JPEG file>"};
     const QImage Picture(Decoded->Rgb.data(), Decoded->Width, Decoded->Height, Decoded->Width * 3,
@@ -113,7 +114,7 @@ class WindowSaveFaultTest : public QObject {
     }
 
     qsizetype JpegSizeOfTheShownPicture() const {
-        return static_cast<qsizetype>(qrapp::PictureToJpeg(Form->DisplayAreaPixels(), qrapp::SaveQuality).size());
+        return static_cast<qsizetype>(qrapp::PictureToJpeg(Form->DisplayAreaPixels(), qrpicture::kSaveQuality).size());
     }
 
     // Checks the one error box of C: caption, stop icon and Message.

@@ -49,7 +49,7 @@ int PixelsOnTheWrongSide(const jpegtest::Decoded& Decoded, const QImage& Shown) 
 }
 
 std::optional<jpegtest::Decoded> DecodeFile(const QString& Path) {
-    return jpegtest::DecodeJpeg(jpegtest::ReadFileBytes(Path));
+    return jpegtest::DecodeJpeg(jpegtest::ReadFileBytes(Path.toStdString()));
 }
 
 }  // namespace
