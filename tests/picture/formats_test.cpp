@@ -13,10 +13,12 @@
 #include <vector>
 
 #include "drawingparts.h"
+#include "formatread.h"
 #include "formats.h"
 #include "modulebitmap.h"
 #include "pngread.h"
 
+using formatread::CellsOf;
 using qrpicture::TColour;
 using qrpicture::TDrawing;
 
@@ -37,30 +39,6 @@ std::uint32_t Rgba(const TColour& C) {
 }
 
 std::string AsText(const qrpicture::TBytes& Bytes) { return {Bytes.begin(), Bytes.end()}; }
-
-// The padded grid's cells as rows of 'X' and '.'.
-std::vector<std::string> Cells(const qr::TQRCodeGrid& Grid) {
-    std::vector<std::string> Rows(static_cast<std::size_t>(Grid.Rows()), std::string(static_cast<std::size_t>(Grid.Columns()), '.'));
-    for (int r = 0; r < Grid.Rows(); ++r)
-        for (int c = 0; c < Grid.Columns(); ++c)
-            if (Grid.IsBlack(r, c))
-                Rows[static_cast<std::size_t>(r)][static_cast<std::size_t>(c)] = 'X';
-    return Rows;
-}
-
-// Marks a run of Length cells from (Row, Column); false when it leaves the grid or overlaps.
-bool Mark(std::vector<std::string>& Rows, int Row, int Column, int Length) {
-    if (Row < 0 || Column < 0 || Length < 1 || static_cast<std::size_t>(Row) >= Rows.size() ||
-        static_cast<std::size_t>(Column + Length) > Rows[0].size())
-        return false;
-    for (int c = Column; c < Column + Length; ++c) {
-        char& Cell = Rows[static_cast<std::size_t>(Row)][static_cast<std::size_t>(c)];
-        if (Cell == 'X')
-            return false;
-        Cell = 'X';
-    }
-    return true;
-}
 
 // ---- PNG -----------------------------------------------------------------------------------
 
@@ -145,25 +123,9 @@ TEST(Svg, OnePathOfRunsInModuleUnitsThatRebuildsTheGrid) {
         EXPECT_NE(Svg.find("<rect width=\"" + Cells + "\" height=\"" + Cells + "\" fill=\"#fedcba\"/>"), std::string::npos);
         EXPECT_EQ(Svg.find("opacity"), std::string::npos);
 
-        const std::size_t PathAt = Svg.find("<path fill=\"#123456\" d=\"");
-        ASSERT_NE(PathAt, std::string::npos);
-        EXPECT_EQ(Svg.find("<path", PathAt + 1), std::string::npos) << "one path only";
-        const std::size_t Start = Svg.find("d=\"", PathAt) + 3;
-        const std::string Path = Svg.substr(Start, Svg.find('"', Start) - Start);
-
-        // Every subpath must be a one-module-high rectangle of whole units.
-        std::vector<std::string> Rebuilt(static_cast<std::size_t>(Grid.Rows()), std::string(static_cast<std::size_t>(Grid.Rows()), '.'));
-        const std::regex Run("M(\\d+) (\\d+)h(\\d+)v1h-(\\d+)z");
-        std::size_t Covered = 0;
-        for (std::sregex_iterator It(Path.begin(), Path.end(), Run), End; It != End; ++It) {
-            const std::smatch& M = *It;
-            ASSERT_EQ(static_cast<std::size_t>(M.position()), Covered) << "unexpected text in the path";
-            ASSERT_EQ(M[3], M[4]);
-            ASSERT_TRUE(Mark(Rebuilt, std::stoi(M[2]), std::stoi(M[1]), std::stoi(M[3])));
-            Covered += static_cast<std::size_t>(M.length());
-        }
-        EXPECT_EQ(Covered, Path.size());
-        EXPECT_EQ(Rebuilt, ::Cells(Grid));
+        EXPECT_NE(Svg.find("<path fill=\"#123456\" d=\"M"), std::string::npos);
+        // One path of one-module-high rectangles in whole units, which covers the dark cells.
+        EXPECT_EQ(formatread::SvgCells(Svg, Grid.Rows()), CellsOf(Grid));
     }
 }
 
@@ -192,20 +154,11 @@ TEST(Eps, BoundingBoxAndOneFillPerRunThatRebuildTheGrid) {
                   std::string::npos);
         EXPECT_NE(Eps.find("\n0.2 0.4 0.6 setrgbcolor\n"), std::string::npos);
 
-        std::vector<std::string> Rebuilt(static_cast<std::size_t>(N), std::string(static_cast<std::size_t>(N), '.'));
-        const std::regex Run("^(\\d+) (\\d+) (\\d+) R$");
-        std::istringstream Lines(Eps);
-        int Runs = 0;
-        for (std::string Line; std::getline(Lines, Line);) {
-            std::smatch M;
-            if (!std::regex_match(Line, M, Run))
-                continue;
-            // PostScript's y axis points up.
-            ASSERT_TRUE(Mark(Rebuilt, N - 1 - std::stoi(M[2]), std::stoi(M[1]), std::stoi(M[3]))) << Line;
-            ++Runs;
-        }
-        EXPECT_EQ(Rebuilt, Cells(Grid));
-        EXPECT_EQ(static_cast<std::size_t>(Runs), qrpicture::DarkRuns(Grid).size());
+        EXPECT_EQ(formatread::EpsCells(Eps, N), CellsOf(Grid));
+        // One fill per run, no more.
+        const std::regex Run("\\d+ \\d+ \\d+ R\n");
+        EXPECT_EQ(std::distance(std::sregex_iterator(Eps.begin(), Eps.end(), Run), std::sregex_iterator()),
+                  static_cast<std::ptrdiff_t>(qrpicture::DarkRuns(Grid).size()));
     }
 }
 
