@@ -17,15 +17,11 @@
 #include "formats.h"
 #include "modulebitmap.h"
 #include "pngread.h"
+#include "fuzzcheck.h"
 
 namespace {
 
-void Check(bool Condition, const char* What) {
-    if (!Condition) {
-        std::fprintf(stderr, "property failed: %s\n", What);
-        std::abort();
-    }
-}
+using fuzzcheck::Check;
 
 std::uint32_t Rgba(const qrpicture::TColour& C) {
     return static_cast<std::uint32_t>(C.R) << 24 | static_cast<std::uint32_t>(C.G) << 16 |

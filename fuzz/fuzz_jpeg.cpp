@@ -18,17 +18,9 @@
 
 #include "jpegtest.h"
 #include "jpegwriter.h"
+#include "fuzzcheck.h"
 
-namespace {
-
-void Check(bool Condition, const char* What) {
-    if (!Condition) {
-        std::fprintf(stderr, "property failed: %s\n", What);
-        std::abort();
-    }
-}
-
-}  // namespace
+using fuzzcheck::Check;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size) {
     if (Size < 7)

@@ -24,15 +24,11 @@
 #include <QTextDocument>
 
 #include "textlimit.h"
+#include "fuzzcheck.h"
 
 namespace {
 
-void Check(bool Condition, const char* What) {
-    if (!Condition) {
-        std::fprintf(stderr, "property failed: %s\n", What);
-        std::abort();
-    }
-}
+using fuzzcheck::Check;
 
 bool IsCr(QChar c) { return c == u'\r'; }
 bool IsLf(QChar c) { return c == u'\n'; }
