@@ -156,11 +156,6 @@ Parsed ParseArguments(const std::vector<std::string>& Args) {
     return P;
 }
 
-std::string UsageText() {
-    Options Unused;
-    return Parser(Unused).App.help();
-}
-
 OutputType ResolveType(const Options& Opts) {
     if (Opts.Type)
         return *Opts.Type;

@@ -39,9 +39,6 @@ struct Parsed {
 // Parses the arguments (without the program name).
 Parsed ParseArguments(const std::vector<std::string>& Args);
 
-// The help text.
-std::string UsageText();
-
 // The output type: -t; without it, the one the extension of -o names (.png, .svg, .eps, .pdf,
 // .jpg or .jpeg, .txt for utf8; in any case); for any other name jpeg, and utf8 without -o.
 OutputType ResolveType(const Options& Opts);
