@@ -1,6 +1,6 @@
 #include "mainwindow.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QFrame>
 #include <QLabel>
 #include <QPainter>
@@ -10,6 +10,7 @@
 #include <QStatusBar>
 #include <QStyle>
 
+#include <initializer_list>
 #include <optional>
 #include <string_view>
 
@@ -39,6 +40,9 @@ QPalette WhiteBackground(QPalette Palette) {
     Palette.setColor(QPalette::Base, Qt::white);
     return Palette;
 }
+
+// The status bar's panels: panel 0 is 200 pixels wide from the left edge, panel 1 takes the rest.
+constexpr int kStatusPanel0Width = 200;
 
 }  // namespace
 
@@ -85,18 +89,20 @@ TForm1::TForm1(QWidget* Parent) : QWidget(Parent) {
     Label1 = new QLabel(QStringLiteral("Texto a codificar:"), Panel2);
     Label1->setObjectName(QStringLiteral("Label1"));
     Label1->move(InClientArea(8, 4, 0, 0).topLeft());
-    Label1->adjustSize();
 
     // Created in tab order: "Sair", then "Gravar", then the text box.
     Button2 = new QPushButton(QStringLiteral("Sair"), Panel2);
     Button2->setObjectName(QStringLiteral("Button2"));
     Button2->setGeometry(InClientArea(133, 373, 100, 30));
     Button2->setFocusPolicy(Qt::StrongFocus);
+    // Enter and keypad Enter press the focused button, as Space does.
+    Button2->setAutoDefault(true);
 
     Button1 = new QPushButton(QStringLiteral("Gravar"), Panel2);
     Button1->setObjectName(QStringLiteral("Button1"));
     Button1->setGeometry(InClientArea(8, 373, 100, 30));
     Button1->setFocusPolicy(Qt::StrongFocus);
+    Button1->setAutoDefault(true);
 
     Memo1 = new TLimitedMemo(Panel2);
     Memo1->setObjectName(QStringLiteral("Memo1"));
@@ -114,20 +120,35 @@ TForm1::TForm1(QWidget* Parent) : QWidget(Parent) {
     // The first control in tab order that takes the focus has it when the window is activated.
     Button2->setFocus();
 
+    // Every control that takes the window's font is given it outright: a style sheet, and the
+    // theme's applies to the whole application, stops fonts from passing down from parents.
+    for (QWidget* Control : std::initializer_list<QWidget*>{Panel1, PaintBox1, Panel2, Label1, Memo1, Button1, Button2})
+        Control->setFont(font());
+    // Sized to its text in that font.
+    Label1->adjustSize();
+
     StatusBar1 = new QStatusBar(this);
     StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
     StatusBar1->setGeometry(0, 434, 764, 20);
     StatusBar1->setSizeGripEnabled(false);
-    StatusBar1->setFont(QFont());  // the system's status-bar font, not the window's
-    auto* Panel0Text = new QLabel(QString::fromUtf8(kProductName), StatusBar1);
-    Panel0Text->setObjectName(QStringLiteral("StatusBar1Panel0"));
-    Panel0Text->setAlignment(Qt::AlignCenter);
-    Panel0Text->setFixedWidth(200);
-    StatusBar1->addWidget(Panel0Text);
-    auto* Panel1Text = new QLabel(QString::fromUtf8(kMakersNotice), StatusBar1);
-    Panel1Text->setObjectName(QStringLiteral("StatusBar1Panel1"));
-    Panel1Text->setAlignment(Qt::AlignCenter);
-    StatusBar1->addWidget(Panel1Text, 1);
+    // The system's status-bar font, which Qt keeps as its font for the class. Every property is
+    // marked as set, so that neither the window's font nor the style sheet takes its place.
+    QFont StatusBarFont = QApplication::font(StatusBar1);
+    StatusBarFont.setResolveMask(QFont::AllPropertiesResolved);
+    StatusBar1->setFont(StatusBarFont);
+    // The panels are placed by hand, not laid out by the bar, so that they meet at x = 200 and
+    // panel 1 ends at the bar's right edge; each draws its own sunken frame.
+    const QRect PanelRects[] = {{0, 0, kStatusPanel0Width, StatusBar1->height()},
+                                {kStatusPanel0Width, 0, StatusBar1->width() - kStatusPanel0Width, StatusBar1->height()}};
+    const char* const PanelTexts[] = {kProductName, kMakersNotice};
+    for (int i = 0; i < 2; ++i) {
+        auto* Panel = new QLabel(QString::fromUtf8(PanelTexts[i]), StatusBar1);
+        Panel->setObjectName(QStringLiteral("StatusBar1Panel%1").arg(i));
+        Panel->setGeometry(PanelRects[i]);
+        Panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        Panel->setAlignment(Qt::AlignCenter);
+        Panel->setFont(StatusBarFont);
+    }
 
     // Holds the picture being saved; never shown, and outside the client area anyway.
     Image1 = new QLabel(this);
