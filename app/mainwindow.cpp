@@ -1,8 +1,14 @@
 #include "mainwindow.h"
 
+#include <QAction>
 #include <QApplication>
+#include <QBuffer>
+#include <QClipboard>
+#include <QDrag>
 #include <QFrame>
 #include <QLabel>
+#include <QMimeData>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QPixmap>
 #include <QPushButton>
@@ -11,12 +17,15 @@
 #include <QStyle>
 
 #include <initializer_list>
+#include <memory>
 #include <optional>
+#include <stdexcept>
 #include <string_view>
 
 #include "errorbox.h"
 #include "grid/qrcodegrid.h"
 #include "jpegsave.h"
+#include "nosymbol.h"
 #include "render.h"
 #include "textlimit.h"
 
@@ -44,6 +53,19 @@ QPalette WhiteBackground(QPalette Palette) {
 // The status bar's panels: panel 0 is 200 pixels wide from the left edge, panel 1 takes the rest.
 constexpr int kStatusPanel0Width = 200;
 
+// The picture for the clipboard and for drag and drop: PNG for other programs, and Qt's own
+// image type, which the platform also offers in its other image formats.
+std::unique_ptr<QMimeData> PictureMimeData(const QImage& Picture) {
+    QByteArray Png;
+    QBuffer Buffer(&Png);
+    if (!Buffer.open(QIODevice::WriteOnly) || !Picture.save(&Buffer, "PNG"))
+        throw std::runtime_error("Cannot make a PNG picture of the symbol");
+    auto Data = std::make_unique<QMimeData>();
+    Data->setData(QStringLiteral("image/png"), Png);
+    Data->setImageData(Picture);
+    return Data;
+}
+
 }  // namespace
 
 TPaintBox::TPaintBox(QWidget* Parent) : QWidget(Parent) {
@@ -54,6 +76,28 @@ TPaintBox::TPaintBox(QWidget* Parent) : QWidget(Parent) {
 void TPaintBox::paintEvent(QPaintEvent*) {
     if (OnPaint)
         OnPaint();
+}
+
+void TPaintBox::mousePressEvent(QMouseEvent* Event) {
+    if (Event->button() == Qt::LeftButton)
+        FPressedAt = Event->position().toPoint();
+    QWidget::mousePressEvent(Event);
+}
+
+void TPaintBox::mouseMoveEvent(QMouseEvent* Event) {
+    if (FPressedAt && (Event->buttons() & Qt::LeftButton) &&
+        (Event->position().toPoint() - *FPressedAt).manhattanLength() >= QApplication::startDragDistance()) {
+        FPressedAt.reset();
+        if (OnStartDrag)
+            OnStartDrag();
+        return;
+    }
+    QWidget::mouseMoveEvent(Event);
+}
+
+void TPaintBox::mouseReleaseEvent(QMouseEvent* Event) {
+    FPressedAt.reset();
+    QWidget::mouseReleaseEvent(Event);
 }
 
 TForm1::TForm1(QWidget* Parent) : QWidget(Parent) {
@@ -157,10 +201,18 @@ TForm1::TForm1(QWidget* Parent) : QWidget(Parent) {
     Image1->setScaledContents(true);
     Image1->hide();
 
+    // The display area's menu: "Copiar" puts the picture on the clipboard.
+    Copiar1 = new QAction(QStringLiteral("Copiar"), PaintBox1);
+    Copiar1->setObjectName(QStringLiteral("Copiar1"));
+    PaintBox1->addAction(Copiar1);
+    PaintBox1->setContextMenuPolicy(Qt::ActionsContextMenu);
+
     // Qt carries no exception through its event loop: each handler catches at its boundary.
     connect(Memo1, &TLimitedMemo::Change, this, [this] { Guarded(this, [this] { Memo1Change(); }); });
     connect(Button1, &QPushButton::clicked, this, [this] { Guarded(this, [this] { Button1Click(); }); });
     connect(Button2, &QPushButton::clicked, this, [this] { Guarded(this, [this] { Button2Click(); }); });
+    connect(Copiar1, &QAction::triggered, this, [this] { Guarded(this, [this] { Copiar1Click(); }); });
+    PaintBox1->OnStartDrag = [this] { Guarded(this, [this] { PaintBox1StartDrag(); }); };
     // A paint handler must not open a nested event loop: its error box is shown afterwards.
     PaintBox1->OnPaint = [this] { GuardedPosted(this, [this] { PaintBox1Paint(); }); };
 
@@ -169,6 +221,7 @@ TForm1::TForm1(QWidget* Parent) : QWidget(Parent) {
 
 TForm1::~TForm1() {
     PaintBox1->OnPaint = nullptr;
+    PaintBox1->OnStartDrag = nullptr;
     Guarded(nullptr, [this] { FormDestroy(); });
 }
 
@@ -181,11 +234,23 @@ void TForm1::ShowCentred() {
 void TForm1::FormCreate() {
     QRCodeBitmap = QImage();
     Update();
+    ShowWhetherThereIsASymbol();
 }
 
 void TForm1::FormDestroy() { QRCodeBitmap = QImage(); }
 
-void TForm1::Memo1Change() { Update(); }
+void TForm1::Memo1Change() {
+    Update();
+    ShowWhetherThereIsASymbol();
+}
+
+std::optional<QString> TForm1::NoSymbol() const { return NoSymbolReason(Memo1->Text()); }
+
+void TForm1::ShowWhetherThereIsASymbol() {
+    const std::optional<QString> Reason = NoSymbol();
+    PaintBox1->setToolTip(Reason.value_or(QString()));
+    Copiar1->setEnabled(!Reason);
+}
 
 void TForm1::Update() {
     const QString Text = Memo1->Text();
@@ -220,6 +285,12 @@ void TForm1::PaintBox1Paint() {
 }
 
 void TForm1::Button1Click() {
+    // Without a symbol the picture is blank, and saving it would look like success: say why
+    // there is nothing to save instead, and open no dialog.
+    if (const std::optional<QString> Reason = NoSymbol()) {
+        ShowErrorBox(this, *Reason);
+        return;
+    }
     // The capture is complete before the dialog opens, so the file shows the display area as it
     // was at the click, whatever happens while the dialog is open.
     Image1->setPixmap(QPixmap::fromImage(DisplayAreaPixels()));
@@ -237,5 +308,25 @@ void TForm1::SaveToJpegfile(int Compress) {
 }
 
 void TForm1::Button2Click() { QCoreApplication::quit(); }
+
+void TForm1::Copiar1Click() {
+    // The picture as shown: the very pixels "Gravar" would compress.
+    if (!NoSymbol())
+        QApplication::clipboard()->setMimeData(PictureMimeData(DisplayAreaPixels()).release());
+}
+
+void TForm1::PaintBox1StartDrag() {
+    if (NoSymbol())
+        return;
+    const QImage Picture = DisplayAreaPixels();
+    // Qt deletes the drag (a child of the display area) when it is over.
+    auto* Drag = new QDrag(PaintBox1);
+    Drag->setMimeData(PictureMimeData(Picture).release());
+    // A small copy of the symbol under the pointer, scaled without smoothing.
+    constexpr int kDragPixmapSide = 96;
+    Drag->setPixmap(QPixmap::fromImage(Picture.scaled(kDragPixmapSide, kDragPixmapSide, Qt::KeepAspectRatio, Qt::FastTransformation)));
+    Drag->setHotSpot({kDragPixmapSide / 2, kDragPixmapSide / 2});
+    Drag->exec(Qt::CopyAction);
+}
 
 }  // namespace qrapp
