@@ -1,13 +1,16 @@
 // The main window at 96 DPI, driven as a user would: what the display area shows, how the text box
 // takes text, the layout and the fonts the user sees, the focus order and the keys that press
-// buttons, the error box and the theme.
+// buttons, the error box, the theme and Qt's translations.
 
 #include <QAbstractButton>
+#include <QAction>
 #include <QClipboard>
+#include <QFileDialog>
 #include <QFontInfo>
 #include <QFrame>
 #include <QInputMethodEvent>
 #include <QLabel>
+#include <QMenu>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPushButton>
@@ -15,6 +18,7 @@
 #include <QStatusBar>
 #include <QTest>
 #include <QTextCursor>
+#include <QTranslator>
 
 #include <memory>
 #include <stdexcept>
@@ -24,6 +28,7 @@
 #include "mainwindow.h"
 #include "textlimit.h"
 #include "theme.h"
+#include "translations.h"
 
 using qrapp::TForm1;
 
@@ -440,6 +445,34 @@ private slots:
         QCOMPARE(Buttons, QMessageBox::StandardButtons(QMessageBox::Close));
         QCOMPARE(qApp->styleSheet(), SheetBefore);
         QVERIFY(SheetBefore.contains(QStringLiteral("#Panel1")));
+    }
+
+    void qtSpeaksTheUsersLanguageAndTheWindowKeepsItsWords() {
+        QTranslator Translator;
+        QVERIFY(qrapp::InstallQtTranslations(Translator, QLocale(QStringLiteral("pt_BR"))));
+        TForm1 Translated;
+        // Qt's own words: the text box's menu and the save dialog.
+        const std::unique_ptr<QMenu> Menu(Translated.Memo1->createStandardContextMenu());
+        QStringList Items;
+        for (const QAction* Item : Menu->actions())
+            Items << Item->text().section(u'\t', 0, 0);
+        QVERIFY2(Items.contains(QStringLiteral("&Copiar")) && Items.contains(QStringLiteral("Co&lar")), qPrintable(Items.join(u'|')));
+        QFileDialog Dialog;
+        Dialog.setOption(QFileDialog::DontUseNativeDialog);
+        Dialog.setAcceptMode(QFileDialog::AcceptSave);
+        QCOMPARE(Dialog.windowTitle(), QStringLiteral("Salvar como"));
+        // The window's own words are unchanged.
+        QCOMPARE(Translated.Button1->text(), QStringLiteral("Gravar"));
+        QCOMPARE(Translated.Button2->text(), QStringLiteral("Sair"));
+        QCOMPARE(Translated.Label1->text(), QStringLiteral("Texto a codificar:"));
+        QCOMPARE(Translated.Copiar1->text(), QStringLiteral("Copiar"));
+        QCOMPARE(Translated.StatusBar1->findChild<QLabel*>(QStringLiteral("StatusBar1Panel0"))->text(), QStringLiteral("Quandrel QR Code"));
+        QVERIFY(QCoreApplication::removeTranslator(&Translator));
+
+        // A language Qt has no translation for installs nothing.
+        QTranslator None;
+        QVERIFY(!qrapp::InstallQtTranslations(None, QLocale(QLocale::Yoruba)));
+        QVERIFY(!QCoreApplication::removeTranslator(&None));
     }
 
     void theIconComesInEverySize() {
