@@ -1,11 +1,14 @@
 # The window program. Included from app/CMakeLists.txt, which finds Qt and turns on AUTOMOC/AUTORCC.
 
-# The window, the text box's length limit, the error box, the theme and the icon.
+# The window, the text box's length limit, the error box, the reason for a missing symbol, the
+# theme and the icon, and Qt's translations.
 add_library(qrapp STATIC
   mainwindow.cpp mainwindow.h
   textlimit.cpp textlimit.h
   errorbox.cpp errorbox.h
+  nosymbol.cpp nosymbol.h
   theme.cpp theme.h
+  translations.cpp translations.h
   resources/window.qrc
 )
 target_include_directories(qrapp PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
