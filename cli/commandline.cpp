@@ -9,6 +9,8 @@
 
 #include <CLI/CLI.hpp>
 
+#include "batchlist.h"
+#include "batchname.h"
 #include "displayarea.h"
 #include "jpegwriter.h"
 #include "modulebitmap.h"
@@ -56,6 +58,8 @@ struct Parser {
                  "quandrel-qr"};
     std::string Type, Encoding = "utf8", Level = "L", Foreground, Background;
     bool Version = false;
+    std::optional<std::string> BatchList;
+    BatchOptions Batch;
 
     explicit Parser(Options& Opts) {
         App.set_help_flag("-h,--help", "show this help and exit");
@@ -109,13 +113,51 @@ struct Parser {
         App.add_flag("--crlf", Opts.Crlf, "line breaks as CR LF, as the window's text box stores them");
         App.add_flag("--info", Opts.Info, "print version, level, mask, mode, side and count on standard\n"
                                        "error");
+        CLI::Option* TextOption = App.get_option("TEXT");
+        CLI::Option* InfoOption = App.get_option("--info");
+        CLI::Option* BatchOption =
+            App.add_option("--batch", BatchList,
+                           "make one file for each text of the list FILE (\"-\": standard\n"
+                           "input), each named by -o TEMPLATE")
+                ->type_name("FILE")
+                ->excludes(TextOption)
+                ->excludes(InfoOption);
+        CLI::Option* CsvOption =
+            App.add_flag("--csv", Batch.Csv, "the list is CSV (RFC 4180) instead of one text a line")->needs(BatchOption);
+        App.add_option("--column", Batch.Column, "CSV: the text's column, a number from 1 (default 1) or,\n"
+                       "with --header, a name")
+            ->type_name("N|NAME")
+            ->needs(CsvOption);
+        App.add_option("--name-column", Batch.NameColumn, "CSV: the column that {name} takes, a number or a name")
+            ->type_name("N|NAME")
+            ->needs(CsvOption);
+        App.add_flag("--header", Batch.Header, "CSV: the first record names the columns and makes no file")
+            ->needs(CsvOption);
+        App.add_option("-j,--jobs", Batch.Jobs, "batch: N workers (default one per core)")
+            ->type_name("N")
+            ->check(CLI::Range(1, 1024).description(""))
+            ->needs(BatchOption);
+        App.add_flag("--quiet", Batch.Quiet, "batch: no progress line on a terminal")->needs(BatchOption);
         App.footer(
             "JPEG is the window's picture: 406 x 406 pixels, the symbol with a quiet zone of 4 modules scaled to fit,\n"
             "byte for byte what \"Gravar\" saves at 100 % screen scale; -s, -m, --dpi and the colours do not apply.\n"
             "The text outputs (utf8, ascii, matrix) take -m but no colours; matrix is the bare symbol, 'X' dark.\n"
             "\n"
+            "\n"
+            "Batch: --batch FILE makes a file of every row of FILE: one text a line (LF or CR LF; an empty line is\n"
+            "an empty text) or, with --csv, one CSV record a row. -o TEMPLATE names the files: {n} is the row\n"
+            "number (from 1; a header is not counted), {n:05} the same padded with zeros to 5 digits, {name} the\n"
+            "--name-column's value with '/' and control characters made '_', {{ and }} are braces. Missing folders\n"
+            "are created; a file lands inside the template's folder or its row fails. The type comes from -t or\n"
+            "the template's extension. A row that makes no file is reported as \"row N: reason\" and the others go\n"
+            "on; a second row with the same file name fails. Standard error ends with a summary line; on a\n"
+            "terminal it shows the progress too. SIGINT or SIGTERM stop the run after the files being written.\n"
+            "\n"
             "Exit status: 0 done; 1 the text does not fit a symbol, the input is too long or the file cannot be\n"
-            "written; 2 bad arguments, input that is not UTF-8, or a binary type for a terminal.");
+            "written; 2 bad arguments, input that is not UTF-8, or a binary type for a terminal.\n"
+            "Batch: 0 every row written; 1 a row failed or the list could not be read to its end; 2 bad arguments,\n"
+            "a list that cannot be opened or a column name missing from the header; 130 stopped by SIGINT, 143 by\n"
+            "SIGTERM.");
     }
 };
 
@@ -153,6 +195,32 @@ Parsed ParseArguments(const std::vector<std::string>& Args) {
         O.Drawing.Background = *ParseColour(Cli.Background);
     if (O.Text && *O.Text == "-")
         O.Text.reset();
+    if (Cli.BatchList) {
+        const auto Usage = [&P](std::string Message) {
+            P.What = Action::UsageError;
+            P.Message = std::move(Message);
+            return P;
+        };
+        if (!O.OutputFile || *O.OutputFile == "-")
+            return Usage("--batch needs -o TEMPLATE, the name of each file");
+        const auto Template = batch::NameTemplate::Parse(*O.OutputFile);
+        if (const auto* Error = std::get_if<std::string>(&Template))
+            return Usage("-o: " + *Error);
+        for (const auto& [Name, Value] : {std::pair<const char*, std::optional<std::string>>{"--column", Cli.Batch.Column},
+                                          {"--name-column", Cli.Batch.NameColumn}}) {
+            if (!Value)
+                continue;
+            const auto Column = batch::ParseColumn(*Value);
+            if (!Column)
+                return Usage(std::string(Name) + ": '" + *Value + "' is neither a column number from 1 nor a name");
+            if (Column->Number == 0 && !Cli.Batch.Header)
+                return Usage(std::string(Name) + " " + *Value + ": a column name needs --header");
+        }
+        if (std::get<batch::NameTemplate>(Template).UsesName() && !Cli.Batch.NameColumn)
+            return Usage("-o: {name} needs --name-column");
+        O.Batch = std::move(Cli.Batch);
+        O.Batch->List = *Cli.BatchList;
+    }
     return P;
 }
 
@@ -172,6 +240,31 @@ OutputType ResolveType(const Options& Opts) {
             return Named->second;
     }
     return OutputType::Jpeg;
+}
+
+const char* ModeName(qr::TMode Mode) {
+    return Mode == qr::qmNumeric ? "numeric" : Mode == qr::qmAlphanumeric ? "alphanumeric" : "byte";
+}
+
+std::optional<std::string> TooLongForSymbol(std::u16string_view Text, const Options& Opts) {
+    const qr::TErrorCorrectionLevel Level = LevelFor(Opts.Level);
+    const auto Segment = qr::TEncoder::MeasureSegment(Text, Opts.Encoding);
+    const int Limit = qr::TEncoder::MaxCount(Segment.Mode, Level);
+    if (Segment.Count <= Limit)
+        return std::nullopt;
+    const char* Unit = Segment.Mode == qr::qmNumeric        ? "digits"
+                       : Segment.Mode == qr::qmAlphanumeric ? "characters"
+                                                             : "bytes";
+    return "text too long for a QR symbol: " + std::to_string(Segment.Count) + " " + Unit + " in " +
+           ModeName(Segment.Mode) + " mode, the limit is " + std::to_string(Limit) + " " + Unit + " at level " +
+           Opts.Level;
+}
+
+qrpicture::TBytes MakeSymbolFile(OutputType Type, std::u16string_view Text, const Options& Opts) {
+    // The JPEG is the window's picture, so it keeps the window's quiet zone.
+    const int QuietZone = Type == OutputType::Jpeg ? qrpicture::kWindowQuietZone : Opts.Margin;
+    const qr::TQRCodeGrid Grid = qrpicture::SymbolGrid(Text, {Opts.Encoding, LevelFor(Opts.Level), QuietZone});
+    return MakeOutput(Type, Grid, Opts.Drawing);
 }
 
 bool IsBinary(OutputType Type) {

@@ -16,6 +16,17 @@ namespace qrcli {
 
 enum class OutputType { Png, Svg, Eps, Pdf, Jpeg, Utf8, Ascii, Matrix };
 
+// --batch: a list of texts, one file each, named by the -o template.
+struct BatchOptions {
+    std::string List;                       // a file, or "-" for standard input
+    bool Csv = false;                       // --csv
+    bool Header = false;                    // --header: the first CSV record names the columns
+    std::string Column = "1";               // --column N|NAME: the text
+    std::optional<std::string> NameColumn;  // --name-column N|NAME: for {name}
+    int Jobs = 0;                           // -j; 0: one worker per core
+    bool Quiet = false;                     // --quiet: no progress line
+};
+
 struct Options {
     std::optional<std::string> Text;        // the argument; none: standard input
     std::optional<std::string> OutputFile;  // -o
@@ -26,6 +37,7 @@ struct Options {
     qrpicture::TDrawing Drawing;            // -s, --dpi and the colours
     bool Crlf = false;
     bool Info = false;
+    std::optional<BatchOptions> Batch;
 };
 
 enum class Action { Run, Help, Version, UsageError };
@@ -42,6 +54,16 @@ Parsed ParseArguments(const std::vector<std::string>& Args);
 // The output type: -t; without it, the one the extension of -o names (.png, .svg, .eps, .pdf,
 // .jpg or .jpeg, .txt for utf8; in any case); for any other name jpeg, and utf8 without -o.
 OutputType ResolveType(const Options& Opts);
+
+// "numeric", "alphanumeric" or "byte".
+const char* ModeName(qr::TMode Mode);
+
+// Why Text makes no symbol at the options' level and encoding, or nothing when it fits.
+std::optional<std::string> TooLongForSymbol(std::u16string_view Text, const Options& Opts);
+
+// The file of Text: its symbol with the options' encoding, level and margin (the window's quiet
+// zone for JPEG), as Type.
+qrpicture::TBytes MakeSymbolFile(OutputType Type, std::u16string_view Text, const Options& Opts);
 
 // Types whose output is binary, so not for a terminal.
 bool IsBinary(OutputType Type);

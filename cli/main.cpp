@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "batchrun.h"
 #include "commandline.h"
 #include "modulebitmap.h"
 #include "writefile.h"
@@ -19,25 +20,12 @@ int Fail(int Status, const std::string& Message) {
     return Status;
 }
 
-const char* ModeName(qr::TMode Mode) {
-    return Mode == qr::qmNumeric ? "numeric" : Mode == qr::qmAlphanumeric ? "alphanumeric" : "byte";
-}
-
-std::string TooLong(const qr::TEncoder::TSegmentSize& Segment, const qr::TErrorCorrectionLevel& Level, char Letter) {
-    const char* Unit = Segment.Mode == qr::qmNumeric        ? "digits"
-                       : Segment.Mode == qr::qmAlphanumeric ? "characters"
-                                                             : "bytes";
-    return "text too long for a QR symbol: " + std::to_string(Segment.Count) + " " + Unit + " in " +
-           ModeName(Segment.Mode) + " mode, the limit is " +
-           std::to_string(qr::TEncoder::MaxCount(Segment.Mode, Level)) + " " + Unit + " at level " + Letter;
-}
-
 void PrintInfo(std::u16string_view Text, const qrcli::Options& O, const qr::TEncoder::TSegmentSize& Segment) {
     qr::TEncoder Encoder;
     qr::TQRCode Record;
     Encoder.EncodeSymbol(Text, O.Encoding, qrcli::LevelFor(O.Level), Record);
     std::cerr << "version: " << Record.Version() << "\nlevel: " << O.Level << "\nmask: " << Record.MaskPattern()
-              << "\nmode: " << ModeName(Record.Mode()) << "\nside: " << 17 + 4 * Record.Version() << " modules\n"
+              << "\nmode: " << qrcli::ModeName(Record.Mode()) << "\nside: " << 17 + 4 * Record.Version() << " modules\n"
               << (Segment.Mode == qr::qmByte ? "bytes: " : "characters: ") << Segment.Count << "\n";
 }
 
@@ -50,6 +38,8 @@ int Run(const std::vector<std::string>& Args) {
         case qrcli::Action::Run: break;
     }
     const qrcli::Options& O = P.Opts;
+    if (O.Batch)
+        return qrcli::batch::RunBatch(O, [](const std::string& Message) { Fail(0, Message); });
     const qrcli::OutputType Type = qrcli::ResolveType(O);
     if (!O.OutputFile && qrcli::IsBinary(Type) && isatty(STDOUT_FILENO))
         return Fail(2, "will not write a binary picture to a terminal; use -o FILE");
@@ -69,15 +59,9 @@ int Run(const std::vector<std::string>& Args) {
     if (!Input.Text) return Fail(2, "input is not valid UTF-8 (at byte offset " + std::to_string(Input.ErrorOffset) + ")");
     const std::u16string Text = O.Crlf ? qrcli::ToCrlf(*Input.Text) : *Input.Text;
 
-    const qr::TErrorCorrectionLevel Level = qrcli::LevelFor(O.Level);
-    const auto Segment = qr::TEncoder::MeasureSegment(Text, O.Encoding);
-    if (Segment.Count > qr::TEncoder::MaxCount(Segment.Mode, Level)) return Fail(1, TooLong(Segment, Level, O.Level));
-    if (O.Info) PrintInfo(Text, O, Segment);
-
-    // The JPEG is the window's picture, so it keeps the window's quiet zone.
-    const int QuietZone = Type == qrcli::OutputType::Jpeg ? qrpicture::kWindowQuietZone : O.Margin;
-    const qr::TQRCodeGrid Grid = qrpicture::SymbolGrid(Text, {O.Encoding, Level, QuietZone});
-    const qrpicture::TBytes Out = qrcli::MakeOutput(Type, Grid, O.Drawing);
+    if (const auto Why = qrcli::TooLongForSymbol(Text, O)) return Fail(1, *Why);
+    if (O.Info) PrintInfo(Text, O, qr::TEncoder::MeasureSegment(Text, O.Encoding));
+    const qrpicture::TBytes Out = qrcli::MakeSymbolFile(Type, Text, O);
 
     if (O.OutputFile) {
         qrfiles::WriteFileAtomically(*O.OutputFile, Out);

@@ -383,7 +383,7 @@ bool WriteInPlace(const Location& L, const std::string& Path, std::span<const un
 bool FolderRefuses(int Error) { return Error == EACCES || Error == EPERM; }
 
 // Creates or atomically replaces the regular file (or free name) at L.
-void Replace(const Location& L, const std::string& Path, std::span<const unsigned char> Bytes,
+void Replace(const Location& L, const std::string& Path, std::span<const unsigned char> Bytes, Durability When,
              const WriteHooks* Hooks) {
     Replacement New(L.Folder.Get());
     // A replacement stays private until it has the old file's owner and permissions; a new file
@@ -398,8 +398,9 @@ void Replace(const Location& L, const std::string& Path, std::span<const unsigne
         KeepOwnerAndMode(New.Fd(), L.Status);
     int Error = WriteAll(New.Fd(), Bytes);
     // On the disk before it takes the name: after a power cut the name holds the old file or the
-    // whole new one, never an empty one.
-    if (Error == 0)
+    // whole new one, never an empty one. A new name has no old file to keep: it may wait for the
+    // caller's flush.
+    if (Error == 0 && (L.Exists || When == Durability::EachFile))
         Error = Flush(New.Fd());
     if (Error != 0)
         Fail(Stage::Write, Path, Error);
@@ -415,14 +416,14 @@ void Replace(const Location& L, const std::string& Path, std::span<const unsigne
         Fail(Stage::Write, Path, Error);
     }
     // The new name itself on the disk.
-    if (L.FolderReadable && (Error = Flush(L.Folder.Get())) != 0)
+    if (When == Durability::EachFile && L.FolderReadable && (Error = Flush(L.Folder.Get())) != 0)
         Fail(Stage::Write, Path, Error);
 }
 
 // Writes into what already exists at L and is not a regular file (a device, a named pipe, a
 // terminal) or is an open file reached through /proc (/dev/stdout, /dev/fd/N): opened for
 // writing and written in full, never created, truncated or replaced.
-void WriteDirectly(Location& L, const std::string& Path, std::span<const unsigned char> Bytes,
+void WriteDirectly(Location& L, const std::string& Path, std::span<const unsigned char> Bytes, Durability When,
                    const WriteHooks* Hooks) {
     Descriptor File;
     if (const int Error = OpenAt(L.Folder.Get(), L.Name.c_str(), O_WRONLY | O_NOCTTY, 0, File))
@@ -433,7 +434,7 @@ void WriteDirectly(Location& L, const std::string& Path, std::span<const unsigne
         // It became a regular file since it was looked at: replaced as such.
         File.Close();
         L.Status = Status;
-        Replace(L, Path, Bytes, Hooks);
+        Replace(L, Path, Bytes, When, Hooks);
         return;
     }
     // A file reached through /proc shares its contents with the descriptor it stands for (a
@@ -488,6 +489,11 @@ std::string FullPath(const std::string& Path) {
 }
 
 void WriteFileAtomically(const std::string& Path, std::span<const unsigned char> Bytes, const WriteHooks* Hooks) {
+    WriteFileAtomically(Path, Bytes, Durability::EachFile, Hooks);
+}
+
+void WriteFileAtomically(const std::string& Path, std::span<const unsigned char> Bytes, Durability When,
+                         const WriteHooks* Hooks) {
     // The system reads a path up to its first zero byte: a path that contains one would name
     // another file.
     if (Path.find('\0') != std::string::npos)
@@ -496,9 +502,16 @@ void WriteFileAtomically(const std::string& Path, std::span<const unsigned char>
     if (const int Error = Locate(Path, L))
         Fail(Stage::Create, Path, Error);
     if (L.FolderOnProc || (L.Exists && !S_ISREG(L.Status.st_mode)))
-        WriteDirectly(L, Path, Bytes, Hooks);
+        WriteDirectly(L, Path, Bytes, When, Hooks);
     else
-        Replace(L, Path, Bytes, Hooks);
+        Replace(L, Path, Bytes, When, Hooks);
+}
+
+int SyncFileSystem(const std::string& Path) {
+    Descriptor File;
+    if (const int Error = OpenAt(AT_FDCWD, Path.empty() ? "." : Path.c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK, 0, File))
+        return Error;
+    return syncfs(File.Get()) == 0 ? 0 : errno;
 }
 
 }  // namespace qrfiles

@@ -42,12 +42,29 @@ struct WriteHooks {
     bool NamedTemporary = false;
 };
 
+// When the writer waits for the disk.
+enum class Durability {
+    // Each file, and the folder entry that names it, is on the disk before the call returns.
+    EachFile,
+    // A file that replaces another is on the disk before it takes the name, so that the old
+    // contents are never lost, even to a power cut; a new name is left to the system, for a
+    // caller that writes many files and then flushes them together with SyncFileSystem.
+    NewFilesLater,
+};
+
 // Puts exactly Bytes at Path (bytes, passed to the system unchanged). When a regular file is
 // replaced and anything fails, the file that was there is left as it was and no temporary file
 // remains. The one exception: when the folder refuses new files (permissions) but the file itself
 // is writable, the file is written in place, as a plain overwrite would be.
 void WriteFileAtomically(const std::string& Path, std::span<const unsigned char> Bytes,
                          const WriteHooks* Hooks = nullptr);
+// The same with the given durability (the one above is EachFile).
+void WriteFileAtomically(const std::string& Path, std::span<const unsigned char> Bytes, Durability When,
+                         const WriteHooks* Hooks = nullptr);
+
+// Flushes to the disk everything written on the file system that holds Path (syncfs(2)).
+// Returns 0 or the error.
+int SyncFileSystem(const std::string& Path);
 
 // A system error description as it goes into a message: trailing blanks, line breaks and full
 // stops removed, so the message box's own full stop is not doubled.

@@ -1,0 +1,83 @@
+#pragma once
+// Batch file names: the output template with its placeholders, the cleaning of a name taken from
+// the list (untrusted input), and the record of names already given out in a run.
+//
+// A template is a path with placeholders: {n} the row number, {n:05} the row number padded with
+// zeros to 5 digits (1 to 20), {name} the row's cleaned name, {{ and }} literal braces. Its
+// folder is the part up to the last '/' before the first placeholder; every path made from it
+// stays inside that folder, whatever the rows hold.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+namespace qrcli::batch {
+
+// The longest file or folder name, and the longest path, the system takes (NAME_MAX, PATH_MAX - 1).
+inline constexpr std::size_t kMaxFileName = 255;
+inline constexpr std::size_t kMaxPath = 4095;
+
+// A path, or why there is none.
+struct PathOrError {
+    std::string Path;
+    std::string Error;  // empty when Path holds the result
+};
+
+class NameTemplate {
+public:
+    // The template, or the reason it is not one (an unknown or unclosed placeholder, a lone
+    // brace, "." or ".." or an empty name among the parts after the folder, no file name).
+    static std::variant<NameTemplate, std::string> Parse(std::string_view Text);
+
+    bool UsesName() const { return FUsesName; }
+    bool UsesRow() const { return FUsesRow; }
+    // The fixed folder every path lands in: "" for the working folder, otherwise ending in '/'.
+    const std::string& Folder() const { return FFolder; }
+
+    // The path of row Row with the cleaned name Name (ignored when the template has no {name}):
+    // refused when a part after the folder comes out empty, "." or "..", or longer than
+    // kMaxFileName bytes, or the whole path longer than kMaxPath bytes.
+    PathOrError Expand(std::uint64_t Row, std::string_view Name) const;
+
+private:
+    struct Piece {
+        enum Kind { Literal, RowNumber, Name } What = Literal;
+        std::string Text;  // Literal
+        int Width = 0;     // RowNumber: pad with zeros to this many digits
+    };
+    std::string FFolder;
+    std::vector<Piece> FPieces;  // what follows the folder
+    bool FUsesName = false;
+    bool FUsesRow = false;
+};
+
+// A name from the list made safe for one file name: valid UTF-8 is required; '/' and control
+// characters (C0, DEL, C1, the line and paragraph separators and the bidirectional controls,
+// which can disguise a name) become '_'. Refused when it is not UTF-8, when it is empty, "." or
+// "..", or longer than kMaxFileName bytes.
+PathOrError CleanName(std::string_view Raw);
+
+// The file names given out so far in a run, so that a second row with the same file is caught.
+// Each name is kept as a 128-bit fingerprint with its row number (24 bytes), not as text; two
+// different names with the same fingerprint would be reported as the same file (never the other
+// way round), which the two independent 64-bit hashes make vanishingly rare.
+class TakenNames {
+public:
+    // Takes Path for Row; when an earlier row already took it, returns that row instead.
+    std::optional<std::uint64_t> Take(std::string_view Path, std::uint64_t Row);
+    std::size_t Count() const { return FCount; }
+
+private:
+    struct Entry {
+        std::uint64_t A = 0, B = 0;
+        std::uint64_t Row = 0;  // 0: free
+    };
+    void Grow();
+    std::vector<Entry> FSlots;
+    std::size_t FCount = 0;
+};
+
+}  // namespace qrcli::batch

@@ -1,0 +1,87 @@
+#include "batchprogress.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+
+namespace qrcli::batch {
+
+namespace {
+
+// Below this much work the rate says little.
+constexpr double kSettleSeconds = 0.2;
+constexpr auto kRedrawInterval = std::chrono::milliseconds(100);
+
+}  // namespace
+
+std::string Duration(std::uint64_t Seconds) {
+    char Text[32];
+    const auto Hours = static_cast<unsigned long long>(Seconds / 3600);
+    const auto Minutes = static_cast<unsigned>(Seconds / 60 % 60), Rest = static_cast<unsigned>(Seconds % 60);
+    if (Hours > 0)
+        std::snprintf(Text, sizeof Text, "%llu:%02u:%02u", Hours, Minutes, Rest);
+    else
+        std::snprintf(Text, sizeof Text, "%u:%02u", Minutes, Rest);
+    return Text;
+}
+
+std::string Counted(std::uint64_t Count, const std::string& Noun) {
+    return std::to_string(Count) + " " + Noun + (Count == 1 ? "" : "s");
+}
+
+std::string ProgressText(std::uint64_t Done, std::optional<std::uint64_t> Total, double Seconds) {
+    const bool Known = Total && Done <= *Total;
+    const std::uint64_t All = Known ? *Total : 0;
+    std::string Text;
+    if (Known) {
+        const std::uint64_t Percent = All == 0 ? 100 : Done * 100 / All;
+        Text = std::to_string(Done) + "/" + Counted(All, "row") + " (" + std::to_string(Percent) + "%)";
+    } else {
+        Text = Counted(Done, "row");
+    }
+    if (Seconds < kSettleSeconds || Done == 0)
+        return Text;
+    const double Rate = static_cast<double>(Done) / Seconds;
+    Text += ", " + std::to_string(static_cast<std::uint64_t>(std::llround(Rate))) + " rows/s";
+    if (Known)
+        Text += ", " + Duration(static_cast<std::uint64_t>(std::ceil(static_cast<double>(All - Done) / Rate))) + " left";
+    return Text;
+}
+
+ProgressLine::ProgressLine(int Fd, bool Enabled) : FFd(Fd), FEnabled(Enabled) {}
+
+void ProgressLine::Update(std::uint64_t Done, std::optional<std::uint64_t> Total) {
+    if (!FEnabled)
+        return;
+    const auto Now = std::chrono::steady_clock::now();
+    if (FLastDrawn != std::chrono::steady_clock::time_point{} && Now - FLastDrawn < kRedrawInterval)
+        return;
+    FLastDrawn = Now;
+    FShown = true;
+    std::string Line(1, '\r');
+    Line += ProgressText(Done, Total, std::chrono::duration<double>(Now - FStart).count());
+    Line += "\x1b[K";
+    Put(Line);
+}
+
+void ProgressLine::Clear() {
+    if (!FShown)
+        return;
+    FShown = false;
+    Put("\r\x1b[K");
+}
+
+void ProgressLine::Put(const std::string& Bytes) const {
+    for (std::size_t At = 0; At < Bytes.size();) {
+        const ssize_t Written = write(FFd, Bytes.data() + At, Bytes.size() - At);
+        if (Written < 0 && errno == EINTR)
+            continue;
+        if (Written <= 0)
+            return;  // a terminal that cannot be written to shows no progress
+        At += static_cast<std::size_t>(Written);
+    }
+}
+
+}  // namespace qrcli::batch

@@ -1,0 +1,472 @@
+#include "batchrun.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <pthread.h>
+#include <sched.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <condition_variable>
+#include <csignal>
+#include <cstring>
+#include <deque>
+#include <filesystem>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <thread>
+#include <utility>
+#include <variant>
+#include <vector>
+
+#include "batchlist.h"
+#include "batchname.h"
+#include "batchprogress.h"
+#include "writefile.h"
+
+namespace qrcli::batch {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// --- Signals -------------------------------------------------------------------------------
+
+// The first stopping signal caught, and the pipe that wakes a reader waiting for the list.
+volatile std::sig_atomic_t CaughtSignal = 0;
+int WakeWriteFd = -1;
+
+extern "C" void OnStopSignal(int Signal) {
+    const int SavedErrno = errno;
+    if (CaughtSignal == 0)
+        CaughtSignal = Signal;
+    if (WakeWriteFd >= 0 && write(WakeWriteFd, "", 1) < 0) {
+        // The pipe is full: a wake-up is already waiting.
+    }
+    errno = SavedErrno;
+}
+
+// While it lives, SIGINT and SIGTERM only set CaughtSignal (and wake the reader), in the thread
+// that created it; every thread it starts through StartThread holds them back, so that no
+// signal's default action can end the process while a worker's file has a temporary name.
+class StopSignals {
+public:
+    StopSignals() {
+        int Pipe[2];
+        if (pipe2(Pipe, O_CLOEXEC | O_NONBLOCK) == 0) {
+            FWakeRead = Pipe[0];
+            WakeWriteFd = Pipe[1];
+        }
+        CaughtSignal = 0;
+        struct sigaction Action{};
+        Action.sa_handler = OnStopSignal;
+        sigemptyset(&Action.sa_mask);
+        Action.sa_flags = SA_RESTART;
+        sigaction(SIGINT, &Action, &FOldInt);
+        sigaction(SIGTERM, &Action, &FOldTerm);
+    }
+    ~StopSignals() {
+        sigaction(SIGINT, &FOldInt, nullptr);
+        sigaction(SIGTERM, &FOldTerm, nullptr);
+        if (WakeWriteFd >= 0)
+            close(std::exchange(WakeWriteFd, -1));
+        if (FWakeRead >= 0)
+            close(FWakeRead);
+    }
+    StopSignals(const StopSignals&) = delete;
+    StopSignals& operator=(const StopSignals&) = delete;
+
+    static int Caught() { return CaughtSignal; }
+    int WakeFd() const { return FWakeRead; }
+
+    // A thread that never receives SIGINT or SIGTERM.
+    template <typename Fn>
+    static std::thread StartThread(Fn&& Body) {
+        sigset_t Stop, Old;
+        sigemptyset(&Stop);
+        sigaddset(&Stop, SIGINT);
+        sigaddset(&Stop, SIGTERM);
+        pthread_sigmask(SIG_BLOCK, &Stop, &Old);
+        std::thread Thread(std::forward<Fn>(Body));
+        pthread_sigmask(SIG_SETMASK, &Old, nullptr);
+        return Thread;
+    }
+
+private:
+    int FWakeRead = -1;
+    struct sigaction FOldInt{}, FOldTerm{};
+};
+
+// --- Rows in flight ------------------------------------------------------------------------
+
+struct Job {
+    std::uint64_t Row = 0;
+    std::u16string Text;
+    std::string Path;
+    std::size_t Bytes = 0;  // what it holds, for the window
+};
+
+enum class Outcome { Written, Failed, NotDone };
+
+// The rows between the reader and the report: the reader waits for room, the workers take jobs,
+// and each row's outcome is reported once every earlier row's has been.
+class Ledger {
+public:
+    Ledger(std::size_t Window, std::size_t ByteBudget, const MessageFn& Say, bool Progress)
+        : FWindow(Window), FByteBudget(ByteBudget), FSay(Say), FProgress(STDERR_FILENO, Progress) {}
+
+    // Waits until Row (the next row of the list) fits in the window; false when the run is
+    // stopped meanwhile.
+    bool Admit(std::uint64_t Row, std::size_t Bytes) {
+        std::unique_lock Lock(FMutex);
+        while (Row >= FNextReport + FWindow || (FBytesInFlight > 0 && FBytesInFlight + Bytes > FByteBudget)) {
+            if (StopSignals::Caught())
+                return false;
+            // A signal cannot notify a condition variable: look at the flag now and then.
+            FRoom.wait_for(Lock, std::chrono::milliseconds(50));
+        }
+        FBytesInFlight += Bytes;
+        ++FCounts.Read;
+        return true;
+    }
+
+    void Push(Job J) {
+        {
+            const std::lock_guard Lock(FMutex);
+            FJobs.push_back(std::move(J));
+        }
+        FWork.notify_one();
+    }
+
+    // The next job; nothing once the reader is done and every job is taken.
+    std::optional<Job> Pop() {
+        std::unique_lock Lock(FMutex);
+        FWork.wait(Lock, [&] { return !FJobs.empty() || FClosed; });
+        if (FJobs.empty())
+            return std::nullopt;
+        Job J = std::move(FJobs.front());
+        FJobs.pop_front();
+        return J;
+    }
+
+    void Close() {
+        {
+            const std::lock_guard Lock(FMutex);
+            FClosed = true;
+        }
+        FWork.notify_all();
+    }
+
+    void Finish(std::uint64_t Row, std::size_t Bytes, Outcome What, std::string Message = {}) {
+        {
+            const std::lock_guard Lock(FMutex);
+            FBytesInFlight -= Bytes;
+            FDone.emplace(Row, std::pair(What, std::move(Message)));
+            for (auto Next = FDone.find(FNextReport); Next != FDone.end(); Next = FDone.find(FNextReport)) {
+                auto& [Result, Text] = Next->second;
+                if (Result == Outcome::Failed) {
+                    FProgress.Clear();
+                    FSay("row " + std::to_string(FNextReport) + ": " + Text);
+                }
+                ++(Result == Outcome::Written ? FCounts.Written
+                   : Result == Outcome::Failed ? FCounts.Failed
+                                               : FCounts.NotDone);
+                FDone.erase(Next);
+                ++FNextReport;
+            }
+            FProgress.Update(FCounts.Written + FCounts.Failed, Total());
+        }
+        FRoom.notify_one();
+    }
+
+    void SetTotal(std::uint64_t Rows) { FTotal = Rows; }
+
+    // Once every thread is done: the counts, the progress line removed.
+    Counts Results() {
+        const std::lock_guard Lock(FMutex);
+        FProgress.Clear();
+        return FCounts;
+    }
+
+private:
+    std::optional<std::uint64_t> Total() const {
+        const std::uint64_t Rows = FTotal;
+        return Rows == kUnknown ? std::nullopt : std::optional(Rows);
+    }
+
+    static constexpr std::uint64_t kUnknown = ~std::uint64_t{0};
+    const std::size_t FWindow;
+    const std::size_t FByteBudget;
+    const MessageFn& FSay;
+
+    std::mutex FMutex;
+    std::condition_variable FRoom, FWork;
+    std::deque<Job> FJobs;
+    bool FClosed = false;
+    std::size_t FBytesInFlight = 0;
+    std::uint64_t FNextReport = 1;
+    std::map<std::uint64_t, std::pair<Outcome, std::string>> FDone;
+    Counts FCounts;
+    ProgressLine FProgress;
+    std::atomic<std::uint64_t> FTotal{kUnknown};
+};
+
+// --- Files ---------------------------------------------------------------------------------
+
+// Makes the missing folders of Path: the template's folder (its first FolderLength bytes) as the
+// system follows it, and below it only real folders: a symbolic link or anything but a folder on
+// the way, or anything but a regular file at Path itself, fails the row, so that no name from the
+// list can lead outside the template's folder. Returns why the row fails, or nothing.
+std::optional<std::string> PrepareFolders(const std::string& Path, std::size_t FolderLength) {
+    const auto Quoted = [](const fs::path& Part, const std::string& What) {
+        std::string Text(1, '"');
+        Text += Part.string();
+        Text += "\" ";
+        Text += What;
+        return Text;
+    };
+    std::error_code Error;
+    if (FolderLength > 0) {
+        const fs::path Folder(Path.substr(0, FolderLength));
+        if (!fs::is_directory(Folder, Error)) {
+            fs::create_directories(Folder, Error);
+            if (Error && !fs::is_directory(Folder))
+                return "cannot create the folder " + Quoted(Folder, Error.message());
+        }
+    }
+    for (std::size_t Slash = Path.find('/', FolderLength);; Slash = Path.find('/', Slash + 1)) {
+        const bool Last = Slash == std::string::npos;
+        const fs::path Part(Last ? Path : Path.substr(0, Slash));
+        fs::file_status Status = fs::symlink_status(Part, Error);
+        if (!Last && Status.type() == fs::file_type::not_found) {
+            fs::create_directory(Part, Error);
+            Status = fs::symlink_status(Part, Error);
+        }
+        if (Status.type() == fs::file_type::symlink)
+            return Quoted(Part, "is a symbolic link");
+        if (Last) {
+            if (Status.type() == fs::file_type::not_found || Status.type() == fs::file_type::regular)
+                return std::nullopt;
+            return Quoted(Part, "exists and is not a regular file");
+        }
+        if (Status.type() != fs::file_type::directory)
+            return "cannot create the folder " +
+                   Quoted(Part, Error ? Error.message() : std::string("(a file of that name is in the way)"));
+    }
+}
+
+// Makes and writes the file of one job. Returns why it failed, or nothing.
+std::optional<std::string> WriteJob(const Job& J, OutputType Type, const Options& Opts, std::size_t FolderLength) {
+    try {
+        const qrpicture::TBytes Bytes = MakeSymbolFile(Type, J.Text, Opts);
+        if (auto Why = PrepareFolders(J.Path, FolderLength))
+            return Why;
+        // New files are flushed together at the end of the run (a replaced file still before it
+        // takes its name): one flush per file would hold every worker up on the disk.
+        qrfiles::WriteFileAtomically(J.Path, Bytes, qrfiles::Durability::NewFilesLater);
+        return std::nullopt;
+    } catch (const std::exception& E) {
+        return std::string(E.what());
+    }
+}
+
+// --- Reading -------------------------------------------------------------------------------
+
+// The cores this process may run on.
+int CoreCount() {
+    cpu_set_t Set;
+    if (sched_getaffinity(0, sizeof Set, &Set) == 0)
+        return std::max(1, CPU_COUNT(&Set));
+    return static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+}
+
+// Reads the list from Fd; waits for it with the wake pipe, so that a signal ends the wait. At a
+// signal the list ends.
+ReadFn ListSource(int Fd, bool Regular, int WakeFd) {
+    return [=](char* Buffer, std::size_t Size) -> long {
+        while (!Regular) {
+            if (StopSignals::Caught())
+                return 0;
+            pollfd Wait[2] = {{Fd, POLLIN, 0}, {WakeFd, POLLIN, 0}};
+            if (poll(Wait, WakeFd >= 0 ? 2 : 1, -1) < 0 && errno != EINTR)
+                break;  // read will say what is wrong
+            if (StopSignals::Caught())
+                return 0;
+            if (Wait[0].revents != 0)
+                break;
+        }
+        return static_cast<long>(read(Fd, Buffer, Size));
+    };
+}
+
+// The row's job, or why the row makes no file. Names are taken here, in row order.
+std::variant<Job, std::string> Prepare(ListRow& Row, const Options& Opts, const NameTemplate& Template,
+                                       std::optional<TakenNames>& Taken) {
+    if (!Row.Problem.empty())
+        return std::move(Row.Problem);
+    Decoded Text = DecodeUtf8(Row.Text);
+    if (!Text.Text)
+        return "the text is not valid UTF-8 (at byte offset " + std::to_string(Text.ErrorOffset) + ")";
+    Job J;
+    J.Row = Row.Number;
+    J.Text = Opts.Crlf ? ToCrlf(*Text.Text) : std::move(*Text.Text);
+    if (auto Why = TooLongForSymbol(J.Text, Opts))
+        return std::move(*Why);
+    PathOrError Name;
+    if (Template.UsesName()) {
+        Name = CleanName(Row.Name);
+        if (!Name.Error.empty())
+            return std::move(Name.Error);
+    }
+    PathOrError Path = Template.Expand(Row.Number, Name.Path);
+    if (!Path.Error.empty())
+        return std::move(Path.Error);
+    if (Taken)
+        if (const auto Earlier = Taken->Take(Path.Path, Row.Number))
+            return "\"" + Path.Path + "\" is already the file of row " + std::to_string(*Earlier);
+    J.Path = std::move(Path.Path);
+    J.Bytes = J.Text.size() * sizeof(char16_t) + J.Path.size();
+    return J;
+}
+
+}  // namespace
+
+std::string SummaryText(const Counts& C, int Signal) {
+    std::string Text;
+    if (Signal != 0)
+        Text = std::string("stopped by ") + (Signal == SIGINT ? "SIGINT" : Signal == SIGTERM ? "SIGTERM" : "a signal") +
+               ": ";
+    Text += Counted(C.Read, "row") + " read, " + Counted(C.Written, "file") + " written, " + Counted(C.Failed, "row") +
+            " failed";
+    if (Signal != 0)
+        Text += ", " + Counted(C.NotDone, "row") + " not done";
+    return Text;
+}
+
+int BatchStatus(const Counts& C, int Signal, bool OtherError) {
+    if (Signal == SIGINT)
+        return 130;
+    if (Signal == SIGTERM)
+        return 143;
+    return C.Failed > 0 || OtherError ? 1 : 0;
+}
+
+int RunBatch(const Options& Opts, const MessageFn& Say) {
+    const BatchOptions& B = *Opts.Batch;
+    const NameTemplate Template = std::get<NameTemplate>(NameTemplate::Parse(*Opts.OutputFile));
+    const OutputType Type = ResolveType(Opts);
+    ListFormat Format;
+    Format.Csv = B.Csv;
+    Format.Header = B.Header;
+    Format.Text = *ParseColumn(B.Column);
+    if (B.NameColumn)
+        Format.Name = ParseColumn(*B.NameColumn);
+
+    // The list.
+    int Fd = STDIN_FILENO;
+    std::optional<int> Opened;
+    if (B.List != "-") {
+        Fd = open(B.List.c_str(), O_RDONLY | O_CLOEXEC);
+        if (Fd < 0) {
+            Say("cannot open the list \"" + B.List + "\": " + std::strerror(errno));
+            return 2;
+        }
+        Opened = Fd;
+    }
+    struct Closer {
+        std::optional<int> Fd;
+        ~Closer() {
+            if (Fd)
+                close(*Fd);
+        }
+    } CloseList{Opened};
+    struct stat Status{};
+    if (fstat(Fd, &Status) == 0 && S_ISDIR(Status.st_mode)) {
+        Say("cannot open the list \"" + B.List + "\": " + std::strerror(EISDIR));
+        return 2;
+    }
+    const bool Regular = S_ISREG(Status.st_mode);
+
+    const StopSignals Signals;
+    const bool Progress = !B.Quiet && isatty(STDERR_FILENO);
+    const int Workers = B.Jobs > 0 ? B.Jobs : CoreCount();
+    Ledger Rows(4 * static_cast<std::size_t>(Workers) + 16, std::size_t{64} << 20, Say, Progress);
+
+    // The total, for the progress line: the list read a second time, from its own offset, while
+    // the run goes on.
+    std::atomic<bool> Finished{false};
+    std::thread Counter;
+    if (Progress && Regular)
+        Counter = StopSignals::StartThread([&] {
+            off_t Offset = 0;
+            ListReader Count(Format, [&](char* Buffer, std::size_t Size) -> long {
+                if (Finished || StopSignals::Caught())
+                    return 0;
+                const ssize_t Got = pread(Fd, Buffer, Size, Offset);
+                Offset += Got > 0 ? Got : 0;
+                return static_cast<long>(Got);
+            });
+            ListRow Row;
+            while (Count.Next(Row)) {}
+            if (Count.Error().empty() && !Finished && !StopSignals::Caught())
+                Rows.SetTotal(Count.Rows());
+        });
+
+    std::vector<std::thread> Pool;
+    for (int i = 0; i < Workers; ++i)
+        Pool.push_back(StopSignals::StartThread([&] {
+            while (std::optional<Job> J = Rows.Pop()) {
+                if (StopSignals::Caught()) {
+                    Rows.Finish(J->Row, J->Bytes, Outcome::NotDone);
+                    continue;
+                }
+                const auto Why = WriteJob(*J, Type, Opts, Template.Folder().size());
+                Rows.Finish(J->Row, J->Bytes, Why ? Outcome::Failed : Outcome::Written, Why.value_or(""));
+            }
+        }));
+
+    ListReader Reader(Format, ListSource(Fd, Regular, Signals.WakeFd()));
+    std::optional<TakenNames> Taken;
+    if (Template.UsesName() || !Template.UsesRow())
+        Taken.emplace();
+    ListRow Row;
+    while (!StopSignals::Caught() && Reader.Next(Row)) {
+        if (StopSignals::Caught())
+            break;
+        auto Prepared = Prepare(Row, Opts, Template, Taken);
+        Job* J = std::get_if<Job>(&Prepared);
+        if (!Rows.Admit(Row.Number, J ? J->Bytes : 0))
+            break;
+        if (J)
+            Rows.Push(std::move(*J));
+        else
+            Rows.Finish(Row.Number, 0, Outcome::Failed, std::move(std::get<std::string>(Prepared)));
+    }
+    Rows.Close();
+    for (std::thread& T : Pool) T.join();
+    Finished = true;
+    if (Counter.joinable())
+        Counter.join();
+    const Counts C = Rows.Results();
+
+    // Every file written is on the disk before the run reports.
+    bool SyncError = false;
+    if (C.Written > 0)
+        if (const int Error = qrfiles::SyncFileSystem(Template.Folder())) {
+            Say("cannot flush the written files to the disk: " + std::string(std::strerror(Error)));
+            SyncError = true;
+        }
+    const int Signal = StopSignals::Caught();
+    const bool ListError = Signal == 0 && !Reader.Error().empty();
+    if (ListError)
+        Say(Reader.Error());
+    if (ListError && Reader.ColumnNotFound())
+        return 2;
+    Say(SummaryText(C, Signal));
+    return BatchStatus(C, Signal, ListError || SyncError);
+}
+
+}  // namespace qrcli::batch

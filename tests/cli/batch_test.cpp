@@ -1,0 +1,330 @@
+// The batch's pure parts: templates and name cleaning, reading plain and CSV lists, the progress
+// and summary texts, and its arguments.
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <string>
+#include <vector>
+
+#include "batchlist.h"
+#include "batchname.h"
+#include "batchprogress.h"
+#include "batchrun.h"
+#include "commandline.h"
+
+namespace {
+
+using namespace qrcli::batch;
+
+// --- Templates and names -------------------------------------------------------------------
+
+NameTemplate Parsed(const std::string& Text) {
+    auto T = NameTemplate::Parse(Text);
+    EXPECT_TRUE(std::holds_alternative<NameTemplate>(T)) << Text << ": " << std::get<std::string>(T);
+    return std::get<NameTemplate>(std::move(T));
+}
+
+TEST(BatchTemplate, FolderRowNumbersNamesAndBraces) {
+    const struct {
+        std::string Template;
+        std::string Folder;
+        std::uint64_t Row;
+        std::string Name;
+        std::string Path;
+    } Cases[] = {
+        {"{n}.png", "", 7, "", "7.png"},
+        {"out/{n:05}.png", "out/", 42, "", "out/00042.png"},
+        {"out/{n:02}.png", "out/", 123, "", "out/123.png"},  // wider numbers are not cut
+        {"/abs/x-{name}.svg", "/abs/", 1, "Bolt", "/abs/x-Bolt.svg"},
+        {"a/b/{name}/{n}.png", "a/b/", 3, "k", "a/b/k/3.png"},
+        {"a.v2/{{{n}}}.png", "a.v2/", 9, "", "a.v2/{9}.png"},
+        {"x/{{n}}/{n}", "x/{n}/", 2, "", "x/{n}/2"},  // braces before the first placeholder
+        {"out/fixed.png", "out/", 5, "", "out/fixed.png"},
+        {"/{n}", "/", 1, "", "/1"},
+    };
+    for (const auto& C : Cases) {
+        const NameTemplate T = Parsed(C.Template);
+        EXPECT_EQ(T.Folder(), C.Folder) << C.Template;
+        const PathOrError P = T.Expand(C.Row, C.Name);
+        EXPECT_EQ(P.Error, "") << C.Template;
+        EXPECT_EQ(P.Path, C.Path) << C.Template;
+    }
+    EXPECT_TRUE(Parsed("{name}-{n}").UsesName());
+    EXPECT_TRUE(Parsed("{name}-{n}").UsesRow());
+    EXPECT_FALSE(Parsed("a{{name}}").UsesName());
+}
+
+TEST(BatchTemplate, RefusesWhatCouldLeaveItsFolder) {
+    for (const char* Bad : {"{x}.png", "{n:5}.png", "{n:0}.png", "{n:021}.png", "{N}", "out/{n", "out/}{n}",
+                            "out/", "{n}/../x.png", "{n}/./x", "{n}//x", "out/{n}/", "a/{name}/.."}) {
+        const auto T = NameTemplate::Parse(Bad);
+        ASSERT_TRUE(std::holds_alternative<std::string>(T)) << Bad;
+        EXPECT_FALSE(std::get<std::string>(T).empty()) << Bad;
+    }
+    // Names that would make "." or ".." with the template's own text, or too long a part.
+    const NameTemplate Dotted = Parsed("out/.{name}/x.png");
+    EXPECT_NE(Dotted.Expand(1, ".").Error, "");
+    EXPECT_EQ(Dotted.Expand(1, "..").Path, "out/.../x.png");
+    EXPECT_NE(Parsed("out/{name}{name}").Expand(1, ".").Error, "");
+    EXPECT_NE(Parsed("out/{name}.png").Expand(1, std::string(252, 'a')).Error, "");  // 256 bytes
+    EXPECT_EQ(Parsed("out/{name}.png").Expand(1, std::string(251, 'a')).Error, "");  // 255 bytes
+    std::string Deep = "d/";
+    while (Deep.size() < kMaxPath) Deep += "{name}/";
+    EXPECT_NE(Parsed(Deep + "x").Expand(1, std::string(200, 'a')).Error, "");
+}
+
+TEST(BatchName, CleansOrRefusesUntrustedNames) {
+    const struct {
+        std::string Raw;
+        std::string Clean;  // empty: refused
+    } Cases[] = {
+        {"Bolt 5/8\"", "Bolt 5_8\""},
+        {"../x", ".._x"},
+        {"/etc/passwd", "_etc_passwd"},
+        {"a\nb\tc\rd", "a_b_c_d"},
+        {std::string("nul\0x", 5), "nul_x"},
+        {"del\x7F", "del_"},
+        {"c1\xC2\x85", "c1_"},                   // U+0085, next line
+        {"rtl\xE2\x80\xAEgpj.exe", "rtl_gpj.exe"},  // U+202E, right-to-left override
+        {"ls\xE2\x80\xA8", "ls_"},               // U+2028, line separator
+        {"Ol\xC3\xA1 \xE2\x82\xAC", "Ol\xC3\xA1 \xE2\x82\xAC"},
+        {"...", "..."},
+        {".hidden", ".hidden"},
+        {std::string(255, 'n'), std::string(255, 'n')},
+        {"", ""},
+        {".", ""},
+        {"..", ""},
+        {std::string(256, 'n'), ""},
+        {std::string(10000, 'x'), ""},
+        {"bad\xFF", ""},
+        {"\xC0\xAF", ""},  // an overlong '/'
+    };
+    for (const auto& C : Cases) {
+        const PathOrError P = CleanName(C.Raw);
+        if (C.Clean.empty()) {
+            EXPECT_NE(P.Error, "") << C.Raw;
+        } else {
+            EXPECT_EQ(P.Error, "") << C.Raw;
+            EXPECT_EQ(P.Path, C.Clean) << C.Raw;
+        }
+    }
+}
+
+TEST(BatchName, SecondTakerOfANameLearnsTheFirstRow) {
+    TakenNames Taken;
+    for (std::uint64_t Row = 1; Row <= 5000; ++Row)
+        EXPECT_FALSE(Taken.Take("out/" + std::to_string(Row) + ".png", Row).has_value());
+    EXPECT_EQ(Taken.Take("out/17.png", 5001), 17u);
+    EXPECT_EQ(Taken.Take("out/5000.png", 5002), 5000u);
+    EXPECT_FALSE(Taken.Take("out/17.PNG", 5003).has_value());
+    EXPECT_EQ(Taken.Count(), 5001u);
+}
+
+// --- Lists ---------------------------------------------------------------------------------
+
+// A source that hands out Bytes Piece bytes at a time.
+ReadFn FromString(std::string Bytes, std::size_t Piece) {
+    auto At = std::make_shared<std::size_t>(0);
+    return [Bytes = std::move(Bytes), Piece, At](char* Buffer, std::size_t Size) -> long {
+        const std::size_t N = std::min({Piece, Size, Bytes.size() - *At});
+        Bytes.copy(Buffer, N, *At);
+        *At += N;
+        return static_cast<long>(N);
+    };
+}
+
+struct ReadBack {
+    std::vector<ListRow> Rows;
+    std::string Error;
+    bool ColumnNotFound = false;
+};
+
+ReadBack ReadList(const ListFormat& Format, const std::string& Bytes, std::size_t Piece) {
+    ListReader Reader(Format, FromString(Bytes, Piece));
+    ReadBack R;
+    for (ListRow Row; Reader.Next(Row);) R.Rows.push_back(Row);
+    R.Error = Reader.Error();
+    R.ColumnNotFound = Reader.ColumnNotFound();
+    return R;
+}
+
+std::vector<std::string> Texts(const ReadBack& R) {
+    std::vector<std::string> Out;
+    for (const ListRow& Row : R.Rows) Out.push_back(Row.Problem.empty() ? Row.Text : "!" + Row.Problem);
+    return Out;
+}
+
+TEST(BatchList, PlainLinesInPiecesOfAnySize) {
+    const struct {
+        std::string Bytes;
+        std::vector<std::string> Rows;
+    } Cases[] = {
+        {"", {}},
+        {"a", {"a"}},
+        {"a\n", {"a"}},
+        {"a\n\n", {"a", ""}},
+        {"\n", {""}},
+        {"a\r\nb\r\n", {"a", "b"}},
+        {"a\rb\n", {"a\rb"}},  // a lone CR belongs to the text
+        {"a\r", {"a\r"}},
+        {"\xEF\xBB\xBFone\ntwo", {"one", "two"}},  // a byte-order mark is not text
+        {"x\n\xEF\xBB\xBF", {"x", "\xEF\xBB\xBF"}},  // only at the start
+    };
+    for (const auto& C : Cases)
+        for (const std::size_t Piece : {std::size_t{1}, std::size_t{2}, std::size_t{1} << 20}) {
+            const ReadBack R = ReadList({}, C.Bytes, Piece);
+            EXPECT_EQ(Texts(R), C.Rows) << C.Bytes << " in pieces of " << Piece;
+            EXPECT_EQ(R.Error, "");
+            for (std::size_t i = 0; i < R.Rows.size(); ++i) EXPECT_EQ(R.Rows[i].Number, i + 1);
+        }
+}
+
+TEST(BatchList, APlainLineOverTheLimitIsARowErrorAndTheNextLineIsWhole) {
+    const std::string Long(kMaxRowBytes + 1, 'x');
+    const std::string Exact(kMaxRowBytes, 'y');
+    for (const std::size_t Piece : {std::size_t{4096}, std::size_t{1} << 20}) {
+        const ReadBack R = ReadList({}, "a\n" + Long + "\r\n" + Exact + "\r\nb\n" + Long, Piece);
+        ASSERT_EQ(R.Rows.size(), 5u);
+        EXPECT_EQ(R.Rows[0].Text, "a");
+        EXPECT_NE(R.Rows[1].Problem.find("too long"), std::string::npos);
+        EXPECT_EQ(R.Rows[2].Problem, "");
+        EXPECT_EQ(R.Rows[2].Text, Exact);
+        EXPECT_EQ(R.Rows[3].Text, "b");
+        EXPECT_NE(R.Rows[4].Problem.find("too long"), std::string::npos);
+    }
+}
+
+TEST(BatchList, CsvQuotesCommasLineBreaksAndHeader) {
+    const std::string List =
+        "\xEF\xBB\xBF"
+        "id,text,label\r\n"
+        "1,plain,A\r\n"
+        "2,\"a, b\",\"B \"\"x\"\"\"\r\n"
+        "\r\n"                          // a blank line between records
+        "3,\"two\r\nlines\",C\n"        // a line break inside quotes; LF alone ends a record too
+        "4, spaced ,\" D \"\r\n"        // spaces belong to the field
+        "5,\"\",\n"                     // an empty text and an empty name
+        "6\n"                           // too few columns
+        "7,last,G";                     // no line end at the end
+    ListFormat F;
+    F.Csv = true;
+    F.Header = true;
+    F.Text = *ParseColumn("text");
+    F.Name = ParseColumn("3");
+    for (const std::size_t Piece : {std::size_t{1}, std::size_t{3}, std::size_t{1} << 20}) {
+        const ReadBack R = ReadList(F, List, Piece);
+        EXPECT_EQ(R.Error, "") << Piece;
+        ASSERT_EQ(R.Rows.size(), 7u) << Piece;
+        const std::vector<std::pair<std::string, std::string>> Expected = {
+            {"plain", "A"}, {"a, b", "B \"x\""}, {"two\r\nlines", "C"}, {" spaced ", " D "}, {"", ""}, {"", ""},
+            {"last", "G"}};
+        for (std::size_t i = 0; i < Expected.size(); ++i) {
+            EXPECT_EQ(R.Rows[i].Number, i + 1);
+            if (i == 5) {
+                EXPECT_NE(R.Rows[i].Problem.find("no column 2"), std::string::npos) << R.Rows[i].Problem;
+                continue;
+            }
+            EXPECT_EQ(R.Rows[i].Problem, "") << i;
+            EXPECT_EQ(R.Rows[i].Text, Expected[i].first) << i;
+            EXPECT_EQ(R.Rows[i].Name, Expected[i].second) << i;
+        }
+    }
+}
+
+TEST(BatchList, CsvErrorsStopTheListAndSayWhere) {
+    ListFormat F;
+    F.Csv = true;
+    // A quote inside an unquoted field, text after a closing quote, a quote never closed.
+    for (const std::string& Bad : {std::string("ok\nbad\"x\nnever\n"), std::string("ok\n\"a\"b\nnever\n"),
+                                   std::string("ok\n\"open\nnever\n")}) {
+        const ReadBack R = ReadList(F, Bad, 1 << 20);
+        ASSERT_EQ(R.Rows.size(), 1u) << Bad;
+        EXPECT_EQ(R.Rows[0].Text, "ok");
+        EXPECT_EQ(R.Error.rfind("row 2: ", 0), 0u) << R.Error;
+        EXPECT_FALSE(R.ColumnNotFound);
+    }
+    // A field that never ends is cut off at the row limit, not read into memory whole.
+    std::string Unclosed(kMaxRowBytes + 10000, 'q');
+    Unclosed[0] = '"';
+    const ReadBack Open = ReadList(F, Unclosed, 1 << 16);
+    EXPECT_TRUE(Open.Rows.empty());
+    EXPECT_NE(Open.Error.find("longer than"), std::string::npos) << Open.Error;
+
+    F.Header = true;
+    F.Text = *ParseColumn("missing");
+    const ReadBack NoColumn = ReadList(F, "a,b\n1,2\n", 1 << 20);
+    EXPECT_TRUE(NoColumn.Rows.empty());
+    EXPECT_TRUE(NoColumn.ColumnNotFound);
+    EXPECT_NE(NoColumn.Error.find("\"missing\""), std::string::npos);
+}
+
+TEST(BatchList, ColumnsAreNumbersFromOneOrNames) {
+    EXPECT_EQ(ParseColumn("3")->Number, 3u);
+    EXPECT_EQ(ParseColumn("url")->Name, "url");
+    EXPECT_EQ(ParseColumn("3a")->Name, "3a");
+    EXPECT_FALSE(ParseColumn("0"));
+    EXPECT_FALSE(ParseColumn(""));
+    EXPECT_FALSE(ParseColumn("99999999999999999999999"));
+}
+
+// --- Texts ---------------------------------------------------------------------------------
+
+TEST(BatchText, ProgressSummaryAndStatus) {
+    EXPECT_EQ(ProgressText(0, 10, 0.0), "0/10 rows (0%)");
+    EXPECT_EQ(ProgressText(1234, 10000, 0.5), "1234/10000 rows (12%), 2468 rows/s, 0:04 left");
+    EXPECT_EQ(ProgressText(500, std::nullopt, 2.0), "500 rows, 250 rows/s");
+    EXPECT_EQ(ProgressText(11, 10, 1.0), "11 rows, 11 rows/s");  // the list grew since it was counted
+    EXPECT_EQ(ProgressText(1, 10000, 1.0), "1/10000 rows (0%), 1 rows/s, 2:46:39 left");
+    EXPECT_EQ(Duration(59), "0:59");
+    EXPECT_EQ(Duration(3600), "1:00:00");
+
+    EXPECT_EQ(SummaryText({3, 2, 1, 0}, 0), "3 rows read, 2 files written, 1 row failed");
+    EXPECT_EQ(SummaryText({1, 1, 0, 0}, 0), "1 row read, 1 file written, 0 rows failed");
+    EXPECT_EQ(SummaryText({10, 6, 1, 3}, SIGINT), "stopped by SIGINT: 10 rows read, 6 files written, 1 row failed, 3 rows not done");
+    EXPECT_EQ(BatchStatus({3, 3, 0, 0}, 0, false), 0);
+    EXPECT_EQ(BatchStatus({3, 2, 1, 0}, 0, false), 1);
+    EXPECT_EQ(BatchStatus({3, 3, 0, 0}, 0, true), 1);
+    EXPECT_EQ(BatchStatus({3, 3, 0, 0}, SIGINT, false), 130);
+    EXPECT_EQ(BatchStatus({3, 2, 1, 0}, SIGTERM, false), 143);
+}
+
+// --- Arguments -----------------------------------------------------------------------------
+
+TEST(BatchArguments, OptionsAndTheirUsageErrors) {
+    const auto P = qrcli::ParseArguments({"--batch", "list.csv", "--csv", "--header", "--column", "url",
+                                          "--name-column", "2", "-j", "3", "--quiet", "-o", "out/{name}.png"});
+    ASSERT_EQ(P.What, qrcli::Action::Run) << P.Message;
+    ASSERT_TRUE(P.Opts.Batch);
+    EXPECT_EQ(P.Opts.Batch->List, "list.csv");
+    EXPECT_TRUE(P.Opts.Batch->Csv && P.Opts.Batch->Header && P.Opts.Batch->Quiet);
+    EXPECT_EQ(P.Opts.Batch->Column, "url");
+    EXPECT_EQ(P.Opts.Batch->NameColumn, "2");
+    EXPECT_EQ(P.Opts.Batch->Jobs, 3);
+    EXPECT_EQ(qrcli::ResolveType(P.Opts), qrcli::OutputType::Png);
+    EXPECT_FALSE(qrcli::ParseArguments({"-o", "x.png", "hi"}).Opts.Batch);
+
+    const std::vector<std::vector<std::string>> Bad = {
+        {"--csv", "-o", "x.png"},                                   // CSV options need --batch
+        {"--batch", "l", "--header", "-o", "{n}.png"},             // and --header needs --csv
+        {"-j", "2", "x"},
+        {"--quiet", "x"},
+        {"--batch", "l"},                                          // no template
+        {"--batch", "l", "-o", "-"},
+        {"--batch", "l", "-o", "{n}.png", "text"},                 // a text as well
+        {"--batch", "l", "-o", "{n}.png", "--info"},
+        {"--batch", "l", "-o", "{x}.png"},
+        {"--batch", "l", "-o", "{n}/../x.png"},
+        {"--batch", "l", "-o", "{name}.png", "--csv"},             // {name} without a name column
+        {"--batch", "l", "-o", "{n}.png", "--csv", "--column", "0"},
+        {"--batch", "l", "-o", "{n}.png", "--csv", "--column", "url"},  // a name without --header
+        {"--batch", "l", "-o", "{n}.png", "-j", "0"},
+    };
+    for (const auto& Args : Bad) {
+        const auto R = qrcli::ParseArguments(Args);
+        EXPECT_EQ(R.What, qrcli::Action::UsageError) << Args[0] << " " << Args[1] << " " << Args.back();
+        EXPECT_EQ(R.Message.find('\n'), std::string::npos) << R.Message;
+    }
+}
+
+}  // namespace
