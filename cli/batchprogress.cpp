@@ -56,7 +56,7 @@ void ProgressLine::Update(std::uint64_t Done, std::optional<std::uint64_t> Total
     if (!FEnabled)
         return;
     const auto Now = std::chrono::steady_clock::now();
-    if (FLastDrawn != std::chrono::steady_clock::time_point{} && Now - FLastDrawn < kRedrawInterval)
+    if (Now - FLastDrawn < kRedrawInterval)
         return;
     FLastDrawn = Now;
     FShown = true;

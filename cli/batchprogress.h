@@ -39,7 +39,8 @@ private:
     bool FEnabled;
     bool FShown = false;
     std::chrono::steady_clock::time_point FStart = std::chrono::steady_clock::now();
-    std::chrono::steady_clock::time_point FLastDrawn{};
+    // Nothing is drawn in the first tenth of a second: a short run shows no progress at all.
+    std::chrono::steady_clock::time_point FLastDrawn = FStart;
 };
 
 }  // namespace qrcli::batch

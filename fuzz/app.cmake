@@ -1,5 +1,5 @@
 # The application's fuzz targets: the text box's reading and limiting, JPEG compression, the file
-# writers and the command line's arguments.
+# writers, the command line's arguments and the batch's file names.
 # Included from fuzz/CMakeLists.txt; they need the application's libraries.
 if(NOT QUANDREL_APP)
   return()
@@ -30,3 +30,8 @@ target_link_options(fuzz_formats PRIVATE -fsanitize=fuzzer)
 add_executable(fuzz_cliargs fuzz_cliargs.cpp)
 target_link_libraries(fuzz_cliargs PRIVATE qrcli)
 target_link_options(fuzz_cliargs PRIVATE -fsanitize=fuzzer)
+
+# The batch's output template and name cleaning: every path lands inside the template's folder.
+add_executable(fuzz_batchname fuzz_batchname.cpp)
+target_link_libraries(fuzz_batchname PRIVATE qrcli)
+target_link_options(fuzz_batchname PRIVATE -fsanitize=fuzzer)

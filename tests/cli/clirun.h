@@ -15,8 +15,10 @@
 #include <fstream>
 #include <functional>
 #include <sstream>
+#include <string_view>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 extern char** environ;
@@ -45,70 +47,100 @@ inline void WriteAll(const fs::path& Path, const std::string& Bytes) {
 // Writes chunks to the pipe until the generator returns an empty one or the reader is gone.
 using Generator = std::function<std::string()>;
 
-// Runs Program with Args (Args[0] is the program name); standard input is Input, or what Feed
-// generates when given.
-inline Result Run(const std::string& Program, const std::vector<std::string>& Args, const std::string& Input = "",
-                  const Generator& Feed = nullptr) {
-    const fs::path Dir = fs::temp_directory_path() / ("clirun-" + std::to_string(getpid()));
-    fs::create_directories(Dir);
-    WriteAll(Dir / "in", Input);
+// A program started with its standard output and error going to files.
+struct Process {
+    pid_t Pid = -1;
+    int Input = -1;  // the write end of its standard input, when it reads a pipe
+    fs::path Dir;    // where its input, output and error files are
+    int Spawned = -1;
+};
+
+// Starts Program with Args (Args[0] is the program name); standard input is Input, or a pipe
+// left open for the caller when PipeInput.
+inline Process Start(const std::string& Program, const std::vector<std::string>& Args, const std::string& Input = "",
+                     bool PipeInput = false) {
+    static int Started = 0;
+    Process P;
+    P.Dir = fs::temp_directory_path() / ("clirun-" + std::to_string(getpid()) + "-" + std::to_string(Started++));
+    fs::create_directories(P.Dir);
+    WriteAll(P.Dir / "in", Input);
     int Pipe[2] = {-1, -1};
     posix_spawn_file_actions_t Actions;
     posix_spawn_file_actions_init(&Actions);
-    if (Feed) {
-        if (pipe(Pipe) != 0)
-            return {};
+    if (PipeInput) {
+        if (pipe2(Pipe, O_CLOEXEC) != 0)
+            return P;
         posix_spawn_file_actions_adddup2(&Actions, Pipe[0], 0);
-        posix_spawn_file_actions_addclose(&Actions, Pipe[0]);
-        posix_spawn_file_actions_addclose(&Actions, Pipe[1]);
     } else {
-        posix_spawn_file_actions_addopen(&Actions, 0, (Dir / "in").c_str(), O_RDONLY, 0);
+        posix_spawn_file_actions_addopen(&Actions, 0, (P.Dir / "in").c_str(), O_RDONLY, 0);
     }
-    posix_spawn_file_actions_addopen(&Actions, 1, (Dir / "out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addopen(&Actions, 2, (Dir / "err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&Actions, 1, (P.Dir / "out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&Actions, 2, (P.Dir / "err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     std::vector<std::string> All = Args;
     std::vector<char*> Argv;
     for (auto& A : All) Argv.push_back(A.data());
     Argv.push_back(nullptr);
-    pid_t Pid = 0;
-    Result R;
-    const int Spawned = posix_spawnp(&Pid, Program.c_str(), &Actions, nullptr, Argv.data(), environ);
+    P.Spawned = posix_spawnp(&P.Pid, Program.c_str(), &Actions, nullptr, Argv.data(), environ);
     posix_spawn_file_actions_destroy(&Actions);
-    if (Feed) {
+    if (PipeInput) {
         close(Pipe[0]);
-        if (Spawned == 0) {
-            // A reader that stops early makes writes fail with EPIPE instead of killing the test.
-            std::signal(SIGPIPE, SIG_IGN);
-            for (std::string Chunk = Feed(); !Chunk.empty(); Chunk = Feed()) {
-                std::size_t At = 0;
-                while (At < Chunk.size()) {
-                    const ssize_t Put = write(Pipe[1], Chunk.data() + At, Chunk.size() - At);
-                    if (Put <= 0) break;
-                    At += static_cast<std::size_t>(Put);
-                }
-                if (At < Chunk.size()) break;
-            }
-        }
-        close(Pipe[1]);
+        P.Input = Pipe[1];
+        // A reader that stops early makes writes fail with EPIPE instead of killing the test.
+        std::signal(SIGPIPE, SIG_IGN);
     }
-    if (Spawned == 0) {
+    return P;
+}
+
+// Writes Bytes to the process's standard input; false when it stopped reading.
+inline bool Send(const Process& P, std::string_view Bytes) {
+    std::size_t At = 0;
+    while (At < Bytes.size()) {
+        const ssize_t Put = write(P.Input, Bytes.data() + At, Bytes.size() - At);
+        if (Put <= 0) return false;
+        At += static_cast<std::size_t>(Put);
+    }
+    return true;
+}
+
+// Waits for it to end and collects what it left. Its standard input is closed first, unless
+// KeepInputOpen: then only after it ended, so that it never sees the end of its input.
+inline Result Finish(Process& P, bool KeepInputOpen = false) {
+    if (P.Input >= 0 && !KeepInputOpen) close(std::exchange(P.Input, -1));
+    Result R;
+    if (P.Spawned == 0) {
         int Status = 0;
         rusage Usage{};
-        wait4(Pid, &Status, 0, &Usage);
+        wait4(P.Pid, &Status, 0, &Usage);
         R.Status = WIFEXITED(Status) ? WEXITSTATUS(Status) : 128 + WTERMSIG(Status);
         R.MaxRssKiB = Usage.ru_maxrss;
     }
-    R.Out = ReadAll(Dir / "out");
-    R.Err = ReadAll(Dir / "err");
-    fs::remove_all(Dir);
+    if (P.Input >= 0) close(std::exchange(P.Input, -1));
+    R.Out = ReadAll(P.Dir / "out");
+    R.Err = ReadAll(P.Dir / "err");
+    fs::remove_all(P.Dir);
     return R;
+}
+
+// Runs Program with Args (Args[0] is the program name); standard input is Input, or what Feed
+// generates when given.
+inline Result Run(const std::string& Program, const std::vector<std::string>& Args, const std::string& Input = "",
+                  const Generator& Feed = nullptr) {
+    Process P = Start(Program, Args, Input, static_cast<bool>(Feed));
+    if (Feed && P.Spawned == 0)
+        for (std::string Chunk = Feed(); !Chunk.empty() && Send(P, Chunk); Chunk = Feed()) {}
+    return Finish(P);
+}
+
+// quandrel-qr's argument list: the program name, then Args.
+inline std::vector<std::string> QrArgs(const std::vector<std::string>& Args) {
+    std::vector<std::string> All{QUANDREL_QR};
+    All.insert(All.end(), Args.begin(), Args.end());
+    return All;
 }
 
 // Runs quandrel-qr with the arguments (without the program name).
 inline Result RunQr(const std::vector<std::string>& Args, const std::string& Input = "", const Generator& Feed = nullptr) {
-    std::vector<std::string> All{QUANDREL_QR};
-    All.insert(All.end(), Args.begin(), Args.end());
-    return Run(QUANDREL_QR, All, Input, Feed);
+    return Run(QUANDREL_QR, QrArgs(Args), Input, Feed);
 }
 
 }  // namespace clirun

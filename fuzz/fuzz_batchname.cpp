@@ -1,0 +1,93 @@
+// Fuzzes the batch's output template and name cleaning with any template, any name and any row
+// number. Every path that comes out must lie inside the template's folder: after it, only real
+// names (no empty part, no "." or ".."), so that even lexically the path cannot climb out; a
+// cleaned name must be a single safe file name. Anything else must be refused with a reason.
+//
+// Input: two bytes of row number, the template up to a NUL byte, then the name (any bytes).
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+#include "batchname.h"
+#include "commandline.h"
+#include "fuzzcheck.h"
+
+using fuzzcheck::Check;
+namespace fs = std::filesystem;
+namespace batch = qrcli::batch;
+
+namespace {
+
+void CheckCleanName(std::string_view Raw, const batch::PathOrError& Clean) {
+    if (!Clean.Error.empty())
+        return;
+    const std::string& Name = Clean.Path;
+    Check(!Name.empty() && Name != "." && Name != "..", "a cleaned name is a real file name");
+    Check(Name.size() <= batch::kMaxFileName, "a cleaned name fits a file name");
+    Check(Name.find('/') == std::string::npos, "a cleaned name has no slash");
+    Check(qrcli::DecodeUtf8(Name).Text.has_value(), "a cleaned name is UTF-8");
+    for (std::size_t i = 0; i < Name.size(); ++i) {
+        const auto Byte = static_cast<unsigned char>(Name[i]);
+        Check(Byte >= 0x20 && Byte != 0x7F, "a cleaned name has no C0 control or DEL");
+        Check(!(Byte == 0xC2 && i + 1 < Name.size() && static_cast<unsigned char>(Name[i + 1]) < 0xA0),
+              "a cleaned name has no C1 control");
+    }
+    Check(Name.size() <= Raw.size(), "cleaning only replaces characters, never adds");
+}
+
+void CheckInside(const batch::NameTemplate& T, const batch::PathOrError& Path) {
+    if (!Path.Error.empty())
+        return;
+    const std::string& Folder = T.Folder();
+    Check(Path.Path.compare(0, Folder.size(), Folder) == 0, "the path starts with the template's folder");
+    Check(Path.Path.size() <= batch::kMaxPath, "the path fits the system's limit");
+    Check(Path.Path.find('\0') == std::string::npos, "the path has no NUL byte");
+    const std::string Rest = Path.Path.substr(Folder.size());
+    Check(!Rest.empty() && Rest.front() != '/', "a relative name follows the folder");
+    for (std::size_t Start = 0;;) {
+        const std::size_t Slash = Rest.find('/', Start);
+        const std::string Part = Rest.substr(Start, Slash - Start);
+        Check(!Part.empty() && Part != "." && Part != "..", "every part after the folder is a real name");
+        Check(Part.size() <= batch::kMaxFileName, "every part fits a file name");
+        if (Slash == std::string::npos)
+            break;
+        Start = Slash + 1;
+    }
+    // The same, seen by the standard library: the path, normalised, is below the folder.
+    const fs::path Base = fs::path(Folder.empty() ? "." : Folder).lexically_normal();
+    const fs::path Relative = (fs::path(Folder.empty() ? "./" : Folder) / Rest).lexically_normal().lexically_relative(Base);
+    Check(!Relative.empty() && *Relative.begin() != ".." && Relative != ".", "the normalised path is below the folder");
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size) {
+    if (Size < 2)
+        return 0;
+    const std::uint64_t Row = (std::uint64_t{Data[0]} << 8 | Data[1]) * 0x10001 + 1;
+    const std::string_view Rest(reinterpret_cast<const char*>(Data + 2), Size - 2);
+    const std::size_t Nul = Rest.find('\0');
+    const std::string_view Template = Rest.substr(0, Nul);
+    const std::string_view Raw = Nul == std::string_view::npos ? std::string_view() : Rest.substr(Nul + 1);
+
+    const batch::PathOrError Clean = batch::CleanName(Raw);
+    Check(Clean.Error.empty() != Clean.Path.empty(), "either a name or a reason");
+    CheckCleanName(Raw, Clean);
+
+    const auto Parsed = batch::NameTemplate::Parse(Template);
+    if (const auto* Error = std::get_if<std::string>(&Parsed)) {
+        Check(!Error->empty(), "a refused template says why");
+        return 0;
+    }
+    const auto& T = std::get<batch::NameTemplate>(Parsed);
+    // The cleaned name when there is one; the raw bytes too (slashes and all), to see that Expand
+    // alone never lets a path out, whatever it is given. (A NUL byte never reaches it: cleaning
+    // replaces it, and the writer refuses it.)
+    if (Clean.Error.empty())
+        CheckInside(T, T.Expand(Row, Clean.Path));
+    if (Raw.find('\0') == std::string_view::npos)
+        CheckInside(T, T.Expand(Row, Raw));
+    return 0;
+}
