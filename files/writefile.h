@@ -32,8 +32,8 @@ public:
 
 // Points where a test can stop the writer. Not used by the program itself.
 struct WriteHooks {
-    // The new contents are written and flushed; the replacement has no name yet, unless
-    // NamedTemporary is set.
+    // The new contents are written and flushed (unless the durability leaves a new file's flush
+    // for later); the replacement has no name yet, unless NamedTemporary is set.
     std::function<void()> ContentsFlushed;
     // The replacement has its temporary name and the rename comes next; catchable signals are
     // held back in the calling thread from here to the rename.

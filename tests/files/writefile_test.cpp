@@ -604,6 +604,26 @@ TEST(WriterSignals, NamedTemporariesWorkLikeUnnamedOnes) {
     EXPECT_EQ(F.Listing(), (std::set<std::string>{"new.jpg", "p.jpg"}));
 }
 
+TEST(WriterDurability, NewFilesLaterWritesTheSameFiles) {
+    // Only when the disk is waited for differs: new files, replacements (their owner and mode
+    // kept) and both kinds of temporary give the same names and contents, and nothing else.
+    for (const bool Named : {false, true}) {
+        const Folder F;
+        F.Put("p.jpg", Old, 0440, Nobody);
+        qrfiles::WriteHooks Hooks;
+        Hooks.NamedTemporary = Named;
+        for (const char* Name : {"p.jpg", "new.jpg"})
+            EXPECT_NO_THROW(qrfiles::WriteFileAtomically(F / Name, NewBytes, qrfiles::Durability::NewFilesLater, &Hooks));
+        HasNew(F, "p.jpg");
+        HasNew(F, "new.jpg");
+        EXPECT_EQ(F.Stat("p.jpg").st_mode & 07777, 0440u);
+        EXPECT_EQ(F.Stat("p.jpg").st_uid, Nobody);
+        EXPECT_EQ(F.Listing(), (std::set<std::string>{"new.jpg", "p.jpg"}));
+        EXPECT_EQ(qrfiles::SyncFileSystem(F.Root()), 0);
+        EXPECT_EQ(qrfiles::SyncFileSystem(F / "missing/x"), ENOENT);
+    }
+}
+
 // ---- Threads -----------------------------------------------------------------------------
 
 TEST(WriterThreads, ConcurrentReplacementsAreEachWhole) {
