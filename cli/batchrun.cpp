@@ -119,14 +119,23 @@ public:
         : FWindow(Window), FByteBudget(ByteBudget), FSay(Say), FProgress(STDERR_FILENO, Progress) {}
 
     // Waits until Row (the next row of the list) fits in the window; false when the run is
-    // stopped meanwhile.
+    // stopped meanwhile. Once the window is full, the reader waits until it is half empty, so
+    // that it is woken once for many rows rather than once a row.
     bool Admit(std::uint64_t Row, std::size_t Bytes) {
         std::unique_lock Lock(FMutex);
-        while (Row >= FNextReport + FWindow || (FBytesInFlight > 0 && FBytesInFlight + Bytes > FByteBudget)) {
-            if (StopSignals::Caught())
-                return false;
-            // A signal cannot notify a condition variable: look at the flag now and then.
-            FRoom.wait_for(Lock, std::chrono::milliseconds(50));
+        if (!Fits(Row, Bytes, FWindow)) {
+            FReaderWaiting = true;
+            FWaitingRow = Row;
+            FWaitingBytes = Bytes;
+            while (!Fits(Row, Bytes, FWindow / 2)) {
+                if (StopSignals::Caught()) {
+                    FReaderWaiting = false;
+                    return false;
+                }
+                // A signal cannot notify a condition variable: look at the flag now and then.
+                FRoom.wait_for(Lock, std::chrono::milliseconds(50));
+            }
+            FReaderWaiting = false;
         }
         FBytesInFlight += Bytes;
         ++FCounts.Read;
@@ -161,6 +170,7 @@ public:
     }
 
     void Finish(std::uint64_t Row, std::size_t Bytes, Outcome What, std::string Message = {}) {
+        bool WakeReader = false;
         {
             const std::lock_guard Lock(FMutex);
             FBytesInFlight -= Bytes;
@@ -178,8 +188,10 @@ public:
                 ++FNextReport;
             }
             FProgress.Update(FCounts.Written + FCounts.Failed, Total());
+            WakeReader = FReaderWaiting && Fits(FWaitingRow, FWaitingBytes, FWindow / 2);
         }
-        FRoom.notify_one();
+        if (WakeReader)
+            FRoom.notify_one();
     }
 
     void SetTotal(std::uint64_t Rows) { FTotal = Rows; }
@@ -192,6 +204,11 @@ public:
     }
 
 private:
+    // Whether Row, holding Bytes, fits a window of Rows rows (and the byte budget).
+    bool Fits(std::uint64_t Row, std::size_t Bytes, std::size_t Rows) const {
+        return Row < FNextReport + Rows && (FBytesInFlight == 0 || FBytesInFlight + Bytes <= FByteBudget);
+    }
+
     std::optional<std::uint64_t> Total() const {
         const std::uint64_t Rows = FTotal;
         return Rows == kUnknown ? std::nullopt : std::optional(Rows);
@@ -206,6 +223,9 @@ private:
     std::condition_variable FRoom, FWork;
     std::deque<Job> FJobs;
     bool FClosed = false;
+    bool FReaderWaiting = false;  // for FWaitingRow, holding FWaitingBytes
+    std::uint64_t FWaitingRow = 0;
+    std::size_t FWaitingBytes = 0;
     std::size_t FBytesInFlight = 0;
     std::uint64_t FNextReport = 1;
     std::map<std::uint64_t, std::pair<Outcome, std::string>> FDone;
