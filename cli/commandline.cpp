@@ -113,36 +113,27 @@ struct Parser {
         App.add_flag("--crlf", Opts.Crlf, "line breaks as CR LF, as the window's text box stores them");
         App.add_flag("--info", Opts.Info, "print version, level, mask, mode, side and count on standard\n"
                                        "error");
-        CLI::Option* TextOption = App.get_option("TEXT");
-        CLI::Option* InfoOption = App.get_option("--info");
-        CLI::Option* BatchOption =
-            App.add_option("--batch", BatchList,
-                           "make one file for each text of the list FILE (\"-\": standard\n"
-                           "input), each named by -o TEMPLATE")
-                ->type_name("FILE")
-                ->excludes(TextOption)
-                ->excludes(InfoOption);
-        CLI::Option* CsvOption =
-            App.add_flag("--csv", Batch.Csv, "the list is CSV (RFC 4180) instead of one text a line")->needs(BatchOption);
+        // Which options go together is checked after parsing (BatchUsageError), so that the help
+        // lists each option once, without CLI11's "Needs" and "Excludes" notes.
+        App.add_option("--batch", BatchList,
+                       "make one file for each text of the list FILE (\"-\": standard\n"
+                       "input), each named by -o TEMPLATE (see Batch below)")
+            ->type_name("FILE");
+        App.add_flag("--csv", Batch.Csv, "batch: the list is CSV (RFC 4180), not one text a line");
         App.add_option("--column", Batch.Column, "CSV: the text's column, a number from 1 (default 1) or,\n"
                        "with --header, a name")
-            ->type_name("N|NAME")
-            ->needs(CsvOption);
+            ->type_name("N|NAME");
         App.add_option("--name-column", Batch.NameColumn, "CSV: the column that {name} takes, a number or a name")
-            ->type_name("N|NAME")
-            ->needs(CsvOption);
-        App.add_flag("--header", Batch.Header, "CSV: the first record names the columns and makes no file")
-            ->needs(CsvOption);
+            ->type_name("N|NAME");
+        App.add_flag("--header", Batch.Header, "CSV: the first record names the columns and makes no file");
         App.add_option("-j,--jobs", Batch.Jobs, "batch: N workers (default one per core)")
             ->type_name("N")
-            ->check(CLI::Range(1, 1024).description(""))
-            ->needs(BatchOption);
-        App.add_flag("--quiet", Batch.Quiet, "batch: no progress line on a terminal")->needs(BatchOption);
+            ->check(CLI::Range(1, 1024).description(""));
+        App.add_flag("--quiet", Batch.Quiet, "batch: no progress line on a terminal");
         App.footer(
             "JPEG is the window's picture: 406 x 406 pixels, the symbol with a quiet zone of 4 modules scaled to fit,\n"
             "byte for byte what \"Gravar\" saves at 100 % screen scale; -s, -m, --dpi and the colours do not apply.\n"
             "The text outputs (utf8, ascii, matrix) take -m but no colours; matrix is the bare symbol, 'X' dark.\n"
-            "\n"
             "\n"
             "Batch: --batch FILE makes a file of every row of FILE: one text a line (LF or CR LF; an empty line is\n"
             "an empty text) or, with --csv, one CSV record a row. -o TEMPLATE names the files: {n} is the row\n"
@@ -195,12 +186,23 @@ Parsed ParseArguments(const std::vector<std::string>& Args) {
         O.Drawing.Background = *ParseColour(Cli.Background);
     if (O.Text && *O.Text == "-")
         O.Text.reset();
+    const auto Usage = [&P](std::string Message) {
+        P.What = Action::UsageError;
+        P.Message = std::move(Message);
+        return P;
+    };
+    const auto Given = [&Cli](const char* Name) { return Cli.App.count(Name) > 0; };
+    for (const char* Name : {"--csv", "--jobs", "--quiet"})
+        if (Given(Name) && !Cli.BatchList)
+            return Usage(std::string(Name) + " needs --batch");
+    for (const char* Name : {"--column", "--name-column", "--header"})
+        if (Given(Name) && !Cli.Batch.Csv)
+            return Usage(std::string(Name) + " needs --csv");
     if (Cli.BatchList) {
-        const auto Usage = [&P](std::string Message) {
-            P.What = Action::UsageError;
-            P.Message = std::move(Message);
-            return P;
-        };
+        if (O.Text)
+            return Usage("--batch takes its texts from the list, not from TEXT");
+        if (O.Info)
+            return Usage("--info is for a single symbol, not for --batch");
         if (!O.OutputFile || *O.OutputFile == "-")
             return Usage("--batch needs -o TEMPLATE, the name of each file");
         const auto Template = batch::NameTemplate::Parse(*O.OutputFile);
