@@ -11,10 +11,12 @@ add_library(qrapp STATIC
   textlimit.cpp textlimit.h
   errorbox.cpp errorbox.h
   theme.cpp theme.h
+  quitsignal.cpp quitsignal.h
   resources/window.qrc
 )
 target_include_directories(qrapp PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
 target_link_libraries(qrapp PUBLIC Qt6::Widgets qrrender qrgrid qrjpegsave)
 
 add_executable(quandrel-qr-code main.cpp)
+target_compile_definitions(quandrel-qr-code PRIVATE QUANDREL_VERSION="${PROJECT_VERSION}")
 target_link_libraries(quandrel-qr-code PRIVATE qrapp)
