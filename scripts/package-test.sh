@@ -159,7 +159,7 @@ completes() {
 mkdir -p "$work/completion/pictures"
 touch "$work/completion/old.png" "$work/completion/notes.txt"
 check "bash completes quandrel-qr -t <TAB> with the types" completes "ascii eps jpeg jpg matrix pdf png svg utf8" -t ""
-check "bash completes quandrel-qr --type p<TAB>" completes "pdf png" --type p
+check "bash completes quandrel-qr --type P<TAB> in any case" completes "pdf png" --type P
 check "bash completes quandrel-qr -l <TAB> with the levels" completes "H L M Q" -l ""
 check "bash completes quandrel-qr -o <TAB> with file names" completes "notes.txt old.png pictures" -o ""
 check "bash completes quandrel-qr --ty<TAB>" completes "--type" --ty
