@@ -34,9 +34,15 @@ void TQRCode::SetAll(int VersionNum, int NumBytes, int NumDataBytes, int NumRSBl
 
 void TEncoder::EncodeSymbol(std::u16string_view Text, int Option, const TErrorCorrectionLevel& Level,
                             TQRCode& Record) {
+    const TMode Mode = PickMode(Text, Option);  // may rewrite the option from qrAuto
+    // A text longer than version 40 holds at the level is refused before any bit is built: its
+    // bits could outgrow what a bit array can count.
+    if (SegmentCount(Text, Mode, Option) > MaxCount(Mode, Level)) {
+        FEncoderError = true;
+        return;
+    }
     TBitArray DataBits;
     TBitArray HeaderBits;
-    const TMode Mode = PickMode(Text, Option);  // may rewrite the option from qrAuto
     const std::u16string Filtered = KeepEncodableChars(Text, Mode, Option);
     WriteSegmentData(Filtered, Mode, DataBits, Option);
     WriteModeIndicator(Mode, HeaderBits);
@@ -51,7 +57,7 @@ void TEncoder::EncodeSymbol(std::u16string_view Text, int Option, const TErrorCo
                           HeaderBits.GetSize() + CountFieldWidth(Mode, *Provisional) + DataBits.GetSize(), Level)
                     : nullptr;
     if (!Version) {
-        // No version holds the text: no symbol, and the record keeps no matrix.
+        // No version holds the segment: no symbol, and the record keeps no matrix.
         FEncoderError = true;
         return;
     }

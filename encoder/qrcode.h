@@ -94,16 +94,22 @@ public:
     bool EncoderError() const { return FEncoderError; }
 
     // The segment an encoding of Text with Option writes: its mode and the value of its count
-    // field (bytes in byte mode, the byte-order mark included; characters otherwise).
+    // field (bytes in byte mode, the byte-order mark included; characters otherwise), measured
+    // without building it; a count beyond the int range reads INT_MAX.
     struct TSegmentSize {
         TMode Mode;
         int Count;
     };
     static TSegmentSize MeasureSegment(std::u16string_view Text, int Option);
-    // The most a version-40 symbol at level L holds in the mode: 7089, 4296 or 2953.
-    static int MaxCount(TMode Mode);
+    // The most a version-40 symbol at the level holds in the mode (at level L: 7089 digits,
+    // 4296 alphanumeric characters, 2953 bytes).
+    static int MaxCount(TMode Mode, const TErrorCorrectionLevel& Level = LevelL());
 
 protected:
+    // The count of the segment for the mode and option: what the character filter keeps, in
+    // bytes for byte mode. Counts without copying the text or building bits.
+    static std::int64_t SegmentCount(std::u16string_view Text, TMode Mode, int Option);
+
     // Data segment.
     static int AlphanumericValue(int Code);
     TMode PickMode(std::u16string_view Text, int& Option);

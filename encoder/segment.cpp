@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <climits>
 
 #include "qrcode.h"
 
@@ -40,23 +41,45 @@ constexpr std::array<std::int8_t, 96> AlphanumericTable = [] {
 
 bool IsDigit(char16_t c) { return c >= u'0' && c <= u'9'; }
 
-void AppendUtf8(std::string& Out, char32_t c) {
-    if (c < 0x80) {
-        Out.push_back(static_cast<char>(c));
-    } else if (c < 0x800) {
-        Out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-        Out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    } else if (c < 0x10000) {
-        Out.push_back(static_cast<char>(0xE0 | (c >> 12)));
-        Out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-        Out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    } else {
-        Out.push_back(static_cast<char>(0xF0 | (c >> 18)));
-        Out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-        Out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-        Out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+// The code points of UTF-16 text, in order; an unpaired surrogate is U+FFFD.
+template <typename Fn>
+void ForEachCodePoint(std::u16string_view Text, Fn Visit) {
+    for (std::size_t i = 0; i < Text.size(); ++i) {
+        const char16_t u = Text[i];
+        if (u >= 0xD800 && u <= 0xDBFF && i + 1 < Text.size() && Text[i + 1] >= 0xDC00 && Text[i + 1] <= 0xDFFF) {
+            Visit(0x10000 + ((static_cast<char32_t>(u) - 0xD800) << 10) + (Text[i + 1] - 0xDC00));
+            ++i;
+        } else if (u >= 0xD800 && u <= 0xDFFF) {
+            Visit(char32_t{0xFFFD});
+        } else {
+            Visit(char32_t{u});
+        }
     }
 }
+
+int Utf8Length(char32_t c) { return c < 0x80 ? 1 : c < 0x800 ? 2 : c < 0x10000 ? 3 : 4; }
+
+void AppendUtf8(std::string& Out, char32_t c) {
+    switch (Utf8Length(c)) {
+        case 1: Out.push_back(static_cast<char>(c)); break;
+        case 2:
+            Out.push_back(static_cast<char>(0xC0 | (c >> 6)));
+            Out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+            break;
+        case 3:
+            Out.push_back(static_cast<char>(0xE0 | (c >> 12)));
+            Out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+            Out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+            break;
+        default:
+            Out.push_back(static_cast<char>(0xF0 | (c >> 18)));
+            Out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
+            Out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+            Out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    }
+}
+
+bool IsAlphanumeric(char16_t c) { return c < 96 && AlphanumericTable[c] >= 0; }
 
 }  // namespace
 
@@ -70,17 +93,7 @@ int CountFieldWidth(TMode mode, const TVersion& version) {
 std::string Utf16ToUtf8(std::u16string_view Text) {
     std::string Out;
     Out.reserve(Text.size() * 3);
-    for (std::size_t i = 0; i < Text.size(); ++i) {
-        const char16_t u = Text[i];
-        if (u >= 0xD800 && u <= 0xDBFF && i + 1 < Text.size() && Text[i + 1] >= 0xDC00 && Text[i + 1] <= 0xDFFF) {
-            AppendUtf8(Out, 0x10000 + ((static_cast<char32_t>(u) - 0xD800) << 10) + (Text[i + 1] - 0xDC00));
-            ++i;
-        } else if (u >= 0xD800 && u <= 0xDFFF) {
-            AppendUtf8(Out, 0xFFFD);  // unpaired surrogate
-        } else {
-            AppendUtf8(Out, u);
-        }
-    }
+    ForEachCodePoint(Text, [&](char32_t c) { AppendUtf8(Out, c); });
     return Out;
 }
 
@@ -97,7 +110,7 @@ TMode TEncoder::PickMode(std::u16string_view Text, int& Option) {
     // Each test is false for the empty text, which therefore ends as BOM + UTF-8.
     const bool Any = !Text.empty();
     if (Any && std::all_of(Text.begin(), Text.end(), IsDigit)) return qmNumeric;
-    if (Any && std::all_of(Text.begin(), Text.end(), [](char16_t c) { return AlphanumericValue(c) >= 0; }))
+    if (Any && std::all_of(Text.begin(), Text.end(), IsAlphanumeric))
         return qmAlphanumeric;
     if (Any && std::all_of(Text.begin(), Text.end(), [](char16_t c) { return c <= 0xFF; })) {
         Option = qrISO88591;
@@ -112,7 +125,7 @@ std::u16string TEncoder::KeepEncodableChars(std::u16string_view Text, TMode Mode
     auto KeepIf = [&](auto Keep) { std::copy_if(Text.begin(), Text.end(), std::back_inserter(Kept), Keep); };
     switch (Mode) {
         case qmNumeric: KeepIf(IsDigit); break;
-        case qmAlphanumeric: KeepIf([](char16_t c) { return AlphanumericValue(c) >= 0; }); break;
+        case qmAlphanumeric: KeepIf(IsAlphanumeric); break;
         case qmByte:
             if (Option == qrISO88591)
                 KeepIf([](char16_t c) { return c <= 0xFF; });
@@ -189,29 +202,40 @@ void TEncoder::WriteCharacterCount(int Count, int VersionNumber, TMode Mode, TBi
     Bits.AppendBits(Count, Width);
 }
 
+std::int64_t TEncoder::SegmentCount(std::u16string_view Text, TMode Mode, int Option) {
+    auto Kept = [&](auto Keep) { return static_cast<std::int64_t>(std::count_if(Text.begin(), Text.end(), Keep)); };
+    switch (Mode) {
+        case qmNumeric: return Kept(IsDigit);
+        case qmAlphanumeric: return Kept(IsAlphanumeric);
+        case qmByte: {
+            if (Option == qrISO88591) return Kept([](char16_t c) { return c <= 0xFF; });
+            if (Option != qrUTF8NoBOM && Option != qrUTF8BOM) return 0;
+            std::int64_t Bytes = Option == qrUTF8NoBOM ? 3 : 0;  // the byte-order mark
+            ForEachCodePoint(Text, [&](char32_t c) { Bytes += Utf8Length(c); });
+            return Bytes;
+        }
+        default: return 0;
+    }
+}
+
 TEncoder::TSegmentSize TEncoder::MeasureSegment(std::u16string_view Text, int Option) {
     TEncoder Encoder;
     const TMode Mode = Encoder.PickMode(Text, Option);
-    const std::u16string Kept = Encoder.KeepEncodableChars(Text, Mode, Option);
-    if (Mode != qmByte) return {Mode, static_cast<int>(Kept.size())};
-    TBitArray Bits;
-    Encoder.WriteOctets(Kept, Bits, Option);
-    return {Mode, Bits.GetSizeInBytes()};
+    const std::int64_t Count = SegmentCount(Text, Mode, Option);
+    return {Mode, static_cast<int>(std::min<std::int64_t>(Count, INT_MAX))};
 }
 
-int TEncoder::MaxCount(TMode Mode) {
-    // Level L, version 40: 2956 data codewords, less the 4-bit indicator and the count field.
-    const int DataBits = 8 * 2956 - 4;
+int TEncoder::MaxCount(TMode Mode, const TErrorCorrectionLevel& Level) {
+    // Version 40's data codewords at the level, less the 4-bit indicator and the count field.
+    const auto Largest = TVersion::GetVersionForNumber(40);
+    const int Capacity = 8 * (Largest->GetTotalCodewords() - Largest->GetECBlocksForLevel(Level).GetTotalECCodewords());
+    const int Bits = Capacity - 4 - CountFieldWidth(Mode, *Largest);
     switch (Mode) {
-        case qmNumeric: {
-            const int Bits = DataBits - 14;
+        case qmNumeric:  // 10 bits per three digits, 7 for a last two, 4 for a last one
             return 3 * (Bits / 10) + (Bits % 10 >= 7 ? 2 : Bits % 10 >= 4 ? 1 : 0);
-        }
-        case qmAlphanumeric: {
-            const int Bits = DataBits - 13;
+        case qmAlphanumeric:  // 11 bits per pair, 6 for a last one
             return 2 * (Bits / 11) + (Bits % 11 >= 6 ? 1 : 0);
-        }
-        default: return (DataBits - 16) / 8;
+        default: return Bits / 8;
     }
 }
 

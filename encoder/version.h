@@ -14,8 +14,9 @@ public:
     TErrorCorrectionLevel() = default;
     explicit TErrorCorrectionLevel(int Bits) : FBits(Bits) {}
     void Assign(const TErrorCorrectionLevel& Source) { FBits = Source.FBits; }
-    // Position of the level's layout in a version's ECBlocks. Only level L is ever built.
-    int Ordinal() const { return 0; }
+    // Position of the level's layout in a version's ECBlocks (L, M, Q, H), from its format
+    // bits: L 01, M 00, Q 11, H 10. Only the two low bits count.
+    int Ordinal() const { return (FBits & 3) ^ 1; }
     int Bits() const { return FBits; }
     void SetBits(int Bits) { FBits = Bits; }
 
@@ -23,8 +24,11 @@ private:
     int FBits = 0;
 };
 
-// The level the program uses: L, format bits 01.
+// The four levels by their format bits. The window uses L.
 inline TErrorCorrectionLevel LevelL() { return TErrorCorrectionLevel(1); }
+inline TErrorCorrectionLevel LevelM() { return TErrorCorrectionLevel(0); }
+inline TErrorCorrectionLevel LevelQ() { return TErrorCorrectionLevel(3); }
+inline TErrorCorrectionLevel LevelH() { return TErrorCorrectionLevel(2); }
 
 class TECB {
 public:

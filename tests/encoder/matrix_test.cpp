@@ -271,24 +271,36 @@ TEST(Layout, FactsOfVersions1And2And7) {
 
 // ---- format and version information ----
 
-TEST(FormatInfo, WordsOfLevelLForEveryMaskInBothCopies) {
-    for (int Mask = 0; Mask < 8; ++Mask) {
-        EXPECT_EQ(TMatrixUtil::FormatWord(LevelL(), Mask), FormatWordsOfL[Mask]) << Mask;
-        // A format word unmasked is a multiple of the generator, carrying level bits 01 and the mask.
-        EXPECT_EQ(PolyMod(FormatWordsOfL[Mask] ^ 0x5412, 0x537), 0);
-        EXPECT_EQ((FormatWordsOfL[Mask] ^ 0x5412) >> 10, 8 + Mask);
+// The format words of the standard's table, by level and mask.
+TEST(FormatInfo, WordsOfEveryLevelAndMaskInBothCopies) {
+    const struct {
+        TErrorCorrectionLevel Level;
+        int Words[8];
+    } Levels[] = {
+        {LevelL(), {0x77C4, 0x72F3, 0x7DAA, 0x789D, 0x662F, 0x6318, 0x6C41, 0x6976}},
+        {LevelM(), {0x5412, 0x5125, 0x5E7C, 0x5B4B, 0x45F9, 0x40CE, 0x4F97, 0x4AA0}},
+        {LevelQ(), {0x355F, 0x3068, 0x3F31, 0x3A06, 0x24B4, 0x2183, 0x2EDA, 0x2BED}},
+        {LevelH(), {0x1689, 0x13BE, 0x1CE7, 0x19D0, 0x0762, 0x0255, 0x0D0C, 0x083B}},
+    };
+    for (const auto& L : Levels)
+        for (int Mask = 0; Mask < 8; ++Mask) {
+            const int Expected = L.Words[Mask];
+            EXPECT_EQ(TMatrixUtil::FormatWord(L.Level, Mask), Expected) << L.Level.Bits() << " " << Mask;
+            // A format word unmasked is a multiple of the generator, carrying the level bits and the mask.
+            EXPECT_EQ(PolyMod(Expected ^ 0x5412, 0x537), 0);
+            EXPECT_EQ((Expected ^ 0x5412) >> 10, L.Level.Bits() * 8 + Mask);
 
-        TByteMatrix M(21, 21);
-        TMatrixUtil().BuildMatrix(TBitArray(), LevelL(), 1, Mask, M);
-        for (int Copy = 0; Copy < 2; ++Copy) {
-            int Word = 0;
-            for (int Bit = 0; Bit < 15; ++Bit) {
-                const auto [x, y] = FormatCell(Bit, 21, Copy);
-                Word |= M.Get(x, y) << Bit;
+            TByteMatrix M(21, 21);
+            TMatrixUtil().BuildMatrix(TBitArray(), L.Level, 1, Mask, M);
+            for (int Copy = 0; Copy < 2; ++Copy) {
+                int Word = 0;
+                for (int Bit = 0; Bit < 15; ++Bit) {
+                    const auto [x, y] = FormatCell(Bit, 21, Copy);
+                    Word |= M.Get(x, y) << Bit;
+                }
+                EXPECT_EQ(Word, Expected) << "level " << L.Level.Bits() << " mask " << Mask << " copy " << Copy;
             }
-            EXPECT_EQ(Word, FormatWordsOfL[Mask]) << "mask " << Mask << " copy " << Copy;
         }
-    }
     // Mask 0: the first copy read at (8, 0) ... (0, 8) holds 0x77C4 from bit 0 on.
     TByteMatrix M(21, 21);
     TMatrixUtil().BuildMatrix(TBitArray(), LevelL(), 1, 0, M);

@@ -18,10 +18,10 @@ struct Decoded {
     std::vector<std::string> Found;
 };
 
-Decoded EncodeAndDecode(std::u16string_view Text, int Option) {
+Decoded EncodeAndDecode(std::u16string_view Text, int Option, const TErrorCorrectionLevel& Level = LevelL()) {
     TEncoder Encoder;
     TQRCode Record;
-    Encoder.EncodeSymbol(Text, Option, LevelL(), Record);
+    Encoder.EncodeSymbol(Text, Option, Level, Record);
     Decoded Result;
     if (!Record.Matrix()) return Result;
     Result.Version = Record.Version();
@@ -102,6 +102,30 @@ TEST(RoundTripVersions, EveryVersionFullAndOneByteOver) {
             EXPECT_EQ(Over.Version, v + 1);
             ASSERT_EQ(Over.Found.size(), 1u) << "version " << v + 1;
             EXPECT_EQ(Over.Found[0], Utf8(Full + u"x"));
+        }
+    }
+}
+
+// Every level, in each mode: 100 units need versions 5 (L), 6 (M), 8 (Q) and 10 (H) in byte
+// mode, fewer in the denser modes.
+TEST(RoundTripLevels, EveryLevelDecodes) {
+    std::mt19937 Rng(13);
+    const std::u16string Bytes = RandomAscii(100, Rng);
+    const std::u16string Digits(300, u'9');
+    const std::u16string Alnum = u"QUANDREL QR CODE AT EVERY LEVEL: $%*+-./";
+    const struct {
+        TErrorCorrectionLevel Level;
+        int ByteVersion;
+    } Levels[] = {{LevelL(), 5}, {LevelM(), 6}, {LevelQ(), 8}, {LevelH(), 10}};
+    for (const auto& L : Levels) {
+        const Decoded D = EncodeAndDecode(Bytes, qrUTF8BOM, L.Level);
+        EXPECT_EQ(D.Version, L.ByteVersion) << "level " << L.Level.Bits();
+        ASSERT_EQ(D.Found.size(), 1u) << "level " << L.Level.Bits();
+        EXPECT_EQ(D.Found[0], Utf8(Bytes));
+        for (const auto& Text : {Digits, Alnum}) {
+            const Decoded E = EncodeAndDecode(Text, qrAuto, L.Level);
+            ASSERT_EQ(E.Found.size(), 1u) << "level " << L.Level.Bits();
+            EXPECT_EQ(E.Found[0], Utf8(Text));
         }
     }
 }

@@ -85,6 +85,10 @@ TEST_P(Segment, ModeFilterAndDataBits) {
     const int Count = Mode == qmByte ? Data.GetSizeInBytes() : static_cast<int>(Kept.size());
     EXPECT_EQ(Count, C.Count);
     EXPECT_FALSE(E.EncoderError());
+    // Measured without building the segment, the same mode and count.
+    const TEncoder::TSegmentSize Measured = TEncoder::MeasureSegment(C.Text, C.Option);
+    EXPECT_EQ(Measured.Mode, C.Mode);
+    EXPECT_EQ(Measured.Count, C.Count);
 }
 
 INSTANTIATE_TEST_SUITE_P(

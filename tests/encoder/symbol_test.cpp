@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <tuple>
 
 #include "grid/qrcodegrid.h"
 #include "testing.h"
@@ -28,28 +29,12 @@ struct Example {
 
 class CompleteExample : public ::testing::TestWithParam<Example> {};
 
-// Rebuilds each mask's trial the plain way (a full build) and scores it.
-std::vector<int> PenaltiesOfAllMasks(std::u16string_view Text, int Option) {
-    int Version = 0;
-    const std::vector<int> Codewords = qrtest::FinalCodewords(Text, Option, Version);
-    TBitArray Final;
-    for (int c : Codewords) Final.AppendBits(c, 8);
-    std::vector<int> Penalties;
-    for (int Mask = 0; Mask < 8; ++Mask) {
-        const int D = 17 + 4 * Version;
-        TByteMatrix M(D, D);
-        TMatrixUtil().BuildMatrix(Final, LevelL(), Version, Mask, M);
-        Penalties.push_back(qrtest::Encoder::MaskPenalty(M));
-    }
-    return Penalties;
-}
-
 TEST_P(CompleteExample, CodewordsPenaltiesAndMask) {
     const Example& E = GetParam();
     int Version = 0;
     EXPECT_EQ(qrtest::FinalCodewords(E.Text, qrUTF8BOM, Version), E.Codewords);
     EXPECT_EQ(Version, 1);
-    EXPECT_EQ(PenaltiesOfAllMasks(E.Text, qrUTF8BOM), E.Penalties);
+    EXPECT_EQ(qrtest::PenaltiesOfAllMasks(E.Text, qrUTF8BOM, LevelL()), E.Penalties);
 
     TEncoder Encoder;
     TQRCode Record;
@@ -139,6 +124,57 @@ INSTANTIATE_TEST_SUITE_P(
                       Capacity{"bytes1367", Repeat(u'a', 1367), qrUTF8BOM, 26},
                       Capacity{"bytes1368", Repeat(u'a', 1368), qrUTF8BOM, 27}),
     [](const auto& Info) { return std::string(Info.param.Name); });
+
+// The standard's version-40 capacities of every level; the most each holds fits version 40 and
+// one unit more fits nothing.
+TEST(Symbol, MaxCountIsTheLimitOfVersion40AtEveryLevel) {
+    const struct {
+        TErrorCorrectionLevel Level;
+        int Digits, Alnum, Bytes;
+    } Limits[] = {{LevelL(), 7089, 4296, 2953},
+                  {LevelM(), 5596, 3391, 2331},
+                  {LevelQ(), 3993, 2420, 1663},
+                  {LevelH(), 3057, 1852, 1273}};
+    for (const auto& L : Limits)
+        for (const auto& [Mode, Unit, Count] :
+             {std::tuple{qmNumeric, u'7', L.Digits}, std::tuple{qmAlphanumeric, u'Z', L.Alnum},
+              std::tuple{qmByte, u'a', L.Bytes}}) {
+            EXPECT_EQ(TEncoder::MaxCount(Mode, L.Level), Count) << L.Level.Bits() << " " << Mode;
+            for (const int n : {Count, Count + 1}) {
+                TEncoder Encoder;
+                TQRCode Record;
+                Encoder.EncodeSymbol(Repeat(Unit, static_cast<std::size_t>(n)), qrAuto, L.Level, Record);
+                EXPECT_EQ(Encoder.EncoderError(), n > Count) << L.Level.Bits() << " " << Mode << " " << n;
+                EXPECT_EQ(Record.Version(), n > Count ? -1 : 40);
+                EXPECT_EQ(Record.Matrix() != nullptr, n <= Count);
+            }
+        }
+    EXPECT_EQ(TEncoder::MaxCount(qmByte), 2953);  // level L unless another is named
+}
+
+// Tens of millions of units are refused by their length alone, before any bit is built (some
+// 89 million of these would need more bits than a bit array counts).
+TEST(Symbol, FarTooLongTextIsRefusedBeforeAnyBitIsBuilt) {
+    const std::u16string Euros(30'000'000, u'\u20AC');
+    for (const int Option : {qrUTF8BOM, qrAuto}) {
+        TEncoder Encoder;
+        TQRCode Record;
+        Encoder.EncodeSymbol(Euros, Option, LevelL(), Record);
+        EXPECT_TRUE(Encoder.EncoderError()) << Option;
+        EXPECT_EQ(Record.Matrix(), nullptr);
+        EXPECT_EQ(Record.Version(), -1);
+        EXPECT_EQ(Record.ECLevel(), nullptr);
+    }
+    EXPECT_EQ(TEncoder::MeasureSegment(Euros, qrUTF8BOM).Count, 90'000'000);
+    EXPECT_EQ(TEncoder::MeasureSegment(Euros, qrAuto).Count, 90'000'003);  // with the byte-order mark
+    EXPECT_EQ(TEncoder::MeasureSegment(Euros, qrISO88591).Count, 0);       // the filter keeps nothing: it fits
+
+    TEncoder Encoder;  // the same for digits in numeric mode
+    TQRCode Record;
+    Encoder.EncodeSymbol(std::u16string(20'000'000, u'5'), qrAuto, LevelH(), Record);
+    EXPECT_TRUE(Encoder.EncoderError());
+    EXPECT_EQ(Record.Matrix(), nullptr);
+}
 
 TEST(Symbol, RecordKeepsOnlyWhatEncodingStores) {
     TEncoder Encoder;

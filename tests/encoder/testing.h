@@ -65,7 +65,8 @@ inline qr::TByteMatrix MatrixFrom(const std::vector<std::string>& Lines) {
 }
 
 // The final codewords of an encoding, as the pipeline interleaves them.
-inline std::vector<int> FinalCodewords(std::u16string_view Text, int Option, int& Version) {
+inline std::vector<int> FinalCodewords(std::u16string_view Text, int Option, int& Version,
+                                       const qr::TErrorCorrectionLevel& Level = qr::LevelL()) {
     Encoder E;
     int Opt = Option;
     const qr::TMode Mode = E.PickMode(Text, Opt);
@@ -80,13 +81,13 @@ inline std::vector<int> FinalCodewords(std::u16string_view Text, int Option, int
     for (int v = 1; v <= 40; ++v) {
         V = qr::TVersion::GetVersionForNumber(v);
         const int Bits_ = 4 + qr::CountFieldWidth(Mode, *V) + Data.GetSize();
-        const auto& L = V->GetECBlocksForLevel(qr::LevelL());
+        const auto& L = V->GetECBlocksForLevel(Level);
         if (8 * (V->GetTotalCodewords() - L.GetTotalECCodewords()) >= Bits_) break;
     }
     Version = V->GetVersionNumber();
     E.WriteCharacterCount(Count, Version, Mode, Bits);
     Bits.AppendBitArray(Data);
-    const auto& L = V->GetECBlocksForLevel(qr::LevelL());
+    const auto& L = V->GetECBlocksForLevel(Level);
     const int DataCodewords = V->GetTotalCodewords() - L.GetTotalECCodewords();
     E.PadToCapacity(DataCodewords, Bits);
     qr::TBitArray Final;
@@ -96,6 +97,23 @@ inline std::vector<int> FinalCodewords(std::u16string_view Text, int Option, int
     Final.ToBytes(0, Bytes, 0, Final.GetSizeInBytes());
     Codewords.assign(Bytes.begin(), Bytes.end());
     return Codewords;
+}
+
+// The penalty of each mask's symbol, each built the plain way (a full build per mask).
+inline std::vector<int> PenaltiesOfAllMasks(std::u16string_view Text, int Option,
+                                            const qr::TErrorCorrectionLevel& Level) {
+    int Version = 0;
+    const std::vector<int> Codewords = FinalCodewords(Text, Option, Version, Level);
+    qr::TBitArray Final;
+    for (int c : Codewords) Final.AppendBits(c, 8);
+    std::vector<int> Penalties;
+    for (int Mask = 0; Mask < 8; ++Mask) {
+        const int D = 17 + 4 * Version;
+        qr::TByteMatrix M(D, D);
+        qr::TMatrixUtil().BuildMatrix(Final, Level, Version, Mask, M);
+        Penalties.push_back(Encoder::MaskPenalty(M));
+    }
+    return Penalties;
 }
 
 }  // namespace qrtest

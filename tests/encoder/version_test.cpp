@@ -70,12 +70,33 @@ TEST(VersionTable, Version5AtLevelQ) {
     EXPECT_EQ(Q.GetTotalECCodewords(), 72);
 }
 
-TEST(VersionTable, LevelLIsTheFirstLayout) {
-    const TErrorCorrectionLevel L = LevelL();
-    EXPECT_EQ(L.Bits(), 1);
-    EXPECT_EQ(L.Ordinal(), 0);
+// A level's layout is the one its format bits name: L 01, M 00, Q 11, H 10.
+TEST(VersionTable, EachLevelFindsItsLayout) {
+    const struct {
+        TErrorCorrectionLevel Level;
+        int Bits, Ordinal;
+    } Levels[] = {{LevelL(), 1, 0}, {LevelM(), 0, 1}, {LevelQ(), 3, 2}, {LevelH(), 2, 3}};
     const auto V = TVersion::GetVersionForNumber(7);
-    EXPECT_EQ(&V->GetECBlocksForLevel(L), &V->GetECBlocksAt(0));
+    for (const auto& L : Levels) {
+        EXPECT_EQ(L.Level.Bits(), L.Bits);
+        EXPECT_EQ(L.Level.Ordinal(), L.Ordinal);
+        EXPECT_EQ(&V->GetECBlocksForLevel(L.Level), &V->GetECBlocksAt(L.Ordinal));
+        TErrorCorrectionLevel Copy;
+        Copy.Assign(L.Level);
+        EXPECT_EQ(Copy.Ordinal(), L.Ordinal);
+    }
+    // At version 40 the levels keep 2956, 2334, 1666 and 1276 data codewords.
+    const auto Largest = TVersion::GetVersionForNumber(40);
+    const int Data[4] = {2956, 2334, 1666, 1276};
+    for (int i = 0; i < 4; ++i) {
+        const TECBlocks& B = Largest->GetECBlocksForLevel(Levels[i].Level);
+        EXPECT_EQ(Largest->GetTotalCodewords() - B.GetTotalECCodewords(), Data[i]) << i;
+    }
+    // The version choice follows the level: 34 codewords fit version 2 at L, version 3 at M.
+    EXPECT_EQ(TVersion::ChooseVersion(8 * 34, LevelL())->GetVersionNumber(), 2);
+    EXPECT_EQ(TVersion::ChooseVersion(8 * 34, LevelM())->GetVersionNumber(), 3);
+    EXPECT_EQ(TVersion::ChooseVersion(8 * 1276, LevelH())->GetVersionNumber(), 40);
+    EXPECT_EQ(TVersion::ChooseVersion(8 * 1276 + 1, LevelH()), nullptr);
 }
 
 // Data codewords at level L, versions 1 to 40 (the standard's capacity table).
