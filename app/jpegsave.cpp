@@ -1,7 +1,5 @@
 #include "jpegsave.h"
 
-#include <cstdint>
-#include <span>
 #include <vector>
 
 #include <QFileDialog>
@@ -10,6 +8,7 @@
 #include <QImage>
 
 #include "jpegwriter.h"
+#include "qtpixels.h"
 #include "writefile.h"
 
 namespace qrapp {
@@ -39,9 +38,7 @@ QString WithJpegSuffix(const QString& Path) {
 }
 
 std::vector<unsigned char> PictureToJpeg(const QImage& Picture, int Quality) {
-    const QImage Rgb = Picture.convertToFormat(QImage::Format_RGB888);
-    return CompressJpeg(std::span<const std::uint8_t>(Rgb.constBits(), static_cast<std::size_t>(Rgb.sizeInBytes())),
-                        Rgb.width(), Rgb.height(), Quality, static_cast<std::size_t>(Rgb.bytesPerLine()));
+    return qrpicture::PictureToJpeg(FromQImage(Picture), Quality);
 }
 
 void SavePictureAsJpeg(const QImage& Picture, const std::optional<QString>& Path, int Quality) {

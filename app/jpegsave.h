@@ -14,9 +14,6 @@ class QWidget;
 
 namespace qrapp {
 
-// The JPEG quality "Gravar" saves with.
-inline constexpr int SaveQuality = 90;
-
 // Gives Dialog the settings of the "Gravar" save dialog: save mode, the one filter
 // "Jpeg files (*.jpg)", default suffix "jpg", and no question before replacing a file. Title
 // and starting folder are left to the platform. (No Qt file dialog shows a read-only check
@@ -32,13 +29,15 @@ std::optional<QString> AskJpegFileName(QWidget* Parent);
 // Path with ".jpg" appended when its file name has no extension (no "."), as the dialog does.
 QString WithJpegSuffix(const QString& Path);
 
-// Picture as a JPEG stream of the given Quality, converted to 24-bit RGB first. Throws JpegError.
+// Picture as a JPEG stream of the given Quality, through the picture core's conversion and
+// compression. Throws qrpicture::JpegError.
 std::vector<unsigned char> PictureToJpeg(const QImage& Picture, int Quality);
 
 // Writes Picture to Path as a JPEG file of the given Quality: converted to 24-bit RGB,
 // compressed completely in memory, and only then written, atomically, so that a failure
 // leaves any existing file untouched. Does nothing at all when there is no Path (the dialog
-// was cancelled). Throws JpegError or FileError, whose what() is the message for the user.
+// was cancelled). Throws qrpicture::JpegError or qrfiles::FileError, whose what() is the
+// message for the user.
 void SavePictureAsJpeg(const QImage& Picture, const std::optional<QString>& Path, int Quality);
 
 }  // namespace qrapp

@@ -1,6 +1,9 @@
 // Quandrel QR Code: type a text, see its QR Code symbol, save the picture as JPEG.
 
 #include <QApplication>
+#include <QLocale>
+#include <QTranslator>
+
 #include <cstdio>
 #include <string_view>
 
@@ -8,6 +11,7 @@
 #include "mainwindow.h"
 #include "quitsignal.h"
 #include "theme.h"
+#include "translations.h"
 
 namespace {
 
@@ -42,6 +46,9 @@ int main(int argc, char* argv[]) {
     QApplication Application(argc, argv);
     QGuiApplication::setDesktopFileName(QString::fromLatin1(kApplicationId));
     Application.setWindowIcon(qrapp::ApplicationIcon());
+    // Qt's dialogs and menus in the user's language; the window's own words stay as they are.
+    QTranslator QtTranslations;
+    qrapp::InstallQtTranslations(QtTranslations, QLocale());
 
     qrapp::ApplyTheme(QString::fromUtf8(qrapp::kThemeName));
     qrapp::SetApplicationTitle(QStringLiteral("Quandrel QR Code"));

@@ -23,7 +23,9 @@ bool ApplyTheme(const QString& Name) {
     // The style sheet is drawn over Fusion, which looks the same on every platform.
     if (QStyle* Fusion = QStyleFactory::create(QStringLiteral("Fusion")))
         QApplication::setStyle(Fusion);
-    qApp->setStyleSheet(QString::fromUtf8(Sheet.readAll()));
+    // The panels' border width comes from the layout, not from the theme.
+    qApp->setStyleSheet(QString::fromUtf8(Sheet.readAll()) +
+                        QStringLiteral("\nQFrame#Panel1, QFrame#Panel2 { border-width: %1px; }\n").arg(kPanelFrame));
     return true;
 }
 

@@ -8,6 +8,10 @@ namespace qrapp {
 
 inline constexpr auto kThemeName = "Aqua Light Slate";
 
+// The width of both panels' frame in pixels at 96 DPI. The window places the panels' children
+// inside it, and ApplyTheme gives every theme's panel borders this width.
+inline constexpr int kPanelFrame = 2;
+
 // Applies the theme of that name to the whole application. When the resources hold no theme of
 // that name, says "Style '<name>' not found" in a dialog with an error icon and a Close button,
 // leaves the look as it was and returns false.

@@ -12,40 +12,30 @@
 #include <QImage>
 #include <QTemporaryDir>
 
-#include "grid/qrcodegrid.h"
+#include "displayarea.h"
 #include "jpegsave.h"
 #include "jpegwriter.h"
-#include "render.h"
+#include "modulebitmap.h"
+#include "qtpixels.h"
 #include "writefile.h"
 
 namespace {
 
-constexpr int kSide = 406;
-
 // The module bitmap the window holds after Update for a text of the given length.
-QImage ModuleBitmap(std::size_t Length) {
-    qr::TQRCodeGrid Grid;
-    Grid.SetData(std::u16string(Length, u'x'));
-    Grid.SetEncoding(qr::qrUTF8BOM);
-    Grid.SetQuietZone(4);
-    return qrapp::MakeModuleBitmap(Grid);
-}
+qrpicture::TPixels ModuleBitmap(std::size_t Length) { return qrpicture::WindowModuleBitmap(std::u16string(Length, u'x')); }
 
 // Arg: the text length; 0 gives version 1 (29 modules), 2900 gives version 40 (185 modules).
 void BM_Capture(benchmark::State& State) {
-    const QImage Bitmap = ModuleBitmap(static_cast<std::size_t>(State.range(0)));
+    const qrpicture::TPixels Bitmap = ModuleBitmap(static_cast<std::size_t>(State.range(0)));
     for (auto _ : State)
-        benchmark::DoNotOptimize(qrapp::RenderDisplayArea(Bitmap, kSide, kSide));
+        benchmark::DoNotOptimize(qrpicture::WindowPicture(Bitmap));
 }
 
 void BM_Compress(benchmark::State& State) {
-    const QImage Rgb = qrapp::RenderDisplayArea(ModuleBitmap(static_cast<std::size_t>(State.range(0))), kSide, kSide)
-                           .convertToFormat(QImage::Format_RGB888);
+    const qrpicture::TPixels Picture = qrpicture::WindowPicture(ModuleBitmap(static_cast<std::size_t>(State.range(0))));
     std::size_t Bytes = 0;
     for (auto _ : State) {
-        const auto Jpeg = qrapp::CompressJpeg(std::span(Rgb.constBits(), static_cast<std::size_t>(Rgb.sizeInBytes())),
-                                              kSide, kSide, qrapp::SaveQuality,
-                                              static_cast<std::size_t>(Rgb.bytesPerLine()));
+        const auto Jpeg = qrpicture::PictureToJpeg(Picture, qrpicture::kSaveQuality);
         Bytes = Jpeg.size();
         benchmark::DoNotOptimize(Jpeg.data());
     }
@@ -53,10 +43,8 @@ void BM_Compress(benchmark::State& State) {
 }
 
 void BM_Write(benchmark::State& State) {
-    const QImage Rgb = qrapp::RenderDisplayArea(ModuleBitmap(static_cast<std::size_t>(State.range(0))), kSide, kSide)
-                           .convertToFormat(QImage::Format_RGB888);
-    const auto Jpeg = qrapp::CompressJpeg(std::span(Rgb.constBits(), static_cast<std::size_t>(Rgb.sizeInBytes())), kSide,
-                                          kSide, qrapp::SaveQuality, static_cast<std::size_t>(Rgb.bytesPerLine()));
+    const auto Jpeg = qrpicture::PictureToJpeg(
+        qrpicture::WindowPicture(ModuleBitmap(static_cast<std::size_t>(State.range(0)))), qrpicture::kSaveQuality);
     QTemporaryDir Dir;
     const std::string Path = Dir.filePath("picture.jpg").toStdString();
     for (auto _ : State)
@@ -66,12 +54,12 @@ void BM_Write(benchmark::State& State) {
 // What "Gravar" does once the user has picked the file: capture, then save (convert, compress,
 // write and replace the file of the previous iteration).
 void BM_CaptureCompressWrite(benchmark::State& State) {
-    const QImage Bitmap = ModuleBitmap(static_cast<std::size_t>(State.range(0)));
+    const qrpicture::TPixels Bitmap = ModuleBitmap(static_cast<std::size_t>(State.range(0)));
     QTemporaryDir Dir;
     const QString Path = Dir.filePath("picture.jpg");
     for (auto _ : State) {
-        const QImage Captured = qrapp::RenderDisplayArea(Bitmap, kSide, kSide);
-        qrapp::SavePictureAsJpeg(Captured, Path, qrapp::SaveQuality);
+        const QImage Captured = qrapp::ToQImage(qrpicture::WindowPicture(Bitmap));
+        qrapp::SavePictureAsJpeg(Captured, Path, qrpicture::kSaveQuality);
     }
 }
 

@@ -1,6 +1,7 @@
 // Update as the text box runs it after every change: the code grid's two encodings, the module
 // bitmap and the synchronous repaint of the display area, in a shown window on the offscreen
-// platform. Also its parts on their own: the bitmap and the rendering of the display area.
+// platform. Also its parts on their own: the bitmap and the rendering of the display area, and the
+// check for a text without a symbol that follows every change.
 
 #include <benchmark/benchmark.h>
 
@@ -10,9 +11,11 @@
 #include <random>
 #include <string>
 
+#include "displayarea.h"
 #include "grid/qrcodegrid.h"
 #include "mainwindow.h"
-#include "render.h"
+#include "modulebitmap.h"
+#include "nosymbol.h"
 #include "textlimit.h"
 #include "texts.h"
 
@@ -46,26 +49,30 @@ void BM_Update(benchmark::State& State, std::u16string Text, int ExpectedSide) {
         State.SkipWithError("the text box did not take the whole text");
         return;
     }
-    for (auto _ : State) {
+    for (auto _ : State)
         Form.Update();
-        benchmark::DoNotOptimize(Form.ModuleBitmap().constBits());
-    }
     if (Form.ModuleBitmap().width() != ExpectedSide)
         State.SkipWithError("unexpected symbol size");
 }
 
 void BM_ModuleBitmap(benchmark::State& State, std::size_t Length) {
-    qr::TQRCodeGrid Grid;
-    Grid.SetData(benchtexts::Ascii(Length));
-    Grid.SetEncoding(qr::qrUTF8BOM);
+    const qr::TQRCodeGrid Grid = qrpicture::WindowGrid(benchtexts::Ascii(Length));
     for (auto _ : State)
-        benchmark::DoNotOptimize(qrapp::MakeModuleBitmap(Grid).constBits());
+        benchmark::DoNotOptimize(qrpicture::MakeModuleBitmap(Grid).All().data());
 }
 
 void BM_RenderDisplayArea(benchmark::State& State, int Side) {
-    const QImage Bitmap = qrapp::MakeModuleBitmap(185, 185, [](int Row, int Column) { return (Row ^ Column) & 1; });
+    const qrpicture::TPixels Bitmap =
+        qrpicture::MakeModuleBitmap(185, 185, [](int Row, int Column) { return (Row ^ Column) & 1; });
     for (auto _ : State)
-        benchmark::DoNotOptimize(qrapp::RenderDisplayArea(Bitmap, Side, Side).constBits());
+        benchmark::DoNotOptimize(qrpicture::RenderDisplayArea(Bitmap, Side, Side).All().data());
+}
+
+// The check after every change for a text no version holds: 1200 ideographs, 3600 bytes.
+void BM_NoSymbolReason(benchmark::State& State) {
+    const QString Text = ToQString(Ideographs(1200));
+    for (auto _ : State)
+        benchmark::DoNotOptimize(qrapp::NoSymbolReason(Text));
 }
 
 // Empty: one encoding; the others two, as every non-empty text. Sides include the quiet zone.
@@ -74,7 +81,8 @@ BENCHMARK_CAPTURE(BM_Update, T1, benchtexts::Ascii(8), 29)->Unit(benchmark::kMil
 BENCHMARK_CAPTURE(BM_Update, T10, benchtexts::Ascii(270), 65)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_Update, T40, Ideographs(984), 185)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_ModuleBitmap, T40, 2953)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_RenderDisplayArea, At100, 406)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_NoSymbolReason)->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_RenderDisplayArea, At100, qrpicture::kDisplayAreaSide)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_RenderDisplayArea, At200, 812)->Unit(benchmark::kMillisecond);
 
 }  // namespace

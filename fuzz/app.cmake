@@ -1,4 +1,5 @@
-# The application's fuzz targets: the text box's reading and limiting, and JPEG compression.
+# The application's fuzz targets: the text box's reading and limiting, JPEG compression, the file
+# writers and the command line's arguments.
 # Included from fuzz/CMakeLists.txt; they need the application's libraries.
 if(NOT QUANDREL_APP)
   return()
@@ -15,5 +16,17 @@ target_link_options(fuzz_textpath PRIVATE -fsanitize=fuzzer)
 # CompressJpeg on small, odd and empty sizes; the stream is parsed and decoded back.
 add_executable(fuzz_jpeg fuzz_jpeg.cpp)
 target_include_directories(fuzz_jpeg PRIVATE ${PROJECT_SOURCE_DIR}/tests/picture)
-target_link_libraries(fuzz_jpeg PRIVATE qrjpeg qrrender JPEG::JPEG)
+target_link_libraries(fuzz_jpeg PRIVATE qrpicture JPEG::JPEG)
 target_link_options(fuzz_jpeg PRIVATE -fsanitize=fuzzer)
+
+# The file writers at every setting, each file read back (libpng for PNG, cells for SVG and EPS).
+find_package(PNG REQUIRED)
+add_executable(fuzz_formats fuzz_formats.cpp ${PROJECT_SOURCE_DIR}/tests/support/pngread.cpp)
+target_include_directories(fuzz_formats PRIVATE ${PROJECT_SOURCE_DIR}/tests/picture ${PROJECT_SOURCE_DIR}/tests/support)
+target_link_libraries(fuzz_formats PRIVATE qrformats qrpicture PNG::PNG)
+target_link_options(fuzz_formats PRIVATE -fsanitize=fuzzer)
+
+# quandrel-qr's argument parsing with any argument list.
+add_executable(fuzz_cliargs fuzz_cliargs.cpp)
+target_link_libraries(fuzz_cliargs PRIVATE qrcli)
+target_link_options(fuzz_cliargs PRIVATE -fsanitize=fuzzer)

@@ -11,15 +11,11 @@
 #include <string>
 
 #include "grid/qrcodegrid.h"
+#include "fuzzcheck.h"
 
 namespace {
 
-void Check(bool Condition, const char* What) {
-    if (!Condition) {
-        std::fprintf(stderr, "property failed: %s\n", What);
-        std::abort();
-    }
-}
+using fuzzcheck::Check;
 
 bool IsDigit(char16_t c) { return c >= u'0' && c <= u'9'; }
 bool IsAlnum(char16_t c) {

@@ -18,17 +18,9 @@
 
 #include "jpegtest.h"
 #include "jpegwriter.h"
+#include "fuzzcheck.h"
 
-namespace {
-
-void Check(bool Condition, const char* What) {
-    if (!Condition) {
-        std::fprintf(stderr, "property failed: %s\n", What);
-        std::abort();
-    }
-}
-
-}  // namespace
+using fuzzcheck::Check;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size) {
     if (Size < 7)
@@ -51,11 +43,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size
 
     std::vector<unsigned char> Jpeg;
     try {
-        Jpeg = qrapp::CompressJpeg(Pixels, Width, Height, Quality, BytesPerLine);
+        Jpeg = qrpicture::CompressJpeg(Pixels, Width, Height, Quality, BytesPerLine);
     } catch (const std::invalid_argument&) {
         Check(BufferSize < Needed, "invalid_argument only for a buffer too small for the picture");
         return 0;
-    } catch (const qrapp::JpegError& Error) {
+    } catch (const qrpicture::JpegError& Error) {
         Check(BufferSize >= Needed, "a buffer too small is refused before libjpeg sees it");
         Check(Width == 0 || Height == 0, "libjpeg refuses only pictures without pixels");
         Check(Error.Code() == JERR_EMPTY_IMAGE, "an empty picture is reported as such");

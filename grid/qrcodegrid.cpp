@@ -2,8 +2,7 @@
 
 namespace qr {
 
-T2DBooleanArray MakeSymbolGrid(std::u16string_view Text, int Option) {
-    const TErrorCorrectionLevel Level = LevelL();
+T2DBooleanArray MakeSymbolGrid(std::u16string_view Text, int Option, const TErrorCorrectionLevel& Level) {
     TEncoder Encoder;
     TQRCode Record;
     Encoder.EncodeSymbol(Text, Option, Level, Record);
@@ -14,6 +13,12 @@ T2DBooleanArray MakeSymbolGrid(std::u16string_view Text, int Option) {
     for (int i = 0; i < M->Height(); ++i)
         for (int j = 0; j < M->Width(); ++j) Grid[static_cast<std::size_t>(i)][static_cast<std::size_t>(j)] = M->Get(i, j) == 1;
     return Grid;
+}
+
+TQRCodeGrid::TQRCodeGrid(std::u16string_view Data, TQRCodeEncoding Encoding, int QuietZone,
+                         const TErrorCorrectionLevel& Level)
+    : FData(Data), FEncoding(Encoding), FQuietZone(QuietZone >= 0 && QuietZone <= 100 ? QuietZone : 4), FLevel(Level) {
+    RebuildGrid();
 }
 
 void TQRCodeGrid::SetData(std::u16string_view Data) {
@@ -34,8 +39,14 @@ void TQRCodeGrid::SetQuietZone(int QuietZone) {
     RebuildGrid();
 }
 
+void TQRCodeGrid::SetLevel(const TErrorCorrectionLevel& Level) {
+    if (Level.Bits() == FLevel.Bits()) return;
+    FLevel = Level;
+    RebuildGrid();
+}
+
 void TQRCodeGrid::RebuildGrid() {
-    FElements = MakeSymbolGrid(FData, FEncoding);
+    FElements = MakeSymbolGrid(FData, FEncoding, FLevel);
     FRows = static_cast<int>(FElements.size()) + 2 * FQuietZone;
     FColumns = FRows;
     ++FEncodeCount;

@@ -12,17 +12,29 @@ namespace qr {
 // Indexed [column X][row Y] of the symbol matrix; side 0 when no version holds the text.
 using T2DBooleanArray = std::vector<std::vector<bool>>;
 
-// Encodes Text at level L with the option (a TQRCodeEncoding ordinal) into a grid of Booleans.
-T2DBooleanArray MakeSymbolGrid(std::u16string_view Text, int Option);
+// Encodes Text at the level (L unless given) with the option (a TQRCodeEncoding ordinal) into a
+// grid of Booleans.
+T2DBooleanArray MakeSymbolGrid(std::u16string_view Text, int Option,
+                               const TErrorCorrectionLevel& Level = LevelL());
 
 class TQRCodeGrid {
 public:
+    // No symbol until a property write changes a value.
+    TQRCodeGrid() = default;
+    // The symbol of Data with all settings at once: one encoding. A quiet zone outside 0 to 100
+    // keeps the default of 4, as a write of it would.
+    TQRCodeGrid(std::u16string_view Data, TQRCodeEncoding Encoding, int QuietZone,
+                const TErrorCorrectionLevel& Level = LevelL());
+
     const std::u16string& Data() const { return FData; }
     void SetData(std::u16string_view Data);
     TQRCodeEncoding Encoding() const { return FEncoding; }
     void SetEncoding(TQRCodeEncoding Encoding);
     int QuietZone() const { return FQuietZone; }
     void SetQuietZone(int QuietZone);  // 0 to 100; other values are ignored
+    // The error-correction level; L unless set.
+    const TErrorCorrectionLevel& Level() const { return FLevel; }
+    void SetLevel(const TErrorCorrectionLevel& Level);
 
     int Rows() const { return FRows; }
     int Columns() const { return FColumns; }
@@ -39,6 +51,7 @@ private:
     int FColumns = 0;
     TQRCodeEncoding FEncoding = qrAuto;
     int FQuietZone = 4;
+    TErrorCorrectionLevel FLevel = LevelL();
     T2DBooleanArray FElements;
     int FEncodeCount = 0;
 };

@@ -8,8 +8,8 @@ packages="cmake g++ make pkg-config qt6-base-dev libxkbcommon-dev xauth libjpeg6
   libgtest-dev libgmock-dev libbenchmark-dev libqrencode-dev qrencode
   clang libclang-rt-14-dev"
 # Independent checks in tests: zbar decodes what we make, rsvg-convert, pdftoppm and Ghostscript
-# rasterise vector files, segno is a second encoder to compare matrices with.
-packages="$packages libzbar-dev zbar-tools librsvg2-bin poppler-utils ghostscript python3-segno"
+# rasterise vector files, segno and python3-qrcode are other encoders to compare matrices with.
+packages="$packages libzbar-dev zbar-tools librsvg2-bin poppler-utils ghostscript python3-segno python3-qrcode"
 # Packages: building and validating the .deb files, their manual pages and completion.
 packages="$packages dpkg-dev file help2man lintian desktop-file-utils appstream bash-completion man-db"
 missing=""

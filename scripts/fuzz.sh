@@ -9,7 +9,7 @@ set -eu
 cd "$(dirname "$0")/.."
 seconds=${1:-60}
 build=build-fuzz-run
-targets="encoder textpath jpeg"
+targets="encoder textpath jpeg formats cliargs"
 
 sh scripts/deps.sh
 # CC and CXX only take effect when the folder is configured for the first time.

@@ -110,14 +110,13 @@ check "/usr/bin/quandrel-qr-code --version says $version" \
     [ "$(/usr/bin/quandrel-qr-code --version)" = "quandrel-qr-code $version" ]
 
 # A symbol from the installed program decodes to the text it was given.
-# TODO: once quandrel-qr takes "-t png", make the picture with "-t png -o $work/round.png".
 text='Olá, mundo — pacote instalado'
-picture="$work/round.jpg"
+picture="$work/round.png"
 round_trip() {
-    /usr/bin/quandrel-qr -o "$picture" "$text" || return 1
+    /usr/bin/quandrel-qr -t png -o "$picture" "$text" || return 1
     [ "$(zbarimg -q --raw -Sbinary "$picture" 2>/dev/null)" = "$text" ]
 }
-check "a picture from /usr/bin/quandrel-qr decodes to its text with zbarimg" round_trip
+check "a PNG from /usr/bin/quandrel-qr decodes to its text with zbarimg" round_trip
 
 check "/usr/bin/quandrel-qr-code starts offscreen and quits" sh tests/app/start_and_quit.sh /usr/bin/quandrel-qr-code
 

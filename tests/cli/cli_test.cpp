@@ -1,21 +1,18 @@
 // quandrel-qr: the pure parts, then the real executable run as a process.
 
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <csignal>
 #include <filesystem>
-#include <fstream>
 #include <sstream>
+#include <thread>
 
+#include "clirun.h"
 #include "commandline.h"
 #include "grid/qrcodegrid.h"
-
-extern char** environ;
 
 namespace {
 
@@ -59,64 +56,113 @@ TEST(CliCrlf, EachBareLineFeedBecomesCrLf) {
     EXPECT_EQ(qrcli::ToCrlf(u"\n\n"), u"\r\n\r\n");
 }
 
-TEST(CliArguments, ParsesAndRejects) {
-    const auto P = qrcli::ParseArguments({"-t", "matrix", "--encoding=latin1", "--quiet-zone", "0", "--crlf", "hi"});
-    ASSERT_TRUE(P.Error.empty()) << P.Error;
+TEST(CliArguments, ParsesTheOptions) {
+    const auto P = qrcli::ParseArguments({"-t", "MATRIX", "--encoding=latin1", "--quiet-zone", "0", "--crlf", "-l", "q",
+                                          "-s", "7", "--dpi=300", "--foreground", "1A2b3C", "--background", "ffffff00",
+                                          "hi"});
+    ASSERT_EQ(P.What, qrcli::Action::Run) << P.Message;
     EXPECT_EQ(P.Opts.Type, qrcli::OutputType::Matrix);
     EXPECT_EQ(P.Opts.Encoding, qr::qrISO88591);
-    EXPECT_EQ(P.Opts.QuietZone, 0);
+    EXPECT_EQ(P.Opts.Margin, 0);
+    EXPECT_EQ(P.Opts.Level, 'Q');
+    EXPECT_EQ(P.Opts.Drawing.ModuleSize, 7);
+    EXPECT_EQ(P.Opts.Drawing.Dpi, 300);
+    EXPECT_EQ(P.Opts.Drawing.Foreground, (qrpicture::TColour{0x1a, 0x2b, 0x3c, 0xff}));
+    EXPECT_EQ(P.Opts.Drawing.Background, (qrpicture::TColour{0xff, 0xff, 0xff, 0x00}));
     EXPECT_TRUE(P.Opts.Crlf);
     EXPECT_EQ(P.Opts.Text, "hi");
+
+    // The defaults are qrencode's size and margin, and the window's level and encoding.
+    const auto Defaults = qrcli::ParseArguments({});
+    EXPECT_EQ(Defaults.Opts.Drawing.ModuleSize, 3);
+    EXPECT_EQ(Defaults.Opts.Margin, 4);
+    EXPECT_EQ(Defaults.Opts.Level, 'L');
+    EXPECT_EQ(Defaults.Opts.Encoding, qr::qrUTF8BOM);
+    EXPECT_EQ(qrcli::ParseArguments({"-m", "9"}).Opts.Margin, 9);
     EXPECT_FALSE(qrcli::ParseArguments({"-"}).Opts.Text.has_value());
     EXPECT_EQ(qrcli::ParseArguments({"--", "-o"}).Opts.Text, "-o");
-    for (const std::vector<std::string>& Bad :
-         {std::vector<std::string>{"--nope"}, {"-t", "png"}, {"--encoding", "utf16"}, {"--quiet-zone", "101"},
-          {"--quiet-zone", "-1"}, {"--quiet-zone", "4x"}, {"-o"}, {"a", "b"}})
-        EXPECT_FALSE(qrcli::ParseArguments(Bad).Error.empty()) << Bad[0];
+    EXPECT_EQ(qrcli::ParseArguments({"--help"}).What, qrcli::Action::Help);
+    EXPECT_EQ(qrcli::ParseArguments({"-V"}).What, qrcli::Action::Version);
+}
+
+TEST(CliArguments, UsageErrorsAreOneLine) {
+    const std::vector<std::vector<std::string>> Bad = {
+        {"--nope"}, {"-t", "gif"}, {"-t", ""}, {"--encoding", "utf16"}, {"-s", "0"}, {"-s", "101"}, {"-s", "x"},
+        {"-m", "101"}, {"-m", "-1"}, {"--quiet-zone", "4x"}, {"-l", "X"}, {"-l", "LM"}, {"--dpi", "0"},
+        {"--foreground", "12345"}, {"--foreground", "1234567"}, {"--background", "gg0000"}, {"--background", "#ffffff"},
+        {"-o"}, {"-o", ""}, {"a", "b"}};
+    for (const auto& Args : Bad) {
+        const auto P = qrcli::ParseArguments(Args);
+        EXPECT_EQ(P.What, qrcli::Action::UsageError) << Args[0] << " " << (Args.size() > 1 ? Args[1] : "");
+        EXPECT_FALSE(P.Message.empty());
+        EXPECT_EQ(P.Message.find('\n'), std::string::npos) << P.Message;
+    }
+}
+
+TEST(CliArguments, TypeFromTypeOptionThenExtension) {
+    const struct {
+        std::vector<std::string> Args;
+        qrcli::OutputType Expected;
+    } Cases[] = {
+        {{}, qrcli::OutputType::Utf8},
+        {{"-o", "a.png"}, qrcli::OutputType::Png},
+        {{"-o", "dir.v2/A.SVG"}, qrcli::OutputType::Svg},
+        {{"-o", "a.eps"}, qrcli::OutputType::Eps},
+        {{"-o", "a.Pdf"}, qrcli::OutputType::Pdf},
+        {{"-o", "a.jpeg"}, qrcli::OutputType::Jpeg},
+        {{"-o", "a.jpg"}, qrcli::OutputType::Jpeg},
+        {{"-o", "a.txt"}, qrcli::OutputType::Utf8},
+        // Names without a known extension keep the JPEG they always gave.
+        {{"-o", "picture"}, qrcli::OutputType::Jpeg},
+        {{"-o", "dir.png/picture"}, qrcli::OutputType::Jpeg},
+        {{"-o", "a.gif"}, qrcli::OutputType::Jpeg},
+        {{"-o", "a.matrix"}, qrcli::OutputType::Jpeg},
+        {{"-o", "a.png", "-t", "svg"}, qrcli::OutputType::Svg},
+        {{"-t", "Jpg"}, qrcli::OutputType::Jpeg},
+    };
+    for (const auto& C : Cases) {
+        const auto P = qrcli::ParseArguments(C.Args);
+        ASSERT_EQ(P.What, qrcli::Action::Run) << P.Message;
+        EXPECT_EQ(qrcli::ResolveType(P.Opts), C.Expected) << (C.Args.empty() ? "" : C.Args.back());
+    }
+}
+
+TEST(CliInput, ReadsToTheEndButNeverPastTheLimit) {
+    const auto Feed = [](const std::string& Bytes, std::size_t Limit) {
+        int Pipe[2];
+        EXPECT_EQ(pipe(Pipe), 0);
+        std::thread Writer([&] {
+            for (std::size_t At = 0; At < Bytes.size();) {
+                const ssize_t Put = write(Pipe[1], Bytes.data() + At, std::min<std::size_t>(Bytes.size() - At, 7000));
+                if (Put <= 0) break;  // the reader stopped
+                At += static_cast<std::size_t>(Put);
+            }
+            close(Pipe[1]);
+        });
+        qrcli::Input In = qrcli::ReadInput(Pipe[0], Limit);
+        close(Pipe[0]);
+        Writer.join();
+        return In;
+    };
+    signal(SIGPIPE, SIG_IGN);
+    const std::string Text(100000, 'a');
+    for (const std::size_t Limit : {Text.size(), Text.size() + 1, std::size_t{1} << 20}) {
+        const qrcli::Input In = Feed(Text, Limit);
+        EXPECT_FALSE(In.TooLong) << Limit;
+        EXPECT_EQ(In.Bytes, Text) << Limit;
+    }
+    const qrcli::Input Over = Feed(Text, Text.size() - 1);
+    EXPECT_TRUE(Over.TooLong);
+    EXPECT_LE(Over.Bytes.size(), Text.size() - 1);
+    EXPECT_TRUE(Feed("", 10).Bytes.empty());
+    EXPECT_EQ(qrcli::ReadInput(-1, 10).Error, EBADF);
 }
 
 // --- The executable ------------------------------------------------------------------------
 
-struct Result {
-    int Status = -1;
-    std::string Out, Err;
-};
-
-std::string ReadAll(const fs::path& Path) {
-    std::ifstream In(Path, std::ios::binary);
-    std::ostringstream S;
-    S << In.rdbuf();
-    return S.str();
-}
-
-// Runs quandrel-qr with the arguments, Input on its standard input, output to files.
-Result RunQr(const std::vector<std::string>& Args, const std::string& Input = "") {
-    const fs::path Dir = fs::temp_directory_path() / ("cli-run-" + std::to_string(getpid()));
-    fs::create_directories(Dir);
-    { std::ofstream(Dir / "in", std::ios::binary) << Input; }
-    posix_spawn_file_actions_t Actions;
-    posix_spawn_file_actions_init(&Actions);
-    posix_spawn_file_actions_addopen(&Actions, 0, (Dir / "in").c_str(), O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&Actions, 1, (Dir / "out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addopen(&Actions, 2, (Dir / "err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    std::vector<std::string> All{QUANDREL_QR};
-    All.insert(All.end(), Args.begin(), Args.end());
-    std::vector<char*> Argv;
-    for (auto& A : All) Argv.push_back(A.data());
-    Argv.push_back(nullptr);
-    pid_t Pid = 0;
-    Result R;
-    if (posix_spawn(&Pid, QUANDREL_QR, &Actions, nullptr, Argv.data(), environ) == 0) {
-        int Status = 0;
-        waitpid(Pid, &Status, 0);
-        R.Status = WIFEXITED(Status) ? WEXITSTATUS(Status) : 128 + WTERMSIG(Status);
-    }
-    posix_spawn_file_actions_destroy(&Actions);
-    R.Out = ReadAll(Dir / "out");
-    R.Err = ReadAll(Dir / "err");
-    fs::remove_all(Dir);
-    return R;
-}
+using clirun::ReadAll;
+using clirun::Result;
+using clirun::RunQr;
 
 // The encoder's matrix of a text, as matrix output writes it.
 std::string EncoderMatrix(std::u16string_view Text, int Option) {
@@ -217,10 +263,16 @@ TEST(CliProcess, HelpVersionAndBadOptions) {
     const Result Version = RunQr({"--version"});
     EXPECT_EQ(Version.Status, 0);
     EXPECT_EQ(Version.Out.rfind("quandrel-qr ", 0), 0u);
-    const Result Bad = RunQr({"--frobnicate", "x"});
-    EXPECT_EQ(Bad.Status, 2);
-    EXPECT_NE(Bad.Err.find("Usage: quandrel-qr"), std::string::npos);
-    EXPECT_TRUE(Bad.Out.empty());
+    // Unknown option, unknown type, size 0, margin out of range, bad colour, unknown level.
+    for (const std::vector<std::string>& Args :
+         {std::vector<std::string>{"--frobnicate", "x"}, {"-t", "gif", "x"}, {"-s", "0", "x"}, {"-m", "101", "x"},
+          {"--foreground", "00000g", "x"}, {"-l", "Z", "x"}}) {
+        const Result Bad = RunQr(Args, "not read");
+        EXPECT_EQ(Bad.Status, 2) << Args[0];
+        EXPECT_EQ(Bad.Err.rfind("quandrel-qr: ", 0), 0u) << Bad.Err;
+        EXPECT_EQ(std::count(Bad.Err.begin(), Bad.Err.end(), '\n'), 1) << Bad.Err;
+        EXPECT_TRUE(Bad.Out.empty());
+    }
 }
 
 TEST(CliProcess, InfoOnStandardError) {

@@ -146,6 +146,45 @@ TEST(CodeGrid, SymbolGridIsIndexedColumnFirst) {
     }
 }
 
+TEST(CodeGrid, LevelWritesReEncodeOnChangeAndTheLevelReachesTheSymbol) {
+    TQRCodeGrid G;
+    G.SetData(u"level");
+    EXPECT_EQ(G.Level().Bits(), LevelL().Bits());
+    const auto AtL = Picture(G);
+    G.SetLevel(LevelL());
+    EXPECT_EQ(G.EncodeCount(), 1);
+    G.SetLevel(LevelH());
+    EXPECT_EQ(G.EncodeCount(), 2);
+    EXPECT_NE(Picture(G), AtL);
+    // The grid holds what the encoder makes at that level: 14 bytes need version 2 at H.
+    EXPECT_EQ(MakeSymbolGrid(std::u16string(14, u'h'), qrUTF8BOM, LevelL()).size(), 21u);
+    EXPECT_EQ(MakeSymbolGrid(std::u16string(14, u'h'), qrUTF8BOM, LevelH()).size(), 25u);
+    TEncoder Encoder;
+    TQRCode Record;
+    Encoder.EncodeSymbol(u"level", qrAuto, LevelH(), Record);
+    ASSERT_NE(Record.Matrix(), nullptr);
+    for (int r = 0; r < 21; ++r)
+        for (int c = 0; c < 21; ++c) ASSERT_EQ(G.IsBlack(r + 4, c + 4), Record.Matrix()->Get(c, r) == 1);
+}
+
+TEST(CodeGrid, AllSettingsAtOnceEncodeOnceAndMatchTheWrites) {
+    for (const std::u16string& Text : {std::u16string(), std::u16string(u"ABC"), std::u16string(500, u'x')}) {
+        const TQRCodeGrid AtOnce(Text, qrUTF8BOM, 2, LevelQ());
+        EXPECT_EQ(AtOnce.EncodeCount(), 1);
+        TQRCodeGrid Written;
+        Written.SetData(Text);
+        Written.SetEncoding(qrUTF8BOM);
+        Written.SetQuietZone(2);
+        Written.SetLevel(LevelQ());
+        EXPECT_EQ(Picture(AtOnce), Picture(Written));
+        EXPECT_EQ(AtOnce.Data(), Text);
+        EXPECT_EQ(AtOnce.Level().Bits(), LevelQ().Bits());
+    }
+    // A quiet zone out of range keeps the default, as a write of it would be ignored.
+    EXPECT_EQ(TQRCodeGrid(u"A", qrAuto, 101).QuietZone(), 4);
+    EXPECT_EQ(TQRCodeGrid(u"A", qrAuto, -1).Rows(), 21 + 8);
+}
+
 TEST(CodeGrid, TextThatNoVersionHoldsGivesAnEmptyLightGrid) {
     TQRCodeGrid G;
     G.SetEncoding(qrUTF8BOM);

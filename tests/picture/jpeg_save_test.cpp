@@ -27,6 +27,7 @@
 #include "filesizelimit.h"
 #include "jpegtest.h"
 #include "jpegwriter.h"
+#include "qtpixels.h"
 #include "writefile.h"
 #include "zbardecode.h"
 
@@ -88,11 +89,11 @@ class SavedPicture : public SaveTest, public ::testing::WithParamInterface<Round
 TEST_P(SavedPicture, DecodesToTheDisplayArea) {
     const RoundTripCase& Case = GetParam();
     int Modules = 0;
-    const QImage Area = jpegtest::DisplayArea(Case.Text, 406, 406, &Modules);
+    const QImage Area = qrapp::ToQImage(jpegtest::DisplayArea(Case.Text, 406, 406, &Modules));
     ASSERT_EQ(Modules, Case.Modules);
 
-    qrapp::SavePictureAsJpeg(Area, PathOf("symbol.jpg"), qrapp::SaveQuality);
-    const auto Bytes = jpegtest::ReadFileBytes(PathOf("symbol.jpg"));
+    qrapp::SavePictureAsJpeg(Area, PathOf("symbol.jpg"), qrpicture::kSaveQuality);
+    const auto Bytes = jpegtest::ReadFileBytes(PathOf("symbol.jpg").toStdString());
     const auto Decoded = jpegtest::DecodeJpeg(Bytes);
     ASSERT_TRUE(Decoded);
     ASSERT_EQ(Decoded->Width, 406);
@@ -172,7 +173,7 @@ TEST_F(SaveTest, ColoursAndRowsStayInPlace) {
                 Picture.setPixel(x, y, S.Colour);
 
     qrapp::SavePictureAsJpeg(Picture, PathOf("colours.jpg"), 90);
-    const auto Decoded = jpegtest::DecodeJpeg(jpegtest::ReadFileBytes(PathOf("colours.jpg")));
+    const auto Decoded = jpegtest::DecodeJpeg(jpegtest::ReadFileBytes(PathOf("colours.jpg").toStdString()));
     ASSERT_TRUE(Decoded);
     for (const auto& S : Squares)
         for (int y = S.Y + 4; y < S.Y + 44; y += 5)
@@ -194,9 +195,9 @@ TEST(CompressJpeg, LibjpegErrorsBecomeJpegErrorWithTheMessageCode) {
                  {70000, 1, JERR_IMAGE_TOO_BIG}};
     for (const auto& C : Cases) {
         try {
-            qrapp::CompressJpeg(Pixels, C.Width, C.Height, 90);
+            qrpicture::CompressJpeg(Pixels, C.Width, C.Height, 90);
             ADD_FAILURE() << C.Width << "x" << C.Height << " compressed";
-        } catch (const qrapp::JpegError& E) {
+        } catch (const qrpicture::JpegError& E) {
             EXPECT_EQ(E.Code(), C.Code) << C.Width << "x" << C.Height;
             EXPECT_EQ(std::string(E.what()), "JPEG error #" + std::to_string(C.Code));
         }
@@ -205,20 +206,20 @@ TEST(CompressJpeg, LibjpegErrorsBecomeJpegErrorWithTheMessageCode) {
 
 TEST(CompressJpeg, RefusesPixelBuffersTooSmallForThePicture) {
     const std::vector<std::uint8_t> Pixels(10 * 10 * 3 - 1, 0);
-    EXPECT_THROW(qrapp::CompressJpeg(Pixels, 10, 10, 90), std::invalid_argument);
-    EXPECT_THROW(qrapp::CompressJpeg(Pixels, 10, 9, 90, 29), std::invalid_argument) << "row shorter than 10 pixels";
-    EXPECT_THROW(qrapp::CompressJpeg(Pixels, -1, 10, 90), std::invalid_argument);
+    EXPECT_THROW(qrpicture::CompressJpeg(Pixels, 10, 10, 90), std::invalid_argument);
+    EXPECT_THROW(qrpicture::CompressJpeg(Pixels, 10, 9, 90, 29), std::invalid_argument) << "row shorter than 10 pixels";
+    EXPECT_THROW(qrpicture::CompressJpeg(Pixels, -1, 10, 90), std::invalid_argument);
     // Nine rows 33 bytes apart fit: the last row needs only its 30 bytes.
-    EXPECT_NO_THROW(qrapp::CompressJpeg(Pixels, 10, 9, 90, 33));
+    EXPECT_NO_THROW(qrpicture::CompressJpeg(Pixels, 10, 9, 90, 33));
 }
 
 // ---- The save sequence and its failures --------------------------------------------------
 
 TEST_F(SaveTest, CreatesThenReplacesWithoutQuestionLeavingNothingElse) {
-    const QImage Area = jpegtest::DisplayArea(u"Quandrel QR Code");
+    const QImage Area = qrapp::ToQImage(jpegtest::DisplayArea(u"Quandrel QR Code"));
     const QImage Rgb = Area.convertToFormat(QImage::Format_RGB888);
     const std::vector<unsigned char> Jpeg =
-        qrapp::CompressJpeg(std::span(Rgb.constBits(), static_cast<std::size_t>(Rgb.sizeInBytes())), 406, 406, 90,
+        qrpicture::CompressJpeg(std::span(Rgb.constBits(), static_cast<std::size_t>(Rgb.sizeInBytes())), 406, 406, 90,
                             static_cast<std::size_t>(Rgb.bytesPerLine()));
     const QByteArray Expected(reinterpret_cast<const char*>(Jpeg.data()), static_cast<qsizetype>(Jpeg.size()));
 
@@ -244,7 +245,7 @@ TEST_F(SaveTest, JpegErrorLeavesTheExistingFileAlone) {
         // A null picture reaches libjpeg as 0 x 0 pixels, which it refuses.
         qrapp::SavePictureAsJpeg(QImage(), PathOf("picture.jpg"), 90);
         ADD_FAILURE() << "no error";
-    } catch (const qrapp::JpegError& E) {
+    } catch (const qrpicture::JpegError& E) {
         EXPECT_EQ(E.Code(), JERR_EMPTY_IMAGE);
     }
     EXPECT_EQ(ReadBytes("picture.jpg"), "the user's picture");
@@ -274,7 +275,7 @@ TEST_F(SaveTest, CannotCreateNamesTheFullPathAndTheSystemError) {
     };
     CurrentDirGuard Guard;
     ASSERT_TRUE(QDir::setCurrent(Base));
-    const QImage Area = jpegtest::DisplayArea(u"Gravar");
+    const QImage Area = qrapp::ToQImage(jpegtest::DisplayArea(u"Gravar"));
     for (const auto& C : Cases) {
         try {
             qrapp::SavePictureAsJpeg(Area, C.Given, 90);
@@ -289,7 +290,7 @@ TEST_F(SaveTest, CannotCreateNamesTheFullPathAndTheSystemError) {
 
 TEST_F(SaveTest, FailedWriteReportsAndLeavesTheExistingFileAlone) {
     WriteBytes("picture.jpg", "the user's picture");
-    const QImage Area = jpegtest::DisplayArea(u"Quandrel QR Code");
+    const QImage Area = qrapp::ToQImage(jpegtest::DisplayArea(u"Quandrel QR Code"));
     std::optional<std::string> Message;
     {
         // The compressed picture is tens of kilobytes; the disk takes only the first 4096 bytes.

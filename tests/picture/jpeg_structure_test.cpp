@@ -20,6 +20,7 @@
 
 #include "jpegtest.h"
 #include "jpegwriter.h"
+#include "qtpixels.h"
 
 namespace {
 
@@ -124,7 +125,7 @@ std::array<std::optional<Table64>, 4> QuantTables(const jpegtest::Stream& S) {
 // Compresses a picture through the same conversion as the save: 24-bit RGB, Qt's row padding.
 std::vector<unsigned char> Compress(const QImage& Picture, int Quality) {
     const QImage Rgb = Picture.convertToFormat(QImage::Format_RGB888);
-    return qrapp::CompressJpeg(std::span(Rgb.constBits(), static_cast<std::size_t>(Rgb.sizeInBytes())), Rgb.width(),
+    return qrpicture::CompressJpeg(std::span(Rgb.constBits(), static_cast<std::size_t>(Rgb.sizeInBytes())), Rgb.width(),
                                Rgb.height(), Quality, static_cast<std::size_t>(Rgb.bytesPerLine()));
 }
 
@@ -220,7 +221,7 @@ TEST_P(JpegStructure, IsBaselineJfifWithLibjpegDefaultsAtQuality90) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Pictures, JpegStructure,
-                         ::testing::Values(StructureCase{"DisplayArea", jpegtest::DisplayArea(u"Quandrel QR Code")},
+                         ::testing::Values(StructureCase{"DisplayArea", qrapp::ToQImage(jpegtest::DisplayArea(u"Quandrel QR Code"))},
                                            // Not square and not a whole number of blocks, so a
                                            // swapped width and height or a lost edge row shows.
                                            StructureCase{"Colourful37x23", Colourful(37, 23)}),

@@ -5,41 +5,33 @@
 #include <csetjmp>
 #include <cstdint>
 #include <cstdio>
+#include <fstream>
+#include <iterator>
 #include <optional>
 #include <span>
 #include <string>
 #include <vector>
 
-#include <QByteArray>
-#include <QFile>
-#include <QImage>
-#include <QString>
-
 #include <jpeglib.h>
 
-#include "grid/qrcodegrid.h"
-#include "render.h"
+#include "displayarea.h"
+#include "modulebitmap.h"
 
 namespace jpegtest {
 
-// The display area as the window paints it for Text: the code grid set up as Update does
-// (Data, then Encoding qrUTF8BOM, then QuietZone 4), its module bitmap stretched into W x H.
-inline QImage DisplayArea(const std::u16string& Text, int W = 406, int H = 406, int* Modules = nullptr) {
-    qr::TQRCodeGrid Grid;
-    Grid.SetData(Text);
-    Grid.SetEncoding(qr::qrUTF8BOM);
-    Grid.SetQuietZone(4);
+// The display area as the window paints it for Text: its module bitmap stretched into W x H.
+inline qrpicture::TPixels DisplayArea(const std::u16string& Text, int W = qrpicture::kDisplayAreaSide,
+                                      int H = qrpicture::kDisplayAreaSide, int* Modules = nullptr) {
+    const qrpicture::TPixels Bitmap = qrpicture::WindowModuleBitmap(Text);
     if (Modules)
-        *Modules = Grid.Rows();
-    return qrapp::RenderDisplayArea(qrapp::MakeModuleBitmap(Grid), W, H);
+        *Modules = Bitmap.Width();
+    return qrpicture::RenderDisplayArea(Bitmap, W, H);
 }
 
-inline std::vector<unsigned char> ReadFileBytes(const QString& Path) {
-    QFile File(Path);
-    if (!File.open(QIODevice::ReadOnly))
-        return {};
-    const QByteArray All = File.readAll();
-    return {All.begin(), All.end()};
+// The file's bytes; none when it cannot be read.
+inline std::vector<unsigned char> ReadFileBytes(const std::string& Path) {
+    std::ifstream File(Path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(File), std::istreambuf_iterator<char>()};
 }
 
 // A decoded picture: Width x Height pixels of 3 samples (red, green, blue), rows packed.

@@ -8,7 +8,12 @@
 #include <stdexcept>
 #include <vector>
 
-namespace qrapp {
+#include "pixels.h"
+
+namespace qrpicture {
+
+// The JPEG quality "Gravar" saves with.
+inline constexpr int kSaveQuality = 90;
 
 // An error reported by libjpeg; Code() is the library's message code (msg_code) and what()
 // reads "JPEG error #<code>".
@@ -33,4 +38,8 @@ std::vector<unsigned char> CompressJpeg(std::span<const std::uint8_t> Rgb, int W
 // The same, with the rows packed tightly (BytesPerLine = 3 * Width).
 std::vector<unsigned char> CompressJpeg(std::span<const std::uint8_t> Rgb, int Width, int Height, int Quality);
 
-}  // namespace qrapp
+// Picture as a JPEG stream of the given Quality: its red, green and blue (alpha is dropped).
+// Throws JpegError, for one for a picture without pixels.
+std::vector<unsigned char> PictureToJpeg(const TPixels& Picture, int Quality);
+
+}  // namespace qrpicture

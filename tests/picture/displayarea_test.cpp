@@ -1,21 +1,23 @@
-// The display area's arithmetic and pictures, without a window.
+// The display area's arithmetic and pictures, and the module bitmap, without a window.
 
 #include <gtest/gtest.h>
 
-#include <QImage>
-
+#include <algorithm>
 #include <set>
 #include <vector>
 
+#include "displayarea.h"
 #include "grid/qrcodegrid.h"
-#include "render.h"
+#include "modulebitmap.h"
 
-using qrapp::kBlack;
-using qrapp::kWhite;
-using qrapp::MakeModuleBitmap;
-using qrapp::RenderDisplayArea;
-using qrapp::StretchSize;
-using qrapp::TStretch;
+using qrpicture::kBlack;
+using qrpicture::kWhite;
+using qrpicture::MakeModuleBitmap;
+using qrpicture::RenderDisplayArea;
+using qrpicture::StretchSize;
+using qrpicture::TPixels;
+using qrpicture::TRgb32;
+using qrpicture::TStretch;
 
 namespace {
 
@@ -23,13 +25,13 @@ namespace {
 std::vector<int> StretchRuns(int D, int N) {
     std::vector<int> Runs(static_cast<std::size_t>(N), 0);
     for (int d = 0; d < D; ++d)
-        ++Runs.at(static_cast<std::size_t>(qrapp::NearestSource(d, D, N)));
+        ++Runs.at(static_cast<std::size_t>(qrpicture::NearestSource(d, D, N)));
     return Runs;
 }
 
 // A bitmap that tells rows from columns: pixel (x, y) dark when x + 2y is a multiple of 3, and the
 // top-left pixel always dark.
-QImage Asymmetric(int Width, int Height) {
+TPixels Asymmetric(int Width, int Height) {
     return MakeModuleBitmap(Height, Width, [](int Row, int Column) { return (Column + 2 * Row) % 3 == 0; });
 }
 
@@ -77,37 +79,37 @@ TEST(NearestSource, ModuleWidthsDifferByAtMostOne) {
 }
 
 TEST(MakeModuleBitmap, OnePixelPerCellRowsStayRows) {
-    const QImage Bitmap = Asymmetric(5, 3);
-    ASSERT_EQ(Bitmap.size(), QSize(5, 3));
+    const TPixels Bitmap = Asymmetric(5, 3);
+    ASSERT_EQ(Bitmap.Width(), 5);
+    ASSERT_EQ(Bitmap.Height(), 3);
     for (int y = 0; y < 3; ++y)
         for (int x = 0; x < 5; ++x)
-            EXPECT_EQ(Bitmap.pixel(x, y), (x + 2 * y) % 3 == 0 ? kBlack : kWhite) << x << ", " << y;
-    EXPECT_TRUE(MakeModuleBitmap(0, 0, [](int, int) { return true; }).isNull());
+            EXPECT_EQ(Bitmap.Pixel(x, y), (x + 2 * y) % 3 == 0 ? kBlack : kWhite) << x << ", " << y;
+    EXPECT_TRUE(MakeModuleBitmap(0, 0, [](int, int) { return true; }).IsEmpty());
 }
 
 TEST(MakeModuleBitmap, FromTheCodeGrid) {
-    qr::TQRCodeGrid Grid;
-    Grid.SetData(u"");
-    Grid.SetEncoding(qr::qrUTF8BOM);
-    Grid.SetQuietZone(4);
-    const QImage Bitmap = MakeModuleBitmap(Grid);
-    ASSERT_EQ(Bitmap.size(), QSize(29, 29));
+    const qr::TQRCodeGrid Grid = qrpicture::WindowGrid(u"");
+    const TPixels Bitmap = MakeModuleBitmap(Grid);
+    ASSERT_EQ(Bitmap.Width(), 29);
+    ASSERT_EQ(Bitmap.Height(), 29);
     for (int y = 0; y < 29; ++y)
         for (int x = 0; x < 29; ++x)
-            ASSERT_EQ(Bitmap.pixel(x, y), Grid.IsBlack(y, x) ? kBlack : kWhite) << x << ", " << y;
-    EXPECT_EQ(Bitmap.pixel(4, 4), kBlack);  // outer corner of the upper-left finder
-    EXPECT_EQ(Bitmap.pixel(3, 4), kWhite);  // quiet zone
-    EXPECT_EQ(Bitmap.pixel(24, 4), kBlack);  // upper-right finder: column 24, row 4
-    EXPECT_EQ(Bitmap.pixel(11, 4), kWhite);  // separator
+            ASSERT_EQ(Bitmap.Pixel(x, y), Grid.IsBlack(y, x) ? kBlack : kWhite) << x << ", " << y;
+    EXPECT_EQ(Bitmap.Pixel(4, 4), kBlack);  // outer corner of the upper-left finder
+    EXPECT_EQ(Bitmap.Pixel(3, 4), kWhite);  // quiet zone
+    EXPECT_EQ(Bitmap.Pixel(24, 4), kBlack);  // upper-right finder: column 24, row 4
+    EXPECT_EQ(Bitmap.Pixel(11, 4), kWhite);  // separator
 }
 
 TEST(RenderDisplayArea, FourteenPixelModulesFillThe406Area) {
-    const QImage Bitmap = Asymmetric(29, 29);
-    const QImage Area = RenderDisplayArea(Bitmap, 406, 406);
-    ASSERT_EQ(Area.size(), QSize(406, 406));
+    const TPixels Bitmap = Asymmetric(29, 29);
+    const TPixels Area = RenderDisplayArea(Bitmap, 406, 406);
+    ASSERT_EQ(Area.Width(), 406);
+    ASSERT_EQ(Area.Height(), 406);
     for (int y = 0; y < 406; ++y)
         for (int x = 0; x < 406; ++x)
-            ASSERT_EQ(Area.pixel(x, y), Bitmap.pixel(x / 14, y / 14)) << x << ", " << y;
+            ASSERT_EQ(Area.Pixel(x, y), Bitmap.Pixel(x / 14, y / 14)) << x << ", " << y;
 }
 
 TEST(RenderDisplayArea, StretchedCopyIsPureAndAnchoredTopLeft) {
@@ -117,45 +119,43 @@ TEST(RenderDisplayArea, StretchedCopyIsPureAndAnchoredTopLeft) {
     const Case Cases[] = {{33, 406, 406}, {93, 406, 406}, {185, 406, 406}, {29, 500, 400}, {29, 400, 500}, {37, 609, 609}};
     for (const Case& C : Cases) {
         SCOPED_TRACE(testing::Message() << "N = " << C.N << ", " << C.W << " x " << C.H);
-        const QImage Bitmap = Asymmetric(C.N, C.N);
-        const QImage Area = RenderDisplayArea(Bitmap, C.W, C.H);
-        ASSERT_EQ(Area.size(), QSize(C.W, C.H));
+        const TPixels Bitmap = Asymmetric(C.N, C.N);
+        const TPixels Area = RenderDisplayArea(Bitmap, C.W, C.H);
+        ASSERT_EQ(Area.Width(), C.W);
+        ASSERT_EQ(Area.Height(), C.H);
         const TStretch Dest = StretchSize(C.W, C.H, C.N, C.N);
         for (int y = 0; y < C.H; ++y)
             for (int x = 0; x < C.W; ++x) {
-                const QRgb Pixel = Area.pixel(x, y);
+                const TRgb32 Pixel = Area.Pixel(x, y);
                 if (x >= Dest.D || y >= Dest.E)
                     ASSERT_EQ(Pixel, kWhite) << x << ", " << y;
                 else
-                    ASSERT_EQ(Pixel, Bitmap.pixel(qrapp::NearestSource(x, Dest.D, C.N), qrapp::NearestSource(y, Dest.E, C.N)))
+                    ASSERT_EQ(Pixel, Bitmap.Pixel(qrpicture::NearestSource(x, Dest.D, C.N), qrpicture::NearestSource(y, Dest.E, C.N)))
                         << x << ", " << y;
             }
         // Every module shows: the first and last source column and row are reached.
-        EXPECT_EQ(qrapp::NearestSource(0, Dest.D, C.N), 0);
-        EXPECT_EQ(qrapp::NearestSource(Dest.D - 1, Dest.D, C.N), C.N - 1);
+        EXPECT_EQ(qrpicture::NearestSource(0, Dest.D, C.N), 0);
+        EXPECT_EQ(qrpicture::NearestSource(Dest.D - 1, Dest.D, C.N), C.N - 1);
     }
 }
 
 TEST(RenderDisplayArea, NoBitmapOrNoSymbolIsAllWhite) {
-    const QImage NoSymbol = MakeModuleBitmap(8, 8, [](int, int) { return false; });
-    for (const QImage& Bitmap : {QImage(), NoSymbol}) {
-        const QImage Area = RenderDisplayArea(Bitmap, 406, 406);
-        ASSERT_EQ(Area.size(), QSize(406, 406));
-        std::set<QRgb> Colours;
-        for (int y = 0; y < 406; ++y)
-            for (int x = 0; x < 406; ++x)
-                Colours.insert(Area.pixel(x, y));
-        EXPECT_EQ(Colours, std::set<QRgb>{kWhite});
+    const TPixels NoSymbol = MakeModuleBitmap(8, 8, [](int, int) { return false; });
+    for (const TPixels& Bitmap : {TPixels(), NoSymbol}) {
+        const TPixels Area = RenderDisplayArea(Bitmap, 406, 406);
+        ASSERT_EQ(Area.Width(), 406);
+        ASSERT_EQ(Area.Height(), 406);
+        const std::set<TRgb32> Colours(Area.All().begin(), Area.All().end());
+        EXPECT_EQ(Colours, std::set<TRgb32>{kWhite});
     }
 }
 
-TEST(RenderDisplayArea, OtherBitmapFormatsKeepPureColours) {
-    QImage Mono(29, 29, QImage::Format_Mono);
-    Mono.setColorTable({kWhite, kBlack});
-    Mono.fill(0);
-    Mono.setPixel(4, 4, 1);
-    const QImage Area = RenderDisplayArea(Mono, 406, 406);
-    EXPECT_EQ(Area.pixel(4 * 14, 4 * 14), kBlack);
-    EXPECT_EQ(Area.pixel(5 * 14, 4 * 14), kWhite);
-    EXPECT_EQ(Area.format(), QImage::Format_RGB32);
+TEST(WindowSymbol, TheWindowsSettingsGiveTheWindowsBitmapAndPicture) {
+    // The window's sequence of writes and the settings encoded at once give the same grid.
+    for (const std::u16string& Text : {std::u16string(), std::u16string(u"Ol\u00e1\r\nmundo"), std::u16string(300, u'q')}) {
+        const TPixels Bitmap = qrpicture::WindowModuleBitmap(Text);
+        EXPECT_EQ(Bitmap, MakeModuleBitmap(qrpicture::SymbolGrid(Text, {})));
+        EXPECT_EQ(qrpicture::WindowPicture(Bitmap), RenderDisplayArea(Bitmap, 406, 406));
+    }
+    EXPECT_EQ(qrpicture::WindowModuleBitmap(u"").Width(), 21 + 2 * 4);
 }

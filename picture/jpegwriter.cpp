@@ -8,7 +8,7 @@
 
 #include <jpeglib.h>
 
-namespace qrapp {
+namespace qrpicture {
 
 JpegError::JpegError(int Code) : std::runtime_error("JPEG error #" + std::to_string(Code)), FCode(Code) {}
 
@@ -120,4 +120,15 @@ std::vector<unsigned char> CompressJpeg(std::span<const std::uint8_t> Rgb, int W
     return CompressJpeg(Rgb, Width, Height, Quality, static_cast<std::size_t>(Width) * 3);
 }
 
-}  // namespace qrapp
+std::vector<unsigned char> PictureToJpeg(const TPixels& Picture, int Quality) {
+    std::vector<std::uint8_t> Rgb;
+    Rgb.reserve(Picture.All().size() * 3);
+    for (const TRgb32 Pixel : Picture.All()) {
+        Rgb.push_back(static_cast<std::uint8_t>(Pixel >> 16));
+        Rgb.push_back(static_cast<std::uint8_t>(Pixel >> 8));
+        Rgb.push_back(static_cast<std::uint8_t>(Pixel));
+    }
+    return CompressJpeg(Rgb, Picture.Width(), Picture.Height(), Quality);
+}
+
+}  // namespace qrpicture

@@ -1,0 +1,295 @@
+#include "commandline.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <map>
+
+#include <CLI/CLI.hpp>
+
+#include "displayarea.h"
+#include "jpegwriter.h"
+#include "modulebitmap.h"
+
+namespace qrcli {
+
+namespace {
+
+const std::map<std::string, OutputType> kTypeNames = {
+    {"png", OutputType::Png},   {"svg", OutputType::Svg},     {"eps", OutputType::Eps},
+    {"pdf", OutputType::Pdf},   {"jpeg", OutputType::Jpeg},   {"jpg", OutputType::Jpeg},
+    {"utf8", OutputType::Utf8}, {"ascii", OutputType::Ascii}, {"matrix", OutputType::Matrix},
+};
+
+const std::map<std::string, qr::TQRCodeEncoding> kEncodingNames = {
+    {"auto", qr::qrAuto},
+    {"numeric", qr::qrNumeric},
+    {"alphanumeric", qr::qrAlphanumeric},
+    {"latin1", qr::qrISO88591},
+    {"utf8", qr::qrUTF8BOM},       // UTF-8 alone, as the window writes it
+    {"utf8-bom", qr::qrUTF8NoBOM},  // EF BB BF, then UTF-8
+};
+
+const std::map<std::string, char> kLevelNames = {{"l", 'L'}, {"m", 'M'}, {"q", 'Q'}, {"h", 'H'}};
+
+std::string Lower(std::string_view Text) {
+    std::string Out(Text);
+    std::transform(Out.begin(), Out.end(), Out.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return Out;
+}
+
+// A validator that looks Value up in Names, in any case, and names the choices when it fails.
+template <typename T>
+CLI::Validator OneOf(const std::map<std::string, T>& Names, std::string Choices) {
+    return CLI::Validator(
+        [&Names, Choices](std::string& Value) -> std::string {
+            return Names.count(Lower(Value)) ? std::string() : "'" + Value + "' is not one of " + Choices;
+        },
+        "", "");
+}
+
+// The parser, its options bound to Opts and to the strings that are converted after parsing.
+struct Parser {
+    CLI::App App{"Makes the QR Code symbol of TEXT (UTF-8), or of standard input when TEXT is missing or \"-\".",
+                 "quandrel-qr"};
+    std::string Type, Encoding = "utf8", Level = "L", Foreground, Background;
+    bool Version = false;
+
+    explicit Parser(Options& Opts) {
+        App.set_help_flag("-h,--help", "show this help and exit");
+        App.add_flag("-V,--version", Version, "show the program's version and exit");
+        App.add_option("TEXT", Opts.Text, "the text to encode; standard input when missing or \"-\"")->type_name("");
+        App.add_option("-o,--output", Opts.OutputFile, "write to FILE (replaced atomically) instead of standard output")
+            ->type_name("FILE")
+            ->check([](const std::string& Value) { return Value.empty() ? std::string("needs a file name") : std::string(); },
+                    "", "");
+        App.add_option("-t,--type", Type,
+                       "png, svg, eps, pdf, jpeg (jpg), utf8, ascii or matrix, in any case.\n"
+                       "Without -t: from the extension of FILE (.png .svg .eps .pdf\n"
+                       ".jpg .jpeg, .txt for utf8), otherwise jpeg with -o, utf8 without")
+            ->type_name("TYPE")
+            ->check(OneOf(kTypeNames, "png, svg, eps, pdf, jpeg, jpg, utf8, ascii, matrix"));
+        App.add_option("-s,--size", Opts.Drawing.ModuleSize,
+                       "pixels per module for PNG, 1 to 100 (default 3); the module's\n"
+                       "size in SVG (px), EPS and PDF (points)")
+            ->type_name("N")
+            ->check(CLI::Range(1, 100).description(""));
+        App.add_option("-m,--margin,--quiet-zone", Opts.Margin,
+                       "light border in modules, 0 to 100 (default 4), for every\n"
+                       "output but JPEG")
+            ->type_name("N")
+            ->check(CLI::Range(0, 100).description(""));
+        App.add_option("-l,--level", Level, "error-correction level L, M, Q or H (default L, as the window)")
+            ->type_name("L|M|Q|H")
+            ->check(OneOf(kLevelNames, "L, M, Q, H"));
+        App.add_option("-d,--dpi", Opts.Drawing.Dpi, "resolution written into a PNG (pHYs chunk), 1 to 100000\n"
+                       "dots per inch")
+            ->type_name("N")
+            ->check(CLI::Range(1, 100000).description(""));
+        const auto Colour = [](const std::string& Value) {
+            return ParseColour(Value) ? std::string() : "'" + Value + "' is not a colour RRGGBB or RRGGBBAA";
+        };
+        App.add_option("--foreground", Foreground, "colour of the dark modules (default 000000), for PNG, SVG,\n"
+                       "EPS and PDF")
+            ->type_name("RRGGBB[AA]")
+            ->check(Colour, "", "");
+        App.add_option("--background", Background,
+                       "colour of the light modules and the margin (default ffffff).\n"
+                       "AA is the opacity, 00 transparent; EPS has none: 00 leaves\n"
+                       "the colour out, any other AA draws it opaque")
+            ->type_name("RRGGBB[AA]")
+            ->check(Colour, "", "");
+        App.add_option("--encoding", Encoding,
+                       "auto, numeric, alphanumeric, latin1, utf8 (default, as the\n"
+                       "window), utf8-bom (EF BB BF, then UTF-8)")
+            ->type_name("ENC")
+            ->check(OneOf(kEncodingNames, "auto, numeric, alphanumeric, latin1, utf8, utf8-bom"));
+        App.add_flag("--crlf", Opts.Crlf, "line breaks as CR LF, as the window's text box stores them");
+        App.add_flag("--info", Opts.Info, "print version, level, mask, mode, side and count on standard\n"
+                                       "error");
+        App.footer(
+            "JPEG is the window's picture: 406 x 406 pixels, the symbol with a quiet zone of 4 modules scaled to fit,\n"
+            "byte for byte what \"Gravar\" saves at 100 % screen scale; -s, -m, --dpi and the colours do not apply.\n"
+            "The text outputs (utf8, ascii, matrix) take -m but no colours; matrix is the bare symbol, 'X' dark.\n"
+            "\n"
+            "Exit status: 0 done; 1 the text does not fit a symbol, the input is too long or the file cannot be\n"
+            "written; 2 bad arguments, input that is not UTF-8, or a binary type for a terminal.");
+    }
+};
+
+}  // namespace
+
+Parsed ParseArguments(const std::vector<std::string>& Args) {
+    Parsed P;
+    Parser Cli(P.Opts);
+    // CLI11 takes the arguments last first.
+    std::vector<std::string> Reversed(Args.rbegin(), Args.rend());
+    try {
+        Cli.App.parse(Reversed);
+    } catch (const CLI::CallForHelp&) {
+        P.What = Action::Help;
+        P.Message = Cli.App.help();
+        return P;
+    } catch (const CLI::ParseError& E) {
+        P.What = Action::UsageError;
+        P.Message = E.what();
+        std::replace(P.Message.begin(), P.Message.end(), '\n', ' ');
+        return P;
+    }
+    if (Cli.Version) {
+        P.What = Action::Version;
+        return P;
+    }
+    Options& O = P.Opts;
+    if (!Cli.Type.empty())
+        O.Type = kTypeNames.at(Lower(Cli.Type));
+    O.Encoding = kEncodingNames.at(Lower(Cli.Encoding));
+    O.Level = kLevelNames.at(Lower(Cli.Level));
+    if (!Cli.Foreground.empty())
+        O.Drawing.Foreground = *ParseColour(Cli.Foreground);
+    if (!Cli.Background.empty())
+        O.Drawing.Background = *ParseColour(Cli.Background);
+    if (O.Text && *O.Text == "-")
+        O.Text.reset();
+    return P;
+}
+
+OutputType ResolveType(const Options& Opts) {
+    if (Opts.Type)
+        return *Opts.Type;
+    if (!Opts.OutputFile)
+        return OutputType::Utf8;
+    const std::string& Path = *Opts.OutputFile;
+    const std::size_t Dot = Path.find_last_of("./");
+    if (Dot != std::string::npos && Path[Dot] == '.') {
+        const std::string Extension = Lower(std::string_view(Path).substr(Dot + 1));
+        if (Extension == "txt")
+            return OutputType::Utf8;
+        const auto Named = kTypeNames.find(Extension);
+        if (Named != kTypeNames.end() && Extension != "utf8" && Extension != "ascii" && Extension != "matrix")
+            return Named->second;
+    }
+    return OutputType::Jpeg;
+}
+
+bool IsBinary(OutputType Type) {
+    return Type == OutputType::Png || Type == OutputType::Pdf || Type == OutputType::Jpeg;
+}
+
+std::optional<qrpicture::TColour> ParseColour(std::string_view Text) {
+    if (Text.size() != 6 && Text.size() != 8)
+        return std::nullopt;
+    std::uint8_t Bytes[4] = {0, 0, 0, 255};
+    for (std::size_t i = 0; i < Text.size(); ++i) {
+        const char c = Text[i];
+        int Digit = 0;
+        if (c >= '0' && c <= '9') Digit = c - '0';
+        else if (c >= 'a' && c <= 'f') Digit = c - 'a' + 10;
+        else if (c >= 'A' && c <= 'F') Digit = c - 'A' + 10;
+        else return std::nullopt;
+        if (i % 2 == 0) Bytes[i / 2] = 0;
+        Bytes[i / 2] = static_cast<std::uint8_t>(Bytes[i / 2] << 4 | Digit);
+    }
+    return qrpicture::TColour{Bytes[0], Bytes[1], Bytes[2], Bytes[3]};
+}
+
+qr::TErrorCorrectionLevel LevelFor(char Letter) {
+    switch (Letter) {
+        case 'M': return qr::LevelM();
+        case 'Q': return qr::LevelQ();
+        case 'H': return qr::LevelH();
+        default: return qr::LevelL();
+    }
+}
+
+qrpicture::TBytes MakeOutput(OutputType Type, const qr::TQRCodeGrid& Grid, const qrpicture::TDrawing& Drawing) {
+    switch (Type) {
+        case OutputType::Png: return qrpicture::MakePng(Grid, Drawing);
+        case OutputType::Svg: return qrpicture::MakeSvg(Grid, Drawing);
+        case OutputType::Eps: return qrpicture::MakeEps(Grid, Drawing);
+        case OutputType::Pdf: return qrpicture::MakePdf(Grid, Drawing);
+        case OutputType::Jpeg:
+            return qrpicture::PictureToJpeg(qrpicture::WindowPicture(qrpicture::MakeModuleBitmap(Grid)),
+                                            qrpicture::kSaveQuality);
+        case OutputType::Utf8:
+        case OutputType::Ascii:
+        case OutputType::Matrix: {
+            const std::string Text = qrpicture::RenderText(
+                Grid, Type == OutputType::Utf8    ? qrpicture::TTextStyle::Utf8
+                      : Type == OutputType::Ascii ? qrpicture::TTextStyle::Ascii
+                                                  : qrpicture::TTextStyle::Matrix);
+            return {Text.begin(), Text.end()};
+        }
+    }
+    return {};
+}
+
+Input ReadInput(int Fd, std::size_t Limit) {
+    Input In;
+    // Read until the end, or until one byte past the limit tells "more than the limit" from
+    // "exactly the limit". The buffer grows as the input does, so a short text costs little.
+    std::size_t Filled = 0;
+    while (Filled <= Limit) {
+        if (Filled == In.Bytes.size())
+            In.Bytes.resize(std::min(Limit + 1, std::max<std::size_t>(std::size_t{1} << 16, 2 * Filled)));
+        const ssize_t Got = read(Fd, In.Bytes.data() + Filled, In.Bytes.size() - Filled);
+        if (Got == 0)
+            break;
+        if (Got < 0) {
+            if (errno == EINTR)
+                continue;
+            In.Error = errno;
+            break;
+        }
+        Filled += static_cast<std::size_t>(Got);
+    }
+    In.TooLong = Filled > Limit;
+    In.Bytes.resize(std::min(Filled, Limit));
+    return In;
+}
+
+Decoded DecodeUtf8(std::string_view Bytes) {
+    std::u16string Out;
+    Out.reserve(Bytes.size());
+    std::size_t i = 0;
+    auto Byte = [&](std::size_t k) { return static_cast<unsigned char>(Bytes[k]); };
+    while (i < Bytes.size()) {
+        const unsigned char b = Byte(i);
+        int Length = 0;
+        char32_t c = 0, Min = 0;
+        if (b < 0x80) Length = 1, c = b;
+        else if (b >= 0xC2 && b <= 0xDF) Length = 2, c = b & 0x1F, Min = 0x80;
+        else if (b >= 0xE0 && b <= 0xEF) Length = 3, c = b & 0x0F, Min = 0x800;
+        else if (b >= 0xF0 && b <= 0xF4) Length = 4, c = b & 0x07, Min = 0x10000;
+        else return {std::nullopt, i};
+        if (i + Length > Bytes.size()) return {std::nullopt, i};
+        for (int k = 1; k < Length; ++k) {
+            const unsigned char Next = Byte(i + k);
+            if ((Next & 0xC0) != 0x80) return {std::nullopt, i};
+            c = (c << 6) | (Next & 0x3F);
+        }
+        if (c < Min || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return {std::nullopt, i};
+        if (c >= 0x10000) {
+            Out.push_back(static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10)));
+            Out.push_back(static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF)));
+        } else {
+            Out.push_back(static_cast<char16_t>(c));
+        }
+        i += static_cast<std::size_t>(Length);
+    }
+    return {std::move(Out), 0};
+}
+
+std::u16string ToCrlf(std::u16string_view Text) {
+    std::u16string Out;
+    Out.reserve(Text.size());
+    for (std::size_t i = 0; i < Text.size(); ++i) {
+        if (Text[i] == u'\n' && (i == 0 || Text[i - 1] != u'\r')) Out.push_back(u'\r');
+        Out.push_back(Text[i]);
+    }
+    return Out;
+}
+
+}  // namespace qrcli

@@ -1,0 +1,50 @@
+// Fuzzes quandrel-qr's argument parsing with arbitrary argument lists. Every list must end in
+// help, version, a usage error of one line, or options within their documented ranges; an
+// exception or an option out of range aborts.
+//
+// Input: the arguments, separated by NUL bytes (at most 24).
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "commandline.h"
+#include "fuzzcheck.h"
+
+using fuzzcheck::Check;
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size) {
+    std::vector<std::string> Args(1);
+    for (std::size_t i = 0; i < Size && Args.size() <= 24; ++i) {
+        if (Data[i] == 0)
+            Args.emplace_back();
+        else
+            Args.back().push_back(static_cast<char>(Data[i]));
+    }
+    const qrcli::Parsed P = qrcli::ParseArguments(Args);
+    switch (P.What) {
+        case qrcli::Action::Help:
+            Check(P.Message.find("Usage: quandrel-qr") != std::string::npos, "help is the usage text");
+            break;
+        case qrcli::Action::Version:
+            break;
+        case qrcli::Action::UsageError:
+            Check(!P.Message.empty() && P.Message.find('\n') == std::string::npos, "a usage error is one line");
+            break;
+        case qrcli::Action::Run: {
+            const qrcli::Options& O = P.Opts;
+            Check(O.Drawing.ModuleSize >= 1 && O.Drawing.ModuleSize <= 100, "size 1 to 100");
+            Check(O.Margin >= 0 && O.Margin <= 100, "margin 0 to 100");
+            Check(O.Drawing.Dpi >= 0 && O.Drawing.Dpi <= 100000, "dpi 1 to 100000 or none");
+            Check(std::string("LMQH").find(O.Level) != std::string::npos, "level L, M, Q or H");
+            Check(O.Encoding <= qr::qrUTF8BOM, "a known encoding option");
+            Check(!O.OutputFile || !O.OutputFile->empty(), "no empty file name");
+            Check(!O.Text || *O.Text != "-", "\"-\" means standard input");
+            qrcli::ResolveType(O);
+            break;
+        }
+    }
+    return 0;
+}
