@@ -78,13 +78,11 @@ void TEncoder::EncodeSymbol(std::u16string_view Text, int Option, const TErrorCo
     Record.SetECLevel(Level);
     Record.SetMode(Mode);
     Record.SetVersion(Version->GetVersionNumber());
+    // The mask choice builds every trial in the matrix and leaves the chosen one there: the
+    // finished symbol, the same that BuildMatrix makes with that mask.
     const int Dimension = Version->GetDimensionForVersion();
-    {
-        TByteMatrix Trial(Dimension, Dimension);
-        Record.SetMaskPattern(SelectMask(FinalBits, Level, Record.Version(), Trial));
-    }
     auto Matrix = std::make_unique<TByteMatrix>(Dimension, Dimension);
-    TMatrixUtil().BuildMatrix(FinalBits, *Record.ECLevel(), Record.Version(), Record.MaskPattern(), *Matrix);
+    Record.SetMaskPattern(SelectMask(FinalBits, Level, Record.Version(), *Matrix));
     Record.SetMatrix(std::move(Matrix));
 }
 

@@ -128,6 +128,7 @@ protected:
     void InterleaveBlocks(const TBitArray& Bits, int TotalCodewords, int DataCodewords, int BlockCount,
                           TBitArray& Result);
     TByteArray ComputeECCodewords(const TByteArray& Data, int ECCount);
+    TByteArray ComputeECCodewords(const TQRBlockCoder& Coder, const TByteArray& Data);
 
     // Mask choice.
     int SelectMask(const TBitArray& DataBits, const TErrorCorrectionLevel& ECLevel, int Version,

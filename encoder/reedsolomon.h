@@ -1,6 +1,8 @@
 #pragma once
 // Reed-Solomon error-correction codewords of one block, over a caller-supplied field.
 
+#include <cstdint>
+#include <span>
 #include <vector>
 
 #include "galoisfield.h"
@@ -16,11 +18,28 @@ public:
     // Writes ECBytes codewords into the last ECBytes entries of ToEncode, behind the data.
     void Encode(TIntegerArray& ToEncode, int ECBytes);
 
-    int CachedCount() const { return static_cast<int>(FCachedGenerators.size()); }
-
 private:
     TGenericGF* FField;                              // not owned
     std::vector<TGenericGFPoly*> FCachedGenerators;  // owned by the field
+};
+
+// The error-correction codewords of the QR field (primitive polynomial 285, generator roots
+// a^0 .. a^(ECBytes - 1)) for one number of codewords per block, the same remainder that
+// TReedSolomonEncoder::Encode computes. It works as the standard's shift register: each data
+// codeword's feedback selects a precomputed multiple of the generator, so a block costs a few
+// word operations per data codeword. One coder serves every block of a symbol.
+class TQRBlockCoder {
+public:
+    explicit TQRBlockCoder(int ECBytes);
+    int ECBytes() const { return FECBytes; }
+    // Writes the ECBytes codewords of Data into EC (ECBytes long).
+    void Encode(std::span<const std::uint8_t> Data, std::span<std::uint8_t> EC) const;
+
+private:
+    int FECBytes;
+    int FWords;  // 64-bit words per register
+    // Row f (FWords words): f times the generator without its leading 1, highest degree in byte 0.
+    std::vector<std::uint64_t> FMultiples;
 };
 
 }  // namespace qr

@@ -59,23 +59,24 @@ void ForEachCodePoint(std::u16string_view Text, Fn Visit) {
 
 int Utf8Length(char32_t c) { return c < 0x80 ? 1 : c < 0x800 ? 2 : c < 0x10000 ? 3 : 4; }
 
-void AppendUtf8(std::string& Out, char32_t c) {
+// Writes the UTF-8 form of the code point at Out and moves Out past it.
+void PutUtf8(char*& Out, char32_t c) {
     switch (Utf8Length(c)) {
-        case 1: Out.push_back(static_cast<char>(c)); break;
+        case 1: *Out++ = static_cast<char>(c); break;
         case 2:
-            Out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-            Out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+            *Out++ = static_cast<char>(0xC0 | (c >> 6));
+            *Out++ = static_cast<char>(0x80 | (c & 0x3F));
             break;
         case 3:
-            Out.push_back(static_cast<char>(0xE0 | (c >> 12)));
-            Out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-            Out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+            *Out++ = static_cast<char>(0xE0 | (c >> 12));
+            *Out++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            *Out++ = static_cast<char>(0x80 | (c & 0x3F));
             break;
         default:
-            Out.push_back(static_cast<char>(0xF0 | (c >> 18)));
-            Out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-            Out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-            Out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+            *Out++ = static_cast<char>(0xF0 | (c >> 18));
+            *Out++ = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+            *Out++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            *Out++ = static_cast<char>(0x80 | (c & 0x3F));
     }
 }
 
@@ -91,9 +92,10 @@ int CountFieldWidth(TMode mode, const TVersion& version) {
 }
 
 std::string Utf16ToUtf8(std::u16string_view Text) {
-    std::string Out;
-    Out.reserve(Text.size() * 3);
-    ForEachCodePoint(Text, [&](char32_t c) { AppendUtf8(Out, c); });
+    std::string Out(Text.size() * 3, '\0');  // at most three bytes per code unit
+    char* End = Out.data();
+    ForEachCodePoint(Text, [&](char32_t c) { PutUtf8(End, c); });
+    Out.resize(static_cast<std::size_t>(End - Out.data()));
     return Out;
 }
 
@@ -187,7 +189,7 @@ void TEncoder::WriteOctets(std::u16string_view Text, TBitArray& Bits, int Option
     } else if (Option == qrUTF8BOM) {
         Bytes = Utf16ToUtf8(Text);
     }
-    for (const char b : Bytes) Bits.AppendBits(static_cast<std::uint8_t>(b), 8);
+    Bits.AppendBytes({reinterpret_cast<const std::uint8_t*>(Bytes.data()), Bytes.size()});
 }
 
 void TEncoder::WriteModeIndicator(TMode Mode, TBitArray& Bits) { Bits.AppendBits(ModeIndicatorOf(Mode), 4); }

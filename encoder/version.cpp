@@ -152,10 +152,12 @@ std::unique_ptr<TVersion> TVersion::GetVersionForNumber(int VersionNum) {
 
 std::unique_ptr<TVersion> TVersion::ChooseVersion(int NumInputBits, const TErrorCorrectionLevel& ecLevel) {
     const int Needed = (NumInputBits + 7) / 8;
+    // The capacities straight from the table that the records are built from; only the chosen
+    // version's record is built.
     for (int v = 1; v <= 40; ++v) {
-        auto Version = GetVersionForNumber(v);
-        const int Capacity = Version->GetTotalCodewords() - Version->GetECBlocksForLevel(ecLevel).GetTotalECCodewords();
-        if (Capacity >= Needed) return Version;
+        const VersionRow& Row = VersionTable[v - 1];
+        const LevelLayout& Layout = Row.Levels[ecLevel.Ordinal()];
+        if (Row.TotalCodewords - Layout.ECPerBlock * Layout.Blocks >= Needed) return GetVersionForNumber(v);
     }
     return nullptr;
 }
