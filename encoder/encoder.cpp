@@ -49,13 +49,12 @@ void TEncoder::EncodeSymbol(std::u16string_view Text, int Option, const TErrorCo
 
     // Version fit in two passes, so that the count-field width the estimate used is the one of
     // the version chosen.
-    const int FirstEstimate =
-        HeaderBits.GetSize() + CountFieldWidth(Mode, *TVersion::GetVersionForNumber(1)) + DataBits.GetSize();
-    const auto Provisional = TVersion::ChooseVersion(FirstEstimate, Level);
+    const int FirstEstimate = HeaderBits.GetSize() + CountFieldWidth(Mode, 1) + DataBits.GetSize();
+    const int Provisional = TVersion::ChooseVersionNumber(FirstEstimate, Level);
     const auto Version =
-        Provisional ? TVersion::ChooseVersion(
-                          HeaderBits.GetSize() + CountFieldWidth(Mode, *Provisional) + DataBits.GetSize(), Level)
-                    : nullptr;
+        Provisional != 0
+            ? TVersion::ChooseVersion(HeaderBits.GetSize() + CountFieldWidth(Mode, Provisional) + DataBits.GetSize(), Level)
+            : nullptr;
     if (!Version) {
         // No version holds the segment: no symbol, and the record keeps no matrix.
         FEncoderError = true;

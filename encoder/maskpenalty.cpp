@@ -193,14 +193,19 @@ int TEncoder::SelectMask(const TBitArray& DataBits, const TErrorCorrectionLevel&
                 Rows[Line * N + i] = TMaskUtil::MaskRowWord(Mask, Line, static_cast<int>(i));
                 Columns[Line * N + i] = TMaskUtil::MaskColumnWord(Mask, Line, static_cast<int>(i));
             }
-        for (int y = 0; y < D; ++y) {
-            const Word* Pattern = &Rows[static_cast<std::size_t>(y % Period) * N];
-            const Word* PatternT = &Columns[static_cast<std::size_t>(y % Period) * N];
-            for (std::size_t i = 0; i < N; ++i) {
-                Trial.Row(y)[i] = Unmasked.Row(y)[i] ^ (Free.Row(y)[i] & Pattern[i]);
-                TrialT.Row(y)[i] = UnmaskedT.Row(y)[i] ^ (FreeT.Row(y)[i] & PatternT[i]);
+        // Rows of a plane lie one after another: walk them with the pattern's line.
+        auto Derive = [&](const TModulePlane& From, const TModulePlane& Cells, const std::vector<Word>& Lines,
+                          TModulePlane& To) {
+            const Word* Source = From.Row(0);
+            const Word* Data = Cells.Row(0);
+            Word* Target = To.Row(0);
+            for (int y = 0, Line = 0; y < D; ++y, Line = Line + 1 == Period ? 0 : Line + 1) {
+                const Word* Pattern = &Lines[static_cast<std::size_t>(Line) * N];
+                for (std::size_t i = 0; i < N; ++i) *Target++ = *Source++ ^ (*Data++ & Pattern[i]);
             }
-        }
+        };
+        Derive(Unmasked, Free, Rows, Trial);
+        Derive(UnmaskedT, FreeT, Columns, TrialT);
         TMatrixUtil::ForEachFormatCell(TMatrixUtil::FormatWord(ECLevel, Mask), D, [&](int X, int Y, bool b) {
             Trial.Set(X, Y, b);
             TrialT.Set(Y, X, b);

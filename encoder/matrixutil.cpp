@@ -22,33 +22,15 @@ constexpr int FormatInfoGenerator = 0x537;   // x^10 + x^8 + x^5 + x^4 + x^2 + x
 constexpr int FormatInfoMask = 0x5412;
 constexpr int VersionInfoGenerator = 0x1F25;  // x^12 + x^11 + x^10 + x^9 + x^8 + x^5 + x^2 + 1
 
-// The eight mask patterns along rows and down columns, 192 cells wide (wider than any
-// symbol), derived from GetDataMaskBit: every pattern repeats every 12 rows and columns.
-constexpr int TileLines = 12;
-constexpr int TileWords = 3;
-using MaskTile = std::array<std::array<std::array<std::uint64_t, TileWords>, TileLines>, 8>;
-constexpr MaskTile MakeMaskTile(bool AlongColumns) {
-    MaskTile t{};
-    for (int m = 0; m < 8; ++m)
-        for (int Line = 0; Line < TileLines; ++Line)
-            for (int k = 0; k < 64 * TileWords; ++k)
-                if (AlongColumns ? TMaskUtil::GetDataMaskBit(m, Line, k) : TMaskUtil::GetDataMaskBit(m, k, Line))
-                    t[m][Line][k >> 6] |= std::uint64_t{1} << (k & 63);
+constexpr TMaskUtil::MaskTiles MakeMaskTiles() {
+    TMaskUtil::MaskTiles t{};
+    for (int Tile = 0; Tile < 2; ++Tile)
+        for (int m = 0; m < 8; ++m)
+            for (int Line = 0; Line < TMaskUtil::TileLines; ++Line)
+                for (int k = 0; k < 64 * TMaskUtil::TileWords; ++k)
+                    if (Tile == 1 ? TMaskUtil::GetDataMaskBit(m, Line, k) : TMaskUtil::GetDataMaskBit(m, k, Line))
+                        t[Tile][m][Line][k >> 6] |= std::uint64_t{1} << (k & 63);
     return t;
-}
-constexpr MaskTile MaskRows = MakeMaskTile(false);
-constexpr MaskTile MaskColumns = MakeMaskTile(true);
-
-std::uint64_t MaskWord(const MaskTile& Tile, int MaskPattern, int Line, int i, bool AlongColumns) {
-    if (MaskPattern >= 0 && MaskPattern < 8 && i < TileWords) return Tile[MaskPattern][Line % TileLines][i];
-    std::uint64_t w = 0;
-    for (int b = 0; b < 64; ++b) {
-        const int k = 64 * i + b;
-        w |= std::uint64_t{AlongColumns ? TMaskUtil::GetDataMaskBit(MaskPattern, Line, k)
-                                        : TMaskUtil::GetDataMaskBit(MaskPattern, k, Line)}
-             << b;
-    }
-    return w;
 }
 
 // Eight cells of 0 or 1 from memory (cell k in byte k) as the bits 0 .. 7 of a byte, and back.
@@ -69,10 +51,15 @@ constexpr std::array<std::uint64_t, 256> Spread8 = [] {
 
 }  // namespace
 
-std::uint64_t TMaskUtil::MaskRowWord(int MaskPattern, int Y, int i) { return MaskWord(MaskRows, MaskPattern, Y, i, false); }
+constinit const TMaskUtil::MaskTiles TMaskUtil::Tiles = MakeMaskTiles();
 
-std::uint64_t TMaskUtil::MaskColumnWord(int MaskPattern, int X, int i) {
-    return MaskWord(MaskColumns, MaskPattern, X, i, true);
+std::uint64_t TMaskUtil::ComputeMaskWord(int MaskPattern, int Line, int i, bool AlongColumns) {
+    std::uint64_t w = 0;
+    for (int b = 0; b < 64; ++b) {
+        const int k = 64 * i + b;
+        w |= std::uint64_t{AlongColumns ? GetDataMaskBit(MaskPattern, Line, k) : GetDataMaskBit(MaskPattern, k, Line)} << b;
+    }
+    return w;
 }
 
 TModulePlane::TModulePlane(int Width, int Height)
@@ -122,15 +109,20 @@ void TModulePlane::WriteTo(TByteMatrix& Matrix) const {
 
 namespace {
 
-// Transposes a 64 x 64 block in place: bit c of word r trades places with bit r of word c.
-void Transpose64(std::array<std::uint64_t, 64>& a) {
-    std::uint64_t m = 0x00000000FFFFFFFFu;
-    for (int j = 32; j != 0; j >>= 1, m ^= m << j)
-        for (int k = 0; k < 64; k = ((k | j) + 1) & ~j) {
+// Transposes the first Size rows and bits of a block in place (Size 32 or 64, bits past Size
+// zero): bit c of word r trades places with bit r of word c.
+template <int Size>
+void TransposeBlock(std::array<std::uint64_t, 64>& a) {
+    constexpr std::uint64_t Masks[] = {0x5555555555555555u, 0x3333333333333333u, 0x0F0F0F0F0F0F0F0Fu,
+                                       0x00FF00FF00FF00FFu, 0x0000FFFF0000FFFFu, 0x00000000FFFFFFFFu};
+    for (int j = Size / 2, Round = std::countr_zero(static_cast<unsigned>(Size)) - 1; j != 0; j >>= 1, --Round) {
+        const std::uint64_t m = Masks[Round];  // the bits whose index has bit j clear
+        for (int k = 0; k < Size; k = ((k | j) + 1) & ~j) {
             const std::uint64_t t = ((a[static_cast<std::size_t>(k)] >> j) ^ a[static_cast<std::size_t>(k | j)]) & m;
             a[static_cast<std::size_t>(k)] ^= t << j;
             a[static_cast<std::size_t>(k | j)] ^= t;
         }
+    }
 }
 
 }  // namespace
@@ -141,7 +133,11 @@ TModulePlane TModulePlane::Transposed() const {
     for (int by = 0; by < H; by += 64)
         for (int i = 0; i < N; ++i) {
             for (int r = 0; r < 64; ++r) Block[static_cast<std::size_t>(r)] = by + r < H ? Row(by + r)[i] : 0;
-            Transpose64(Block);
+            // A small symbol fits a 32 x 32 block, a quarter of the work.
+            if (H - by <= 32 && W - 64 * i <= 32)
+                TransposeBlock<32>(Block);
+            else
+                TransposeBlock<64>(Block);
             for (int r = 0; r < 64 && 64 * i + r < W; ++r) T.Row(64 * i + r)[by >> 6] = Block[static_cast<std::size_t>(r)];
         }
     return T;

@@ -2,6 +2,7 @@
 // Lays out a complete QR symbol in a byte matrix: function patterns, format and version
 // information, and the masked data bits.
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -32,9 +33,26 @@ public:
     }
 
     // Word i of row Y of the mask's pattern: bit b set when GetDataMaskBit(MaskPattern, 64 i + b, Y).
-    static std::uint64_t MaskRowWord(int MaskPattern, int Y, int i);
+    static std::uint64_t MaskRowWord(int MaskPattern, int Y, int i) {
+        if (MaskPattern >= 0 && MaskPattern < 8 && i < TileWords) return Tiles[0][MaskPattern][Y % TileLines][i];
+        return ComputeMaskWord(MaskPattern, Y, i, false);
+    }
     // The same down column X: bit b of word i set when GetDataMaskBit(MaskPattern, X, 64 i + b).
-    static std::uint64_t MaskColumnWord(int MaskPattern, int X, int i);
+    static std::uint64_t MaskColumnWord(int MaskPattern, int X, int i) {
+        if (MaskPattern >= 0 && MaskPattern < 8 && i < TileWords) return Tiles[1][MaskPattern][X % TileLines][i];
+        return ComputeMaskWord(MaskPattern, X, i, true);
+    }
+
+    // The eight patterns along rows (tile 0) and down columns (tile 1), 192 cells wide (wider
+    // than any symbol), derived from GetDataMaskBit at compile time: every pattern repeats
+    // every 12 rows and columns.
+    static constexpr int TileLines = 12;
+    static constexpr int TileWords = 3;
+    using MaskTiles = std::array<std::array<std::array<std::array<std::uint64_t, TileWords>, TileLines>, 8>, 2>;
+    static const MaskTiles Tiles;
+
+private:
+    static std::uint64_t ComputeMaskWord(int MaskPattern, int Line, int i, bool AlongColumns);
 };
 
 // Modules packed 64 to a word: bit x mod 64 of word x / 64 of row y is the cell at column x,

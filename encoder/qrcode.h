@@ -42,6 +42,8 @@ enum TQRCodeEncoding : std::uint8_t {
 
 int ModeIndicatorOf(TMode mode);
 int CountFieldWidth(TMode mode, const TVersion& version);
+// The same by version number, 1 to 40.
+int CountFieldWidth(TMode mode, int VersionNumber);
 
 // UTF-16 to UTF-8 (RFC 3629); an unpaired surrogate becomes U+FFFD (EF BF BD).
 std::string Utf16ToUtf8(std::u16string_view Text);

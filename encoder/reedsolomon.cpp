@@ -88,7 +88,7 @@ void TReedSolomonEncoder::Encode(TIntegerArray& ToEncode, int ECBytes) {
 }
 
 TQRBlockCoder::TQRBlockCoder(int ECBytes)
-    : FECBytes(std::max(ECBytes, 0)), FWords((FECBytes + 7) / 8), FMultiples(256 * static_cast<std::size_t>(FWords), 0) {
+    : FECBytes(std::max(ECBytes, 0)), FWords((FECBytes + 7) / 8), FMultiples(32 * static_cast<std::size_t>(FWords), 0) {
     if (FECBytes == 0) return;
     // The generator (x + a^0)(x + a^1)...(x + a^(e-1)), highest degree first, leading 1 included.
     std::vector<std::uint8_t> Generator(static_cast<std::size_t>(FECBytes) + 1, 0);
@@ -98,19 +98,23 @@ TQRBlockCoder::TQRBlockCoder(int ECBytes)
         for (std::size_t j = static_cast<std::size_t>(d) + 1; j > 0; --j)
             Generator[j] = static_cast<std::uint8_t>(Generator[j] ^ QRMultiply(Generator[j - 1], Root));
     }
-    // Coefficient j of a row sits in bits 8 (j mod 8) up of word j / 8. The rows of the powers
-    // of two come from field products; every other row is the sum (exclusive-or) of two rows
-    // already made, since multiplication distributes over addition.
+    // Coefficient j of a row sits in bits 8 (j mod 8) up of word j / 8. The rows of 1, 2, 4, 8
+    // (low half) and 16, 32, 64, 128 (high half) come from field products; every other row is
+    // the sum (exclusive-or) of two rows of its half already made, since multiplication
+    // distributes over addition.
     const auto Words = static_cast<std::size_t>(FWords);
-    for (std::size_t Bit = 1; Bit < 256; Bit <<= 1)
-        for (std::size_t j = 0; j < static_cast<std::size_t>(FECBytes); ++j)
-            FMultiples[Bit * Words + j / 8] |= std::uint64_t{QRMultiply(static_cast<std::uint8_t>(Bit), Generator[j + 1])}
-                                               << (8 * (j % 8));
-    for (std::size_t f = 3; f < 256; ++f) {
-        const std::size_t Low = f & (f - 1), High = f ^ Low;  // f less its lowest set bit, and that bit
-        if (Low == 0) continue;
-        for (std::size_t w = 0; w < Words; ++w)
-            FMultiples[f * Words + w] = FMultiples[Low * Words + w] ^ FMultiples[High * Words + w];
+    auto Row = [&](std::size_t Half, std::size_t k) { return &FMultiples[(16 * Half + k) * Words]; };
+    for (std::size_t Half = 0; Half < 2; ++Half) {
+        for (std::size_t Bit = 1; Bit < 16; Bit <<= 1) {
+            const auto Factor = static_cast<std::uint8_t>(Bit << (4 * Half));
+            for (std::size_t j = 0; j < static_cast<std::size_t>(FECBytes); ++j)
+                Row(Half, Bit)[j / 8] |= std::uint64_t{QRMultiply(Factor, Generator[j + 1])} << (8 * (j % 8));
+        }
+        for (std::size_t k = 3; k < 16; ++k) {
+            const std::size_t Low = k & (k - 1), High = k ^ Low;  // k less its lowest set bit, and that bit
+            if (Low == 0) continue;
+            for (std::size_t w = 0; w < Words; ++w) Row(Half, k)[w] = Row(Half, Low)[w] ^ Row(Half, High)[w];
+        }
     }
 }
 
@@ -123,10 +127,11 @@ void TQRBlockCoder::Encode(std::span<const std::uint8_t> Data, std::span<std::ui
     for (const std::uint8_t d : Data) {
         const std::size_t Feedback = (d ^ Register[0]) & 0xFF;
         // Shift the register one codeword towards the highest degree, then add the multiple.
-        const std::uint64_t* Multiple = &FMultiples[Feedback * Words];
+        const std::uint64_t* Low = &FMultiples[(Feedback & 15) * Words];
+        const std::uint64_t* High = &FMultiples[(16 + (Feedback >> 4)) * Words];
         for (std::size_t w = 0; w + 1 < Words; ++w)
-            Register[w] = ((Register[w] >> 8) | (Register[w + 1] << 56)) ^ Multiple[w];
-        Register[Words - 1] = (Register[Words - 1] >> 8) ^ Multiple[Words - 1];
+            Register[w] = ((Register[w] >> 8) | (Register[w + 1] << 56)) ^ Low[w] ^ High[w];
+        Register[Words - 1] = (Register[Words - 1] >> 8) ^ Low[Words - 1] ^ High[Words - 1];
     }
     const std::size_t n = std::min(EC.size(), static_cast<std::size_t>(FECBytes));
     for (std::size_t j = 0; j < n; ++j) EC[j] = static_cast<std::uint8_t>(Register[j / 8] >> (8 * (j % 8)));

@@ -38,7 +38,9 @@ public:
 private:
     int FECBytes;
     int FWords;  // 64-bit words per register
-    // Row f (FWords words): f times the generator without its leading 1, highest degree in byte 0.
+    // f times the generator without its leading 1, highest degree in the low byte of word 0,
+    // as the sum of two rows of FWords words: row f mod 16 of the low half and row f / 16 of
+    // the high half (rows 0 to 15 are the multiples by f mod 16, rows 16 to 31 by 16 (f / 16)).
     std::vector<std::uint64_t> FMultiples;
 };
 

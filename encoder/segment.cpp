@@ -86,9 +86,10 @@ bool IsAlphanumeric(char16_t c) { return c < 96 && AlphanumericTable[c] >= 0; }
 
 int ModeIndicatorOf(TMode mode) { return Modes[mode].Indicator; }
 
-int CountFieldWidth(TMode mode, const TVersion& version) {
-    const int v = version.GetVersionNumber();
-    return Modes[mode].Widths[v <= 9 ? 0 : v <= 26 ? 1 : 2];
+int CountFieldWidth(TMode mode, const TVersion& version) { return CountFieldWidth(mode, version.GetVersionNumber()); }
+
+int CountFieldWidth(TMode mode, int VersionNumber) {
+    return Modes[mode].Widths[VersionNumber <= 9 ? 0 : VersionNumber <= 26 ? 1 : 2];
 }
 
 std::string Utf16ToUtf8(std::u16string_view Text) {
@@ -195,9 +196,9 @@ void TEncoder::WriteOctets(std::u16string_view Text, TBitArray& Bits, int Option
 void TEncoder::WriteModeIndicator(TMode Mode, TBitArray& Bits) { Bits.AppendBits(ModeIndicatorOf(Mode), 4); }
 
 void TEncoder::WriteCharacterCount(int Count, int VersionNumber, TMode Mode, TBitArray& Bits) {
-    const auto Version = TVersion::GetVersionForNumber(VersionNumber);
-    const int Width = Version ? CountFieldWidth(Mode, *Version) : 0;
-    if (!Version || Count > (1 << Width) - 1) {
+    const bool Known = VersionNumber >= 1 && VersionNumber <= 40;
+    const int Width = Known ? CountFieldWidth(Mode, VersionNumber) : 0;
+    if (!Known || Count > (1 << Width) - 1) {
         FEncoderError = true;
         return;
     }
@@ -229,9 +230,7 @@ TEncoder::TSegmentSize TEncoder::MeasureSegment(std::u16string_view Text, int Op
 
 int TEncoder::MaxCount(TMode Mode, const TErrorCorrectionLevel& Level) {
     // Version 40's data codewords at the level, less the 4-bit indicator and the count field.
-    const auto Largest = TVersion::GetVersionForNumber(40);
-    const int Capacity = 8 * (Largest->GetTotalCodewords() - Largest->GetECBlocksForLevel(Level).GetTotalECCodewords());
-    const int Bits = Capacity - 4 - CountFieldWidth(Mode, *Largest);
+    const int Bits = 8 * TVersion::DataCodewords(40, Level) - 4 - CountFieldWidth(Mode, 40);
     switch (Mode) {
         case qmNumeric:  // 10 bits per three digits, 7 for a last two, 4 for a last one
             return 3 * (Bits / 10) + (Bits % 10 >= 7 ? 2 : Bits % 10 >= 4 ? 1 : 0);

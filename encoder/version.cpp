@@ -151,15 +151,21 @@ std::unique_ptr<TVersion> TVersion::GetVersionForNumber(int VersionNum) {
 }
 
 std::unique_ptr<TVersion> TVersion::ChooseVersion(int NumInputBits, const TErrorCorrectionLevel& ecLevel) {
+    return GetVersionForNumber(ChooseVersionNumber(NumInputBits, ecLevel));
+}
+
+int TVersion::ChooseVersionNumber(int NumInputBits, const TErrorCorrectionLevel& ecLevel) {
     const int Needed = (NumInputBits + 7) / 8;
-    // The capacities straight from the table that the records are built from; only the chosen
-    // version's record is built.
-    for (int v = 1; v <= 40; ++v) {
-        const VersionRow& Row = VersionTable[v - 1];
-        const LevelLayout& Layout = Row.Levels[ecLevel.Ordinal()];
-        if (Row.TotalCodewords - Layout.ECPerBlock * Layout.Blocks >= Needed) return GetVersionForNumber(v);
-    }
-    return nullptr;
+    for (int v = 1; v <= 40; ++v)
+        if (DataCodewords(v, ecLevel) >= Needed) return v;
+    return 0;
+}
+
+int TVersion::DataCodewords(int VersionNum, const TErrorCorrectionLevel& ecLevel) {
+    if (VersionNum < 1 || VersionNum > 40) return 0;
+    const VersionRow& Row = VersionTable[VersionNum - 1];
+    const LevelLayout& Layout = Row.Levels[ecLevel.Ordinal()];
+    return Row.TotalCodewords - Layout.ECPerBlock * Layout.Blocks;
 }
 
 }  // namespace qr
