@@ -5,6 +5,10 @@
 namespace qr {
 
 int TQRCode::At(int X, int Y) {
+    if (!FMatrix) {  // no symbol to read: like an empty cell
+        FQRCodeError = true;
+        return -1;
+    }
     const int Value = FMatrix->Get(X, Y);
     if (Value != 0 && Value != 1) FQRCodeError = true;
     return Value;

@@ -66,7 +66,8 @@ public:
     // The finished matrix, or none when no symbol was built.
     const TByteMatrix* Matrix() const { return FMatrix.get(); }
 
-    // The cell (X, Y); a value other than 0 and 1 also sets QRCodeError.
+    // The cell (X, Y); a value other than 0 and 1 also sets QRCodeError. A record without a
+    // matrix answers -1 and sets QRCodeError.
     int At(int X, int Y);
     bool IsValid() const;
     static bool IsValidMaskPattern(int MaskPattern) { return MaskPattern >= 0 && MaskPattern <= 7; }
