@@ -133,7 +133,8 @@ protected:
     TByteArray ComputeECCodewords(const TByteArray& Data, int ECCount);
     TByteArray ComputeECCodewords(const TQRBlockCoder& Coder, const TByteArray& Data);
 
-    // Mask choice.
+    // Mask choice. The penalty rules score a matrix of modules (0 light, 1 dark); a matrix
+    // holding any other value is refused with -1.
     int SelectMask(const TBitArray& DataBits, const TErrorCorrectionLevel& ECLevel, int Version,
                    TByteMatrix& Matrix);
     static int MaskPenalty(const TByteMatrix& Matrix);
