@@ -257,7 +257,7 @@ void TMatrixUtil::PlaceFormatInfo(const TErrorCorrectionLevel& ECLevel, int Mask
     // Bit i of the word, counted from its least significant bit, is the array's bit 14 - i.
     int Word = 0;
     for (int i = 0; i < Bits.GetSize(); ++i) Word = (Word << 1) | Bits.Get(i);
-    ForEachFormatCell(Word, Matrix.Width(), [&](int X, int Y, bool b) { Matrix.SetBoolean(X, Y, b); });
+    ForEachFormatCell(Matrix.Width(), [&](int X, int Y, int Bit) { Matrix.SetBoolean(X, Y, (Word >> Bit) & 1); });
 }
 
 void TMatrixUtil::BuildFormatInfoBits(const TErrorCorrectionLevel& ECLevel, int MaskPattern, TBitArray& Bits) {

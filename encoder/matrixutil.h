@@ -119,17 +119,16 @@ public:
     // each, from which the bits placed in a symbol are taken.
     static int FormatWord(const TErrorCorrectionLevel& ECLevel, int MaskPattern);
     static int VersionWord(int Version);
-    // Calls Place(X, Y, bit) for both copies of every bit of the format word, in a symbol of
-    // side D.
+    // Calls Place(X, Y, Bit) for the cells of both copies of each bit 0 to 14 of the format
+    // word, in a symbol of side D.
     template <typename PlaceFn>
-    static void ForEachFormatCell(int FormatWord, int D, PlaceFn Place) {
+    static void ForEachFormatCell(int D, PlaceFn Place) {
         for (int Bit = 0; Bit < 15; ++Bit) {
-            const bool b = (FormatWord >> Bit) & 1;
-            Place(FormatInfoCells[Bit][0], FormatInfoCells[Bit][1], b);
+            Place(FormatInfoCells[Bit][0], FormatInfoCells[Bit][1], Bit);
             if (Bit < 8)
-                Place(D - 1 - Bit, 8, b);
+                Place(D - 1 - Bit, 8, Bit);
             else
-                Place(8, D - 15 + Bit, b);
+                Place(8, D - 15 + Bit, Bit);
         }
     }
 

@@ -88,10 +88,10 @@ void TReedSolomonEncoder::Encode(TIntegerArray& ToEncode, int ECBytes) {
 }
 
 TQRBlockCoder::TQRBlockCoder(int ECBytes)
-    : FECBytes(std::max(ECBytes, 0)), FWords((FECBytes + 7) / 8), FMultiples(32 * static_cast<std::size_t>(FWords), 0) {
+    : FECBytes(std::clamp(ECBytes, 0, 255)), FWords((FECBytes + 7) / 8), FMultiples(32 * static_cast<std::size_t>(FWords), 0) {
     if (FECBytes == 0) return;
     // The generator (x + a^0)(x + a^1)...(x + a^(e-1)), highest degree first, leading 1 included.
-    std::vector<std::uint8_t> Generator(static_cast<std::size_t>(FECBytes) + 1, 0);
+    std::array<std::uint8_t, 256> Generator{};
     Generator[0] = 1;
     for (int d = 0; d < FECBytes; ++d) {
         const std::uint8_t Root = QRField.Exp[static_cast<std::size_t>(d)];
