@@ -60,15 +60,11 @@ void TEncoder::BlockSizes(int TotalCodewords, int DataCodewords, int BlockCount,
 }
 
 TByteArray TEncoder::ComputeECCodewords(const TByteArray& Data, int ECCount) {
-    if (ECCount <= 255) return ComputeECCodewords(TQRBlockCoder(ECCount), Data);
-    // Longer than any block of the field: the polynomial arithmetic, a field and an encoder.
-    TIntegerArray ToEncode(Data.size() + static_cast<std::size_t>(ECCount), 0);
-    std::copy(Data.begin(), Data.end(), ToEncode.begin());
-    {
-        const auto Field = TGenericGF::CreateQRCodeField256();
-        TReedSolomonEncoder(Field.get()).Encode(ToEncode, ECCount);
+    if (ECCount > 255) {  // more than the field has roots for: no such block
+        FEncoderError = true;
+        return {};
     }
-    return TByteArray(ToEncode.begin() + static_cast<std::ptrdiff_t>(Data.size()), ToEncode.end());
+    return ComputeECCodewords(TQRBlockCoder(ECCount), Data);
 }
 
 TByteArray TEncoder::ComputeECCodewords(const TQRBlockCoder& Coder, const TByteArray& Data) {

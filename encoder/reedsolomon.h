@@ -30,7 +30,7 @@ private:
 // word operations per data codeword. One coder serves every block of a symbol.
 class TQRBlockCoder {
 public:
-    // ECBytes from 0 to 255 (a block of GF(256) has at most 255 codewords); more count as 255.
+    // ECBytes from 0 to 255 (the generator's roots are distinct powers of a); more count as 255.
     explicit TQRBlockCoder(int ECBytes);
     int ECBytes() const { return FECBytes; }
     // Writes the ECBytes codewords of Data into EC (ECBytes long).

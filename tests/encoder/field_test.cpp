@@ -335,3 +335,27 @@ TEST_F(ReedSolomon, EveryBlockShapeGivesAValidCodeword) {
 }
 
 }  // namespace
+
+namespace {
+
+// Up to the most error-correction codewords the field has distinct roots for (255), a codeword
+// with zero syndromes; more than that is no block: an empty result and the flag.
+TEST(ReedSolomonLimits, UpTo255ErrorCorrectionCodewords) {
+    std::mt19937 Rng(5);
+    for (const int ECBytes : {32, 33, 255}) {
+        qrtest::Encoder Pipeline;
+        TByteArray Data(20);
+        for (auto& b : Data) b = static_cast<std::uint8_t>(Rng() % 256);
+        const TByteArray EC = Pipeline.ComputeECCodewords(Data, ECBytes);
+        ASSERT_EQ(EC.size(), static_cast<std::size_t>(ECBytes));
+        TIntegerArray Codeword(Data.begin(), Data.end());
+        Codeword.insert(Codeword.end(), EC.begin(), EC.end());
+        EXPECT_EQ(Syndromes(Codeword, ECBytes), std::vector<int>(static_cast<std::size_t>(ECBytes), 0)) << ECBytes;
+        EXPECT_FALSE(Pipeline.EncoderError());
+    }
+    qrtest::Encoder Pipeline;
+    EXPECT_TRUE(Pipeline.ComputeECCodewords(TByteArray(20, 1), 256).empty());
+    EXPECT_TRUE(Pipeline.EncoderError());
+}
+
+}  // namespace
