@@ -1,8 +1,14 @@
 #include "mainwindow.h"
 
-#include <QCoreApplication>
+#include <QAction>
+#include <QApplication>
+#include <QBuffer>
+#include <QClipboard>
+#include <QDrag>
 #include <QFrame>
 #include <QLabel>
+#include <QMimeData>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QPixmap>
 #include <QPushButton>
@@ -10,12 +16,16 @@
 #include <QStatusBar>
 #include <QStyle>
 
+#include <initializer_list>
+#include <memory>
 #include <optional>
+#include <stdexcept>
 #include <string_view>
 
 #include "errorbox.h"
 #include "grid/qrcodegrid.h"
 #include "jpegsave.h"
+#include "nosymbol.h"
 #include "render.h"
 #include "textlimit.h"
 
@@ -40,6 +50,22 @@ QPalette WhiteBackground(QPalette Palette) {
     return Palette;
 }
 
+// The status bar's panels: panel 0 is 200 pixels wide from the left edge, panel 1 takes the rest.
+constexpr int kStatusPanel0Width = 200;
+
+// The picture for the clipboard and for drag and drop: PNG for other programs, and Qt's own
+// image type, which the platform also offers in its other image formats.
+std::unique_ptr<QMimeData> PictureMimeData(const QImage& Picture) {
+    QByteArray Png;
+    QBuffer Buffer(&Png);
+    if (!Buffer.open(QIODevice::WriteOnly) || !Picture.save(&Buffer, "PNG"))
+        throw std::runtime_error("Cannot make a PNG picture of the symbol");
+    auto Data = std::make_unique<QMimeData>();
+    Data->setData(QStringLiteral("image/png"), Png);
+    Data->setImageData(Picture);
+    return Data;
+}
+
 }  // namespace
 
 TPaintBox::TPaintBox(QWidget* Parent) : QWidget(Parent) {
@@ -50,6 +76,28 @@ TPaintBox::TPaintBox(QWidget* Parent) : QWidget(Parent) {
 void TPaintBox::paintEvent(QPaintEvent*) {
     if (OnPaint)
         OnPaint();
+}
+
+void TPaintBox::mousePressEvent(QMouseEvent* Event) {
+    if (Event->button() == Qt::LeftButton)
+        FPressedAt = Event->position().toPoint();
+    QWidget::mousePressEvent(Event);
+}
+
+void TPaintBox::mouseMoveEvent(QMouseEvent* Event) {
+    if (FPressedAt && (Event->buttons() & Qt::LeftButton) &&
+        (Event->position().toPoint() - *FPressedAt).manhattanLength() >= QApplication::startDragDistance()) {
+        FPressedAt.reset();
+        if (OnStartDrag)
+            OnStartDrag();
+        return;
+    }
+    QWidget::mouseMoveEvent(Event);
+}
+
+void TPaintBox::mouseReleaseEvent(QMouseEvent* Event) {
+    FPressedAt.reset();
+    QWidget::mouseReleaseEvent(Event);
 }
 
 TForm1::TForm1(QWidget* Parent) : QWidget(Parent) {
@@ -85,18 +133,20 @@ TForm1::TForm1(QWidget* Parent) : QWidget(Parent) {
     Label1 = new QLabel(QStringLiteral("Texto a codificar:"), Panel2);
     Label1->setObjectName(QStringLiteral("Label1"));
     Label1->move(InClientArea(8, 4, 0, 0).topLeft());
-    Label1->adjustSize();
 
     // Created in tab order: "Sair", then "Gravar", then the text box.
     Button2 = new QPushButton(QStringLiteral("Sair"), Panel2);
     Button2->setObjectName(QStringLiteral("Button2"));
     Button2->setGeometry(InClientArea(133, 373, 100, 30));
     Button2->setFocusPolicy(Qt::StrongFocus);
+    // Enter and keypad Enter press the focused button, as Space does.
+    Button2->setAutoDefault(true);
 
     Button1 = new QPushButton(QStringLiteral("Gravar"), Panel2);
     Button1->setObjectName(QStringLiteral("Button1"));
     Button1->setGeometry(InClientArea(8, 373, 100, 30));
     Button1->setFocusPolicy(Qt::StrongFocus);
+    Button1->setAutoDefault(true);
 
     Memo1 = new TLimitedMemo(Panel2);
     Memo1->setObjectName(QStringLiteral("Memo1"));
@@ -114,20 +164,35 @@ TForm1::TForm1(QWidget* Parent) : QWidget(Parent) {
     // The first control in tab order that takes the focus has it when the window is activated.
     Button2->setFocus();
 
+    // Every control that takes the window's font is given it outright: a style sheet, and the
+    // theme's applies to the whole application, stops fonts from passing down from parents.
+    for (QWidget* Control : std::initializer_list<QWidget*>{Panel1, PaintBox1, Panel2, Label1, Memo1, Button1, Button2})
+        Control->setFont(font());
+    // Sized to its text in that font.
+    Label1->adjustSize();
+
     StatusBar1 = new QStatusBar(this);
     StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
     StatusBar1->setGeometry(0, 434, 764, 20);
     StatusBar1->setSizeGripEnabled(false);
-    StatusBar1->setFont(QFont());  // the system's status-bar font, not the window's
-    auto* Panel0Text = new QLabel(QString::fromUtf8(kProductName), StatusBar1);
-    Panel0Text->setObjectName(QStringLiteral("StatusBar1Panel0"));
-    Panel0Text->setAlignment(Qt::AlignCenter);
-    Panel0Text->setFixedWidth(200);
-    StatusBar1->addWidget(Panel0Text);
-    auto* Panel1Text = new QLabel(QString::fromUtf8(kMakersNotice), StatusBar1);
-    Panel1Text->setObjectName(QStringLiteral("StatusBar1Panel1"));
-    Panel1Text->setAlignment(Qt::AlignCenter);
-    StatusBar1->addWidget(Panel1Text, 1);
+    // The system's status-bar font, which Qt keeps as its font for the class. Every property is
+    // marked as set, so that neither the window's font nor the style sheet takes its place.
+    QFont StatusBarFont = QApplication::font(StatusBar1);
+    StatusBarFont.setResolveMask(QFont::AllPropertiesResolved);
+    StatusBar1->setFont(StatusBarFont);
+    // The panels are placed by hand, not laid out by the bar, so that they meet at x = 200 and
+    // panel 1 ends at the bar's right edge; each draws its own sunken frame.
+    const QRect PanelRects[] = {{0, 0, kStatusPanel0Width, StatusBar1->height()},
+                                {kStatusPanel0Width, 0, StatusBar1->width() - kStatusPanel0Width, StatusBar1->height()}};
+    const char* const PanelTexts[] = {kProductName, kMakersNotice};
+    for (int i = 0; i < 2; ++i) {
+        auto* Panel = new QLabel(QString::fromUtf8(PanelTexts[i]), StatusBar1);
+        Panel->setObjectName(QStringLiteral("StatusBar1Panel%1").arg(i));
+        Panel->setGeometry(PanelRects[i]);
+        Panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        Panel->setAlignment(Qt::AlignCenter);
+        Panel->setFont(StatusBarFont);
+    }
 
     // Holds the picture being saved; never shown, and outside the client area anyway.
     Image1 = new QLabel(this);
@@ -136,10 +201,18 @@ TForm1::TForm1(QWidget* Parent) : QWidget(Parent) {
     Image1->setScaledContents(true);
     Image1->hide();
 
+    // The display area's menu: "Copiar" puts the picture on the clipboard.
+    Copiar1 = new QAction(QStringLiteral("Copiar"), PaintBox1);
+    Copiar1->setObjectName(QStringLiteral("Copiar1"));
+    PaintBox1->addAction(Copiar1);
+    PaintBox1->setContextMenuPolicy(Qt::ActionsContextMenu);
+
     // Qt carries no exception through its event loop: each handler catches at its boundary.
     connect(Memo1, &TLimitedMemo::Change, this, [this] { Guarded(this, [this] { Memo1Change(); }); });
     connect(Button1, &QPushButton::clicked, this, [this] { Guarded(this, [this] { Button1Click(); }); });
     connect(Button2, &QPushButton::clicked, this, [this] { Guarded(this, [this] { Button2Click(); }); });
+    connect(Copiar1, &QAction::triggered, this, [this] { Guarded(this, [this] { Copiar1Click(); }); });
+    PaintBox1->OnStartDrag = [this] { Guarded(this, [this] { PaintBox1StartDrag(); }); };
     // A paint handler must not open a nested event loop: its error box is shown afterwards.
     PaintBox1->OnPaint = [this] { GuardedPosted(this, [this] { PaintBox1Paint(); }); };
 
@@ -148,6 +221,7 @@ TForm1::TForm1(QWidget* Parent) : QWidget(Parent) {
 
 TForm1::~TForm1() {
     PaintBox1->OnPaint = nullptr;
+    PaintBox1->OnStartDrag = nullptr;
     Guarded(nullptr, [this] { FormDestroy(); });
 }
 
@@ -160,11 +234,23 @@ void TForm1::ShowCentred() {
 void TForm1::FormCreate() {
     QRCodeBitmap = QImage();
     Update();
+    ShowWhetherThereIsASymbol();
 }
 
 void TForm1::FormDestroy() { QRCodeBitmap = QImage(); }
 
-void TForm1::Memo1Change() { Update(); }
+void TForm1::Memo1Change() {
+    Update();
+    ShowWhetherThereIsASymbol();
+}
+
+std::optional<QString> TForm1::NoSymbol() const { return NoSymbolReason(Memo1->Text()); }
+
+void TForm1::ShowWhetherThereIsASymbol() {
+    const std::optional<QString> Reason = NoSymbol();
+    PaintBox1->setToolTip(Reason.value_or(QString()));
+    Copiar1->setEnabled(!Reason);
+}
 
 void TForm1::Update() {
     const QString Text = Memo1->Text();
@@ -199,6 +285,12 @@ void TForm1::PaintBox1Paint() {
 }
 
 void TForm1::Button1Click() {
+    // Without a symbol the picture is blank, and saving it would look like success: say why
+    // there is nothing to save instead, and open no dialog.
+    if (const std::optional<QString> Reason = NoSymbol()) {
+        ShowErrorBox(this, *Reason);
+        return;
+    }
     // The capture is complete before the dialog opens, so the file shows the display area as it
     // was at the click, whatever happens while the dialog is open.
     Image1->setPixmap(QPixmap::fromImage(DisplayAreaPixels()));
@@ -216,5 +308,25 @@ void TForm1::SaveToJpegfile(int Compress) {
 }
 
 void TForm1::Button2Click() { QCoreApplication::quit(); }
+
+void TForm1::Copiar1Click() {
+    // The picture as shown: the very pixels "Gravar" would compress.
+    if (!NoSymbol())
+        QApplication::clipboard()->setMimeData(PictureMimeData(DisplayAreaPixels()).release());
+}
+
+void TForm1::PaintBox1StartDrag() {
+    if (NoSymbol())
+        return;
+    const QImage Picture = DisplayAreaPixels();
+    // Qt deletes the drag (a child of the display area) when it is over.
+    auto* Drag = new QDrag(PaintBox1);
+    Drag->setMimeData(PictureMimeData(Picture).release());
+    // A small copy of the symbol under the pointer, scaled without smoothing.
+    constexpr int kDragPixmapSide = 96;
+    Drag->setPixmap(QPixmap::fromImage(Picture.scaled(kDragPixmapSide, kDragPixmapSide, Qt::KeepAspectRatio, Qt::FastTransformation)));
+    Drag->setHotSpot({kDragPixmapSide / 2, kDragPixmapSide / 2});
+    Drag->exec(Qt::CopyAction);
+}
 
 }  // namespace qrapp

@@ -7,7 +7,9 @@
 #include <QWidget>
 
 #include <functional>
+#include <optional>
 
+class QAction;
 class QFrame;
 class QLabel;
 class QPushButton;
@@ -17,15 +19,24 @@ namespace qrapp {
 
 class TLimitedMemo;
 
-// The display area: a plain widget painted entirely by its owner's handler.
+// The display area: a plain widget painted entirely by its owner's handler, and the start of a
+// drag of its picture.
 class TPaintBox : public QWidget {
     Q_OBJECT
 public:
     explicit TPaintBox(QWidget* Parent = nullptr);
     std::function<void()> OnPaint;
+    // The left button was pressed on the area and moved by the platform's drag distance.
+    std::function<void()> OnStartDrag;
 
 protected:
     void paintEvent(QPaintEvent* Event) override;
+    void mousePressEvent(QMouseEvent* Event) override;
+    void mouseMoveEvent(QMouseEvent* Event) override;
+    void mouseReleaseEvent(QMouseEvent* Event) override;
+
+private:
+    std::optional<QPoint> FPressedAt;
 };
 
 class TForm1 : public QWidget {
@@ -56,6 +67,7 @@ public:
     QStatusBar* StatusBar1 = nullptr;
     QLabel* Label1 = nullptr;
     QFrame* Panel2 = nullptr;
+    QAction* Copiar1 = nullptr;  // "Copiar" in the display area's menu
 
 private:
     void FormCreate();
@@ -64,6 +76,13 @@ private:
     void PaintBox1Paint();
     void Button1Click();
     void Button2Click();
+    // Puts the shown picture on the clipboard, and starts a drag of it.
+    void Copiar1Click();
+    void PaintBox1StartDrag();
+    // Why the current text has no symbol, or nothing when it has one.
+    std::optional<QString> NoSymbol() const;
+    // The display area's tooltip gives that reason, and "Copiar" is off, while there is no symbol.
+    void ShowWhetherThereIsASymbol();
     // Asks for a file name and writes the picture held by Image1 there as JPEG of quality
     // Compress (1 to 100); cancelling does nothing. Failures are thrown.
     void SaveToJpegfile(int Compress);

@@ -1,6 +1,7 @@
 // Update as the text box runs it after every change: the code grid's two encodings, the module
 // bitmap and the synchronous repaint of the display area, in a shown window on the offscreen
-// platform. Also its parts on their own: the bitmap and the rendering of the display area.
+// platform. Also its parts on their own: the bitmap and the rendering of the display area, and the
+// check for a text without a symbol that follows every change.
 
 #include <benchmark/benchmark.h>
 
@@ -12,6 +13,7 @@
 
 #include "grid/qrcodegrid.h"
 #include "mainwindow.h"
+#include "nosymbol.h"
 #include "render.h"
 #include "textlimit.h"
 #include "texts.h"
@@ -68,12 +70,20 @@ void BM_RenderDisplayArea(benchmark::State& State, int Side) {
         benchmark::DoNotOptimize(qrapp::RenderDisplayArea(Bitmap, Side, Side).constBits());
 }
 
+// The check after every change for a text no version holds: 1200 ideographs, 3600 bytes.
+void BM_NoSymbolReason(benchmark::State& State) {
+    const QString Text = ToQString(Ideographs(1200));
+    for (auto _ : State)
+        benchmark::DoNotOptimize(qrapp::NoSymbolReason(Text));
+}
+
 // Empty: one encoding; the others two, as every non-empty text. Sides include the quiet zone.
 BENCHMARK_CAPTURE(BM_Update, Empty, std::u16string(), 29)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_Update, T1, benchtexts::Ascii(8), 29)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_Update, T10, benchtexts::Ascii(270), 65)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_Update, T40, Ideographs(984), 185)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_ModuleBitmap, T40, 2953)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_NoSymbolReason)->Unit(benchmark::kMicrosecond);
 BENCHMARK_CAPTURE(BM_RenderDisplayArea, At100, 406)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_RenderDisplayArea, At200, 812)->Unit(benchmark::kMillisecond);
 

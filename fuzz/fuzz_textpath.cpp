@@ -1,7 +1,8 @@
 // Fuzzes the text box's reading and limiting, without showing a window: the counting functions
 // on arbitrary UTF-16 (lone surrogates, lone CR and LF, separators, NULs), and a TLimitedMemo
 // fed by every way text can arrive (paste, typed keys, input-method commits, programmatic
-// inserts, undo and redo). Properties are checked after every step; a violation aborts.
+// inserts, undo and redo). Properties are checked after every step; a violation aborts. Undo
+// must stay undoable at the limit: what it takes away, redo brings back.
 //
 // Input: bytes 0-1 a signed room (little-endian) for FittingPrefix, and the whole input from
 // byte 2 on is also read as UTF-16 for the counting checks. From byte 2 on the bytes are, in
@@ -205,9 +206,18 @@ void RunMemo(Reader& In) {
                 Memo.setTextCursor(Cursor);
                 break;
             }
-            case 5:
+            case 5: {  // undo, which redo must be able to take back exactly
+                const QString Before = Memo.Text();
+                const bool Undoable = Memo.document()->isUndoAvailable();
                 Memo.undo();
+                if (Undoable) {
+                    Check(Memo.document()->isRedoAvailable(), "an undo can be redone");
+                    Memo.redo();
+                    Check(Memo.Text() == Before, "redo after undo brings the text back");
+                    Memo.undo();
+                }
                 break;
+            }
             case 6:
                 Memo.redo();
                 break;

@@ -1,11 +1,16 @@
 // The main window at 96 DPI, driven as a user would: what the display area shows, how the text box
-// takes text, the layout, the focus order, the error box and the theme.
+// takes text, the layout and the fonts the user sees, the focus order and the keys that press
+// buttons, the error box, the theme and Qt's translations.
 
 #include <QAbstractButton>
+#include <QAction>
 #include <QClipboard>
+#include <QFileDialog>
+#include <QFontInfo>
 #include <QFrame>
 #include <QInputMethodEvent>
 #include <QLabel>
+#include <QMenu>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPushButton>
@@ -13,6 +18,7 @@
 #include <QStatusBar>
 #include <QTest>
 #include <QTextCursor>
+#include <QTranslator>
 
 #include <memory>
 #include <stdexcept>
@@ -22,6 +28,7 @@
 #include "mainwindow.h"
 #include "textlimit.h"
 #include "theme.h"
+#include "translations.h"
 
 using qrapp::TForm1;
 
@@ -316,6 +323,58 @@ private slots:
         QCOMPARE(Form->Image1->geometry(), QRect(992, 80, 100, 100));
     }
 
+    void controlsShowTheWindowFontAndTheStatusBarTheSystemOne() {
+        // A status-bar font unlike any other, as a system may have: the bar must show it.
+        const QFont SystemStatusFont = QApplication::font("QStatusBar");
+        QFont Distinct(QStringLiteral("DejaVu Serif"), 10);
+        QApplication::setFont(Distinct, "QStatusBar");
+        TForm1 Themed;
+        Themed.ShowCentred();
+        QVERIFY(QTest::qWaitForWindowExposed(&Themed));
+        QApplication::setFont(SystemStatusFont, "QStatusBar");
+        QVERIFY(!qApp->styleSheet().isEmpty());
+
+        // Tahoma 8 points is 11 pixels at 96 DPI (or the family that stands in for Tahoma).
+        const QFont WindowFont(QStringLiteral("Tahoma"), 8);
+        const QString WindowFamily = QFontInfo(WindowFont).family();
+        for (QWidget* Control : std::initializer_list<QWidget*>{Themed.Label1, Themed.Memo1, Themed.Button1, Themed.Button2}) {
+            const QFontInfo Shown(Control->font());
+            QVERIFY2(Shown.pixelSize() == 11 && Shown.family() == WindowFamily,
+                     qPrintable(Control->objectName() + ": " + Shown.family() + " " + QString::number(Shown.pixelSize())));
+        }
+        QCOMPARE(QFontInfo(Themed.Memo1->document()->defaultFont()).pixelSize(), 11);
+        // Label1 is sized to its caption in that font: 84 x 13 in Tahoma itself.
+        const QString Caption = QStringLiteral("Texto a codificar:");
+        const int Width = WindowFamily == QStringLiteral("Tahoma") ? 84 : QFontMetrics(WindowFont).boundingRect(QRect(), 0, Caption).width();
+        QCOMPARE(Themed.Label1->size(), QSize(Width, 13));
+
+        const QFontInfo Expected(Distinct);
+        for (const QString& Name : {QStringLiteral("StatusBar1Panel0"), QStringLiteral("StatusBar1Panel1")}) {
+            const QFontInfo Shown(Themed.StatusBar1->findChild<QLabel*>(Name)->font());
+            QCOMPARE(Shown.family(), Expected.family());
+            QCOMPARE(Shown.pixelSize(), Expected.pixelSize());
+        }
+    }
+
+    void statusBarPanelsMeetAtTwoHundredAndEachHasItsFrame() {
+        ShowForm();
+        const QImage Bar = guitest::Grab(Form->StatusBar1);
+        QCOMPARE(Bar.size(), QSize(764, 20));
+        const QRgb Silver = qRgb(192, 192, 192);
+        // Panel 0 spans x = 0 to 199, panel 1 x = 200 to 763: each one's outermost columns are
+        // frame, the columns just inside them the bar's silver.
+        for (const auto& [Left, Right] : {std::pair{0, 199}, std::pair{200, 763}}) {
+            for (const int y : {3, 10, 16}) {
+                QVERIFY2(Bar.pixel(Left, y) != Silver && Bar.pixel(Right, y) != Silver,
+                         qPrintable(QStringLiteral("no frame at x = %1 or %2, y = %3").arg(Left).arg(Right).arg(y)));
+                QCOMPARE(Bar.pixel(Left + 1, y), Silver);
+                QCOMPARE(Bar.pixel(Right - 1, y), Silver);
+            }
+            QVERIFY(Bar.pixel((Left + Right) / 2, 0) != Silver);  // top edge
+            QVERIFY(Bar.pixel((Left + Right) / 2, 19) != Silver);  // bottom edge
+        }
+    }
+
     void focusStartsOnSairThenGravarThenTheTextBox() {
         ShowForm();
         Form->activateWindow();
@@ -388,6 +447,34 @@ private slots:
         QVERIFY(SheetBefore.contains(QStringLiteral("#Panel1")));
     }
 
+    void qtSpeaksTheUsersLanguageAndTheWindowKeepsItsWords() {
+        QTranslator Translator;
+        QVERIFY(qrapp::InstallQtTranslations(Translator, QLocale(QStringLiteral("pt_BR"))));
+        TForm1 Translated;
+        // Qt's own words: the text box's menu and the save dialog.
+        const std::unique_ptr<QMenu> Menu(Translated.Memo1->createStandardContextMenu());
+        QStringList Items;
+        for (const QAction* Item : Menu->actions())
+            Items << Item->text().section(u'\t', 0, 0);
+        QVERIFY2(Items.contains(QStringLiteral("&Copiar")) && Items.contains(QStringLiteral("Co&lar")), qPrintable(Items.join(u'|')));
+        QFileDialog Dialog;
+        Dialog.setOption(QFileDialog::DontUseNativeDialog);
+        Dialog.setAcceptMode(QFileDialog::AcceptSave);
+        QCOMPARE(Dialog.windowTitle(), QStringLiteral("Salvar como"));
+        // The window's own words are unchanged.
+        QCOMPARE(Translated.Button1->text(), QStringLiteral("Gravar"));
+        QCOMPARE(Translated.Button2->text(), QStringLiteral("Sair"));
+        QCOMPARE(Translated.Label1->text(), QStringLiteral("Texto a codificar:"));
+        QCOMPARE(Translated.Copiar1->text(), QStringLiteral("Copiar"));
+        QCOMPARE(Translated.StatusBar1->findChild<QLabel*>(QStringLiteral("StatusBar1Panel0"))->text(), QStringLiteral("Quandrel QR Code"));
+        QVERIFY(QCoreApplication::removeTranslator(&Translator));
+
+        // A language Qt has no translation for installs nothing.
+        QTranslator None;
+        QVERIFY(!qrapp::InstallQtTranslations(None, QLocale(QLocale::Yoruba)));
+        QVERIFY(!QCoreApplication::removeTranslator(&None));
+    }
+
     void theIconComesInEverySize() {
         const QIcon Icon = qrapp::ApplicationIcon();
         for (const int Size : {16, 32, 48, 64, 128, 256}) {
@@ -401,17 +488,24 @@ private slots:
     }
 
     void sairAndTheCloseBoxEndTheEventLoop_data() {
-        QTest::addColumn<bool>("UseSair");
-        QTest::newRow("Sair") << true;
-        QTest::newRow("close box") << false;
+        QTest::addColumn<int>("Way");
+        QTest::newRow("Sair clicked") << 0;
+        QTest::newRow("Enter on a focused Sair") << 1;
+        QTest::newRow("keypad Enter on a focused Sair") << 2;
+        QTest::newRow("close box") << 3;
     }
 
     void sairAndTheCloseBoxEndTheEventLoop() {
-        QFETCH(bool, UseSair);
+        QFETCH(int, Way);
         ShowForm();
-        QTimer::singleShot(0, Form.get(), [this, UseSair] {
-            if (UseSair)
+        Form->Button2->setFocus();
+        QTimer::singleShot(0, Form.get(), [this, Way] {
+            if (Way == 0)
                 QTest::mouseClick(Form->Button2, Qt::LeftButton);
+            else if (Way == 1)
+                QTest::keyClick(Form->Button2, Qt::Key_Return);
+            else if (Way == 2)
+                QTest::keyClick(Form->Button2, Qt::Key_Enter, Qt::KeypadModifier);
             else
                 Form->close();
         });

@@ -32,9 +32,11 @@ struct Click {
     bool TimedOut = false;
 };
 
-// Clicks "Gravar"; once the save dialog is up with the keyboard focus, Act plays the user.
-// Message boxes are recorded and closed; anything still open after ten seconds is closed too.
-inline Click ClickGravar(qrapp::TForm1& Form, const std::function<void(QFileDialog&)>& Act) {
+// Clicks "Gravar" (or presses it as Press does); once the save dialog is up with the keyboard
+// focus, Act plays the user. Message boxes are recorded and closed; anything still open after ten
+// seconds is closed too.
+inline Click ClickGravar(qrapp::TForm1& Form, const std::function<void(QFileDialog&)>& Act,
+                         const std::function<void()>& Press = {}) {
     Click Result;
     QElapsedTimer Clock;
     Clock.start();
@@ -56,7 +58,10 @@ inline Click ClickGravar(qrapp::TForm1& Form, const std::function<void(QFileDial
         }
     });
     Watch.start();
-    QTest::mouseClick(Form.Button1, Qt::LeftButton);
+    if (Press)
+        Press();
+    else
+        QTest::mouseClick(Form.Button1, Qt::LeftButton);
     return Result;
 }
 

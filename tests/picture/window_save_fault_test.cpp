@@ -3,19 +3,24 @@
 // file replaced by another program while the save dialog is open. In every failure the file
 // already at the chosen name stays byte for byte as it was, no temporary file is left behind, and
 // the error box (caption the application title, stop icon) says why. A folder below a regular
-// file is covered by window_save_test.
+// file is covered by window_save_test. A folder that refuses new files to an unprivileged user is
+// played by this program run again as uid 65534.
 
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include <grp.h>
 #include <sched.h>
 #include <sys/mount.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <QApplication>
 #include <QDir>
@@ -23,6 +28,7 @@
 #include <QFileDialog>
 #include <QImage>
 #include <QMessageBox>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -41,6 +47,11 @@ using gravartest::TypeAndEnter;
 using qrapp::TForm1;
 
 namespace {
+
+// Set in the environment of the copy of this test that runs as uid 65534; its value is the folder
+// to save in.
+constexpr char NobodyFolderVariable[] = "QUANDREL_TEST_NOBODY_FOLDER";
+constexpr uid_t Nobody = 65534;
 
 QString SystemError(int Code) { return QString::fromLocal8Bit(std::strerror(Code)); }
 
@@ -130,7 +141,15 @@ public:
     // Runs before the application (and any thread) exists: a mount namespace of the test's own,
     // when the system grants one, so that the tmpfs is seen by no other process and goes away
     // with this one.
+    // The copy started as uid 65534 gives up root here, before anything else runs.
     static void initMain() {
+        if (qEnvironmentVariableIsSet(NobodyFolderVariable)) {
+            if (setgroups(0, nullptr) != 0 || setgid(Nobody) != 0 || setuid(Nobody) != 0) {
+                std::perror("cannot become uid 65534");
+                std::exit(1);
+            }
+            return;
+        }
         if (unshare(CLONE_NEWNS) == 0)
             mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr);
     }
@@ -212,6 +231,57 @@ private slots:
             return;
         QCOMPARE(ReadBytes(Picture), Old);
         QCOMPARE(Listing(Dir->path()), QStringList{"picture.jpg"});
+    }
+
+    void aWritableFileInAFolderThatRefusesNewFilesIsOverwritten() {
+        // Run as root, this prepares a read-only folder with a file uid 65534 may write and one it
+        // may not, runs itself again as uid 65534 to save to both, and looks at the results.
+        const QString Given = qEnvironmentVariable(NobodyFolderVariable);
+        if (!Given.isEmpty()) {
+            QCOMPARE(geteuid(), Nobody);
+            guitest::Type(Form->Memo1, QStringLiteral("in place"));
+            const Click Refused = ClickGravar(*Form, [&](QFileDialog& D) { TypeAndEnter(D, Given, "theirs"); });
+            VerifyErrorBox(Refused, "Cannot create file \"" + QDir(Given).filePath("theirs.jpg") + "\". " +
+                                        SystemError(EACCES) + ".");
+            const Click InPlace = ClickGravar(*Form, [&](QFileDialog& D) { TypeAndEnter(D, Given, "mine"); });
+            QVERIFY(InPlace.DialogShown);
+            QCOMPARE(InPlace.Boxes.size(), std::size_t{0});
+            return;
+        }
+        if (geteuid() != 0)
+            QSKIP("needs root to prepare files for uid 65534");
+        QVERIFY(QFile::setPermissions(Dir->path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                                       QFileDevice::ExeOwner | QFileDevice::ReadOther |
+                                                       QFileDevice::ExeOther));
+        const QString Ro = Dir->filePath("ro");
+        QVERIFY(QDir().mkpath(Ro));
+        const QString Mine = QDir(Ro).filePath("mine.jpg");
+        const QString Theirs = QDir(Ro).filePath("theirs.jpg");
+        const QByteArray Old = UsersFile(200000);
+        QVERIFY(WriteBytes(Mine, Old));
+        QVERIFY(WriteBytes(Theirs, Old));
+        QCOMPARE(chown(QFile::encodeName(Mine).constData(), Nobody, Nobody), 0);
+        struct stat Before{};
+        QCOMPARE(stat(QFile::encodeName(Mine).constData(), &Before), 0);
+
+        QProcess AsNobody;
+        QProcessEnvironment Environment = QProcessEnvironment::systemEnvironment();
+        Environment.insert(NobodyFolderVariable, Ro);
+        AsNobody.setProcessEnvironment(Environment);
+        AsNobody.setProcessChannelMode(QProcess::ForwardedChannels);
+        AsNobody.start(QCoreApplication::applicationFilePath(), {"aWritableFileInAFolderThatRefusesNewFilesIsOverwritten"});
+        QVERIFY(AsNobody.waitForFinished(60000));
+        QCOMPARE(AsNobody.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(AsNobody.exitCode(), 0);
+
+        // The writable file was overwritten in place (the same file, cut to the new length); the
+        // other one is untouched, and nothing else appeared.
+        struct stat After{};
+        QCOMPARE(stat(QFile::encodeName(Mine).constData(), &After), 0);
+        QCOMPARE(After.st_ino, Before.st_ino);
+        QCOMPARE(DecodeSavedFile(Mine), std::vector<std::string>{"in place"});
+        QCOMPARE(ReadBytes(Theirs), Old);
+        QCOMPARE(Listing(Ro), (QStringList{"mine.jpg", "theirs.jpg"}));
     }
 
     void aFileReplacedWhileTheDialogIsOpenIsReplacedAtomically() {

@@ -1,5 +1,6 @@
 // "Gravar" in the window, driven as a user would: the saved file is the display area as it was
-// at the click, cancel does nothing, a failure shows the error box and the window goes on.
+// at the click, cancel does nothing, a text without a symbol is not saved but explained, Enter
+// presses the focused button, a failure shows the error box and the window goes on.
 
 #include <cerrno>
 #include <cstring>
@@ -50,6 +51,14 @@ int PixelsOnTheWrongSide(const jpegtest::Decoded& Decoded, const QImage& Shown) 
 
 std::optional<jpegtest::Decoded> DecodeFile(const QString& Path) {
     return jpegtest::DecodeJpeg(jpegtest::ReadFileBytes(Path));
+}
+
+// The QR symbols zbar reads in the 406 x 406 JPEG file at Path (none when it is no such file).
+std::vector<std::string> SymbolsInFile(const QString& Path) {
+    auto Decoded = DecodeFile(Path);
+    if (!Decoded || Decoded->Width != 406 || Decoded->Height != 406)
+        return {};
+    return guitest::Decode(QImage(Decoded->Rgb.data(), 406, 406, 406 * 3, QImage::Format_RGB888));
 }
 
 }  // namespace
@@ -120,10 +129,7 @@ private slots:
         });
         QVERIFY(C.DialogShown);
         QCOMPARE(C.Boxes.size(), std::size_t{0});
-        const auto Decoded = DecodeFile(Dir->filePath("click.jpg"));
-        QVERIFY(Decoded);
-        QImage FromFile(Decoded->Rgb.data(), 406, 406, 406 * 3, QImage::Format_RGB888);
-        QCOMPARE(guitest::Decode(FromFile), std::vector<std::string>{"at the click"});
+        QCOMPARE(SymbolsInFile(Dir->filePath("click.jpg")), std::vector<std::string>{"at the click"});
     }
 
     void cancelWritesAndShowsNothing() {
@@ -140,18 +146,46 @@ private slots:
         QCOMPARE(guitest::Grab(Form->PaintBox1), Before);
     }
 
-    void aTextNoVersionHoldsSavesAnAllWhitePicture() {
+    void gravarWithoutASymbolSaysWhyAndWritesNothing() {
+        // 1200 euro signs are 3600 UTF-8 bytes; version 40 holds 2953.
         Form->Memo1->setPlainText(QString(1200, QChar(0x20AC)));
+        const QImage Before = guitest::Grab(Form->PaintBox1);
         const Click C = ClickGravar(*Form, [&](QFileDialog& D) { TypeAndEnter(D, Dir->path(), "white"); });
-        QCOMPARE(C.Boxes.size(), std::size_t{0});
-        const auto Decoded = DecodeFile(Dir->filePath("white.jpg"));
-        QVERIFY(Decoded);
-        QCOMPARE(Decoded->Width, 406);
-        QCOMPARE(Decoded->Height, 406);
+        QVERIFY(!C.DialogShown);
+        QCOMPARE(C.Boxes.size(), std::size_t{1});
+        QCOMPARE(C.Boxes[0].Caption, QStringLiteral("Quandrel QR Code"));
+        QCOMPARE(C.Boxes[0].Icon, QMessageBox::Critical);
+        QCOMPARE(C.Boxes[0].Text, QStringLiteral("O texto tem 3600 bytes em UTF-8; o limite é 2953 bytes."));
+        QVERIFY(Listing().isEmpty());
+        // The display area stays white and its tooltip gives the same reason.
+        QCOMPARE(guitest::Grab(Form->PaintBox1), Before);
         int NotWhite = 0;
-        for (std::uint8_t Sample : Decoded->Rgb)
-            NotWhite += Sample < 254;
+        for (int y = 0; y < Before.height(); ++y)
+            for (int x = 0; x < Before.width(); ++x)
+                NotWhite += Before.pixel(x, y) != 0xFFFFFFFFu;
         QCOMPARE(NotWhite, 0);
+        QCOMPARE(Form->PaintBox1->toolTip(), C.Boxes[0].Text);
+    }
+
+    void enterOnAFocusedGravarSavesAsAClickDoes_data() {
+        QTest::addColumn<int>("Key");
+        QTest::addColumn<int>("Modifiers");
+        QTest::newRow("Enter") << int(Qt::Key_Return) << 0;
+        QTest::newRow("keypad Enter") << int(Qt::Key_Enter) << int(Qt::KeypadModifier);
+    }
+
+    void enterOnAFocusedGravarSavesAsAClickDoes() {
+        QFETCH(int, Key);
+        QFETCH(int, Modifiers);
+        Form->Memo1->setPlainText(QStringLiteral("Enter"));
+        Form->activateWindow();
+        Form->Button1->setFocus();
+        const Click C = ClickGravar(
+            *Form, [&](QFileDialog& D) { TypeAndEnter(D, Dir->path(), "enter"); },
+            [&] { QTest::keyClick(Form->Button1, Qt::Key(Key), Qt::KeyboardModifiers(Modifiers)); });
+        QVERIFY(C.DialogShown);
+        QCOMPARE(C.Boxes.size(), std::size_t{0});
+        QCOMPARE(SymbolsInFile(Dir->filePath("enter.jpg")), std::vector<std::string>{"Enter"});
     }
 
     void aFileThatCannotBeCreatedIsReportedAndTheWindowGoesOn() {
@@ -176,10 +210,7 @@ private slots:
         // The window carries on: the next save works.
         const Click Next = ClickGravar(*Form, [&](QFileDialog& D) { TypeAndEnter(D, Dir->path(), "picture"); });
         QCOMPARE(Next.Boxes.size(), std::size_t{0});
-        const auto Decoded = DecodeFile(Dir->filePath("picture.jpg"));
-        QVERIFY(Decoded);
-        QImage FromFile(Decoded->Rgb.data(), 406, 406, 406 * 3, QImage::Format_RGB888);
-        QCOMPARE(guitest::Decode(FromFile), std::vector<std::string>{"still here"});
+        QCOMPARE(SymbolsInFile(Dir->filePath("picture.jpg")), std::vector<std::string>{"still here"});
     }
 };
 
