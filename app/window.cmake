@@ -8,6 +8,7 @@ add_library(qrapp STATIC
   errorbox.cpp errorbox.h
   nosymbol.cpp nosymbol.h
   theme.cpp theme.h
+  quitsignal.cpp quitsignal.h
   translations.cpp translations.h
   resources/window.qrc
 )
@@ -15,4 +16,5 @@ target_include_directories(qrapp PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
 target_link_libraries(qrapp PUBLIC Qt6::Widgets qrgrid qrjpegsave)
 
 add_executable(quandrel-qr-code main.cpp)
+target_compile_definitions(quandrel-qr-code PRIVATE QUANDREL_VERSION="${PROJECT_VERSION}")
 target_link_libraries(quandrel-qr-code PRIVATE qrapp)

@@ -106,6 +106,7 @@ struct Job {
     std::uint64_t Row = 0;
     std::u16string Text;
     std::string Path;
+    std::string Warning;    // said with the row when its file is written
     std::size_t Bytes = 0;  // what it holds, for the window
 };
 
@@ -169,6 +170,7 @@ public:
         FWork.notify_all();
     }
 
+    // Row is done: Message (a failure's reason, or a written row's warning) is reported with it.
     void Finish(std::uint64_t Row, std::size_t Bytes, Outcome What, std::string Message = {}) {
         bool WakeReader = false;
         {
@@ -177,7 +179,7 @@ public:
             FDone.emplace(Row, std::pair(What, std::move(Message)));
             for (auto Next = FDone.find(FNextReport); Next != FDone.end(); Next = FDone.find(FNextReport)) {
                 auto& [Result, Text] = Next->second;
-                if (Result == Outcome::Failed) {
+                if (!Text.empty()) {
                     FProgress.Clear();
                     FSay("row " + std::to_string(FNextReport) + ": " + Text);
                 }
@@ -335,6 +337,8 @@ std::variant<Job, std::string> Prepare(ListRow& Row, const Options& Opts, const 
     J.Text = Opts.Crlf ? ToCrlf(*Text.Text) : std::move(*Text.Text);
     if (auto Why = TooLongForSymbol(J.Text, Opts))
         return std::move(*Why);
+    if (auto Warning = DroppedWarning(J.Text, Opts.Encoding))
+        J.Warning = std::move(*Warning);
     PathOrError Name;
     if (Template.UsesName()) {
         Name = CleanName(Row.Name);
@@ -444,7 +448,7 @@ int RunBatch(const Options& Opts, const MessageFn& Say) {
                     continue;
                 }
                 const auto Why = WriteJob(*J, Type, Opts, Template.Folder().size());
-                Rows.Finish(J->Row, J->Bytes, Why ? Outcome::Failed : Outcome::Written, Why.value_or(""));
+                Rows.Finish(J->Row, J->Bytes, Why ? Outcome::Failed : Outcome::Written, Why.value_or(J->Warning));
             }
         }));
 

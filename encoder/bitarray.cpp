@@ -1,18 +1,26 @@
 #include "bitarray.h"
 
 #include <algorithm>
+#include <array>
 
 namespace qr {
 
 namespace {
 
-std::uint32_t ReverseBits(std::uint32_t v) {
+constexpr std::uint32_t ReverseBits(std::uint32_t v) {
     v = ((v >> 1) & 0x55555555u) | ((v & 0x55555555u) << 1);
     v = ((v >> 2) & 0x33333333u) | ((v & 0x33333333u) << 2);
     v = ((v >> 4) & 0x0F0F0F0Fu) | ((v & 0x0F0F0F0Fu) << 4);
     v = ((v >> 8) & 0x00FF00FFu) | ((v & 0x00FF00FFu) << 8);
     return (v >> 16) | (v << 16);
 }
+
+// Each byte with its bits in the opposite order.
+constexpr std::array<std::uint8_t, 256> ReversedBytes = [] {
+    std::array<std::uint8_t, 256> t{};
+    for (unsigned b = 0; b < 256; ++b) t[b] = static_cast<std::uint8_t>(ReverseBits(b) >> 24);
+    return t;
+}();
 
 }  // namespace
 
@@ -65,12 +73,23 @@ void TBitArray::AppendBitArray(const TBitArray& NewBitArray) {
     }
 }
 
+void TBitArray::AppendBytes(std::span<const std::uint8_t> Bytes) {
+    ReserveBits(Size + 8 * static_cast<int>(Bytes.size()));
+    std::size_t i = 0;
+    // Four bytes make one 32-bit field, the first byte most significant.
+    for (; i + 4 <= Bytes.size(); i += 4)
+        AppendBits(static_cast<std::int32_t>(std::uint32_t{Bytes[i]} << 24 | std::uint32_t{Bytes[i + 1]} << 16 |
+                                             std::uint32_t{Bytes[i + 2]} << 8 | Bytes[i + 3]),
+                   32);
+    for (; i < Bytes.size(); ++i) AppendBits(Bytes[i], 8);
+}
+
 void TBitArray::ToBytes(int BitOffset, TByteArray& Source, int Offset, int NumBytes) const {
     for (int i = 0; i < NumBytes; ++i) {
         if ((BitOffset & 7) == 0) {
             // A byte-aligned run of 8 bits lies within one word: reverse it into place.
             const std::uint32_t Eight = (Bits[static_cast<std::size_t>(BitOffset >> 5)] >> (BitOffset & 31)) & 0xFFu;
-            Source[static_cast<std::size_t>(Offset + i)] = static_cast<std::uint8_t>(ReverseBits(Eight) >> 24);
+            Source[static_cast<std::size_t>(Offset + i)] = ReversedBytes[Eight];
             BitOffset += 8;
             continue;
         }

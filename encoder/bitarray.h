@@ -2,6 +2,7 @@
 // A growable sequence of bits packed 32 to a word: the encoder's bit sink and bit source.
 
 #include <cstdint>
+#include <span>
 #include <vector>
 
 namespace qr {
@@ -26,6 +27,8 @@ public:
     // The low NumBits bits of Value, most significant first.
     void AppendBits(std::int32_t Value, int NumBits);
     void AppendBitArray(const TBitArray& NewBitArray);
+    // Each byte in 8 bits, most significant first, in order: AppendBits(b, 8) for every byte.
+    void AppendBytes(std::span<const std::uint8_t> Bytes);
     // NumBytes bytes packed from the bits at BitOffset on, first bit as the most significant,
     // written into Source from index Offset on. Source must already be long enough.
     void ToBytes(int BitOffset, TByteArray& Source, int Offset, int NumBytes) const;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "qrcode.h"
@@ -59,16 +60,16 @@ void TEncoder::BlockSizes(int TotalCodewords, int DataCodewords, int BlockCount,
 }
 
 TByteArray TEncoder::ComputeECCodewords(const TByteArray& Data, int ECCount) {
-    TIntegerArray ToEncode(Data.size() + static_cast<std::size_t>(ECCount), 0);
-    std::copy(Data.begin(), Data.end(), ToEncode.begin());
-    {
-        const auto Field = TGenericGF::CreateQRCodeField256();
-        TReedSolomonEncoder Encoder(Field.get());
-        Encoder.Encode(ToEncode, ECCount);
-    }  // the encoder goes before its field
-    TByteArray EC(static_cast<std::size_t>(ECCount));
-    std::transform(ToEncode.begin() + static_cast<std::ptrdiff_t>(Data.size()), ToEncode.end(), EC.begin(),
-                   [](int v) { return static_cast<std::uint8_t>(v); });
+    if (ECCount > 255) {  // more than the field has roots for: no such block
+        FEncoderError = true;
+        return {};
+    }
+    return ComputeECCodewords(TQRBlockCoder(ECCount), Data);
+}
+
+TByteArray TEncoder::ComputeECCodewords(const TQRBlockCoder& Coder, const TByteArray& Data) {
+    TByteArray EC(static_cast<std::size_t>(Coder.ECBytes()));
+    Coder.Encode(Data, EC);
     return EC;
 }
 
@@ -82,12 +83,14 @@ void TEncoder::InterleaveBlocks(const TBitArray& Bits, int TotalCodewords, int D
     Blocks.reserve(static_cast<std::size_t>(std::max(BlockCount, 0)));
     int DataOffset = 0;
     std::size_t LongestData = 0, LongestEC = 0;
+    std::optional<TQRBlockCoder> Coder;  // every block has the same number of EC codewords: one coder serves all
     for (int k = 0; k < BlockCount; ++k) {
         int d = 0, e = 0;
         BlockSizes(TotalCodewords, DataCodewords, BlockCount, k, d, e);
         TByteArray DataBytes(static_cast<std::size_t>(d));
         Bits.ToBytes(8 * DataOffset, DataBytes, 0, d);
-        TByteArray ECBytes = ComputeECCodewords(DataBytes, e);
+        if (!Coder || Coder->ECBytes() != e) Coder.emplace(e);
+        TByteArray ECBytes = ComputeECCodewords(*Coder, DataBytes);
         LongestData = std::max(LongestData, DataBytes.size());
         LongestEC = std::max(LongestEC, ECBytes.size());
         Blocks.emplace_back(std::move(DataBytes), std::move(ECBytes));
@@ -97,12 +100,15 @@ void TEncoder::InterleaveBlocks(const TBitArray& Bits, int TotalCodewords, int D
         FEncoderError = true;
         return;
     }
+    TByteArray Interleaved;
+    Interleaved.reserve(static_cast<std::size_t>(std::max(TotalCodewords, 0)));
     for (std::size_t i = 0; i < LongestData; ++i)
         for (const TBlockPair& Block : Blocks)
-            if (i < Block.GetDataBytes().size()) Result.AppendBits(Block.GetDataBytes()[i], 8);
+            if (i < Block.GetDataBytes().size()) Interleaved.push_back(Block.GetDataBytes()[i]);
     for (std::size_t i = 0; i < LongestEC; ++i)
         for (const TBlockPair& Block : Blocks)
-            if (i < Block.GetErrorCorrectionBytes().size()) Result.AppendBits(Block.GetErrorCorrectionBytes()[i], 8);
+            if (i < Block.GetErrorCorrectionBytes().size()) Interleaved.push_back(Block.GetErrorCorrectionBytes()[i]);
+    Result.AppendBytes(Interleaved);
     if (Result.GetSizeInBytes() != TotalCodewords) FEncoderError = true;
 }
 

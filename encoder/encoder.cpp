@@ -5,6 +5,10 @@
 namespace qr {
 
 int TQRCode::At(int X, int Y) {
+    if (!FMatrix) {  // no symbol to read: like an empty cell
+        FQRCodeError = true;
+        return -1;
+    }
     const int Value = FMatrix->Get(X, Y);
     if (Value != 0 && Value != 1) FQRCodeError = true;
     return Value;
@@ -49,13 +53,12 @@ void TEncoder::EncodeSymbol(std::u16string_view Text, int Option, const TErrorCo
 
     // Version fit in two passes, so that the count-field width the estimate used is the one of
     // the version chosen.
-    const int FirstEstimate =
-        HeaderBits.GetSize() + CountFieldWidth(Mode, *TVersion::GetVersionForNumber(1)) + DataBits.GetSize();
-    const auto Provisional = TVersion::ChooseVersion(FirstEstimate, Level);
+    const int FirstEstimate = HeaderBits.GetSize() + CountFieldWidth(Mode, 1) + DataBits.GetSize();
+    const int Provisional = TVersion::ChooseVersionNumber(FirstEstimate, Level);
     const auto Version =
-        Provisional ? TVersion::ChooseVersion(
-                          HeaderBits.GetSize() + CountFieldWidth(Mode, *Provisional) + DataBits.GetSize(), Level)
-                    : nullptr;
+        Provisional != 0
+            ? TVersion::ChooseVersion(HeaderBits.GetSize() + CountFieldWidth(Mode, Provisional) + DataBits.GetSize(), Level)
+            : nullptr;
     if (!Version) {
         // No version holds the segment: no symbol, and the record keeps no matrix.
         FEncoderError = true;
@@ -78,13 +81,11 @@ void TEncoder::EncodeSymbol(std::u16string_view Text, int Option, const TErrorCo
     Record.SetECLevel(Level);
     Record.SetMode(Mode);
     Record.SetVersion(Version->GetVersionNumber());
+    // The mask choice builds every trial in the matrix and leaves the chosen one there: the
+    // finished symbol, the same that BuildMatrix makes with that mask.
     const int Dimension = Version->GetDimensionForVersion();
-    {
-        TByteMatrix Trial(Dimension, Dimension);
-        Record.SetMaskPattern(SelectMask(FinalBits, Level, Record.Version(), Trial));
-    }
     auto Matrix = std::make_unique<TByteMatrix>(Dimension, Dimension);
-    TMatrixUtil().BuildMatrix(FinalBits, *Record.ECLevel(), Record.Version(), Record.MaskPattern(), *Matrix);
+    Record.SetMaskPattern(SelectMask(FinalBits, Level, Record.Version(), *Matrix));
     Record.SetMatrix(std::move(Matrix));
 }
 

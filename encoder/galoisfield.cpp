@@ -1,13 +1,8 @@
 #include "galoisfield.h"
 
-#include <atomic>
 #include <utility>
 
 namespace qr {
-
-namespace {
-std::atomic<long> Destroyed{0};
-}
 
 TGenericGF::TGenericGF(int Primitive, int Size, int B) : FSize(Size), FPrimitive(Primitive), FGeneratorBase(B) {}
 
@@ -82,10 +77,6 @@ TGenericGFPoly* TGenericGF::Register(std::unique_ptr<TGenericGFPoly> Poly) {
     FPolyList.push_back(std::move(Poly));
     return FPolyList.back().get();
 }
-
-TGenericGFPoly::~TGenericGFPoly() { Destroyed.fetch_add(1, std::memory_order_relaxed); }
-
-long TGenericGFPoly::DestroyedCount() { return Destroyed.load(); }
 
 TGenericGFPoly* TGenericGFPoly::Create(TGenericGF* AField, TIntegerArray ACoefficients) {
     // Registered first, so the field owns it whatever follows.

@@ -35,7 +35,6 @@ public:
     const TIntegerArray& ExpTable();
     const TIntegerArray& LogTable();
     int Size() const { return FSize; }
-    int PolyCount() const { return static_cast<int>(FPolyList.size()); }
 
 private:
     friend class TGenericGFPoly;
@@ -58,9 +57,8 @@ class TGenericGFPoly {
 public:
     // Registers the new polynomial with AField, which owns it; leading zeros are removed.
     static TGenericGFPoly* Create(TGenericGF* AField, TIntegerArray ACoefficients);
-    // Called by the field only, through its polynomial list. Counts destructions for tests.
-    ~TGenericGFPoly();
-    static long DestroyedCount();
+    // Called by the field only, through its polynomial list.
+    ~TGenericGFPoly() = default;
 
     const TIntegerArray& Coefficients() const { return FCoefficients; }
     const TIntegerArray& GetCoefficients() const { return FCoefficients; }
@@ -69,7 +67,6 @@ public:
     }
     int GetDegree() const { return static_cast<int>(FCoefficients.size()) - 1; }
     bool IsZero() const { return FCoefficients[0] == 0; }
-    TGenericGF* Field() const { return FField; }
 
     TGenericGFPoly* AddOrSubtract(TGenericGFPoly* Other);
     TGenericGFPoly* Multiply(TGenericGFPoly* Other);

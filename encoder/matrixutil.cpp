@@ -2,6 +2,7 @@
 
 #include <array>
 #include <bit>
+#include <cstring>
 #include <vector>
 
 namespace qr {
@@ -17,37 +18,129 @@ constexpr std::uint8_t AlignmentPatternCells[5][5] = {
     {1, 1, 1, 1, 1}, {1, 0, 0, 0, 1}, {1, 0, 1, 0, 1}, {1, 0, 0, 0, 1}, {1, 1, 1, 1, 1},
 };
 
-// First copy of the format information, by bit of the format word (bit 0 first): (X, Y).
-constexpr int FormatInfoCells[15][2] = {
-    {8, 0}, {8, 1}, {8, 2}, {8, 3}, {8, 4}, {8, 5}, {8, 7}, {8, 8},
-    {7, 8}, {5, 8}, {4, 8}, {3, 8}, {2, 8}, {1, 8}, {0, 8},
-};
-
 constexpr int FormatInfoGenerator = 0x537;   // x^10 + x^8 + x^5 + x^4 + x^2 + x + 1
 constexpr int FormatInfoMask = 0x5412;
 constexpr int VersionInfoGenerator = 0x1F25;  // x^12 + x^11 + x^10 + x^9 + x^8 + x^5 + x^2 + 1
 
-// Rows of the eight mask patterns, 192 columns wide (wider than any symbol): every pattern
-// repeats every 12 rows.
-constexpr int TileRows = 12;
-constexpr int TileWords = 3;
-using MaskTile = std::array<std::array<std::array<std::uint64_t, TileWords>, TileRows>, 8>;
-constexpr MaskTile MaskRows = [] {
-    MaskTile t{};
-    for (int m = 0; m < 8; ++m)
-        for (int y = 0; y < TileRows; ++y)
-            for (int x = 0; x < 64 * TileWords; ++x)
-                if (TMaskUtil::GetDataMaskBit(m, x, y)) t[m][y][x >> 6] |= std::uint64_t{1} << (x & 63);
+constexpr TMaskUtil::MaskTiles MakeMaskTiles() {
+    TMaskUtil::MaskTiles t{};
+    for (int Tile = 0; Tile < 2; ++Tile)
+        for (int m = 0; m < 8; ++m)
+            for (int Line = 0; Line < TMaskUtil::TileLines; ++Line)
+                for (int k = 0; k < 64 * TMaskUtil::TileWords; ++k)
+                    if (Tile == 1 ? TMaskUtil::GetDataMaskBit(m, Line, k) : TMaskUtil::GetDataMaskBit(m, k, Line))
+                        t[Tile][m][Line][k >> 6] |= std::uint64_t{1} << (k & 63);
+    return t;
+}
+
+// Eight cells of 0 or 1 from memory (cell k in byte k) as the bits 0 .. 7 of a byte, and back.
+constexpr bool LittleEndian = std::endian::native == std::endian::little;
+std::uint64_t Load8(const std::uint8_t* p) {
+    std::uint64_t v;
+    std::memcpy(&v, p, 8);
+    return v;
+}
+unsigned Gather8(std::uint64_t OnesInBytes) { return static_cast<unsigned>((OnesInBytes * 0x0102040810204080u) >> 56); }
+constexpr std::array<std::uint64_t, 256> Spread8 = [] {
+    std::array<std::uint64_t, 256> t{};
+    for (unsigned b = 0; b < 256; ++b)
+        for (unsigned k = 0; k < 8; ++k)
+            if ((b >> k) & 1) t[b] |= std::uint64_t{1} << (8 * k);
     return t;
 }();
 
 }  // namespace
 
-std::uint64_t TMaskUtil::MaskRowWord(int MaskPattern, int Y, int i) {
-    if (MaskPattern >= 0 && MaskPattern < 8 && i < TileWords) return MaskRows[MaskPattern][Y % TileRows][i];
+constinit const TMaskUtil::MaskTiles TMaskUtil::Tiles = MakeMaskTiles();
+
+std::uint64_t TMaskUtil::ComputeMaskWord(int MaskPattern, int Line, int i, bool AlongColumns) {
     std::uint64_t w = 0;
-    for (int b = 0; b < 64; ++b) w |= std::uint64_t{GetDataMaskBit(MaskPattern, 64 * i + b, Y)} << b;
+    for (int b = 0; b < 64; ++b) {
+        const int k = 64 * i + b;
+        w |= std::uint64_t{AlongColumns ? GetDataMaskBit(MaskPattern, Line, k) : GetDataMaskBit(MaskPattern, k, Line)} << b;
+    }
     return w;
+}
+
+TModulePlane::TModulePlane(int Width, int Height)
+    : W(Width), H(Height), N((Width + 63) / 64), Bits(static_cast<std::size_t>(N) * static_cast<std::size_t>(Height), 0) {}
+
+TModulePlane TModulePlane::OfCells(const TByteMatrix& Matrix, std::uint8_t Value) {
+    TModulePlane P(Matrix.Width(), Matrix.Height());
+    const auto& Cells = Matrix.GetArray();
+    const std::uint64_t Ones = 0x0101010101010101u, Low7 = 0x7F7F7F7F7F7F7F7Fu;
+    for (int y = 0; y < P.H; ++y) {
+        Word* R = P.Row(y);
+        const std::uint8_t* Cell = Cells[static_cast<std::size_t>(y)].data();
+        int x = 0;
+        if constexpr (LittleEndian)
+            for (; x + 8 <= P.W; x += 8) {
+                // 0x80 in each byte equal to Value, exactly (no borrow between bytes), then gathered.
+                const std::uint64_t Diff = Load8(Cell + x) ^ (Ones * Value);
+                const std::uint64_t Zero = ~(((Diff & Low7) + Low7) | Diff | Low7);
+                R[x >> 6] |= Word{Gather8(Zero >> 7)} << (x & 63);
+            }
+        for (; x < P.W; ++x) R[x >> 6] |= Word{Cell[x] == Value} << (x & 63);
+    }
+    return P;
+}
+
+bool TModulePlane::HoldsOnlyModules(const TByteMatrix& Matrix) {
+    for (const auto& Row : Matrix.GetArray())
+        for (const std::uint8_t c : Row)
+            if (c > 1) return false;
+    return true;
+}
+
+void TModulePlane::WriteTo(TByteMatrix& Matrix) const {
+    auto& Cells = Matrix.GetArray();
+    for (int y = 0; y < H; ++y) {
+        std::uint8_t* Cell = Cells[static_cast<std::size_t>(y)].data();
+        const Word* R = Row(y);
+        int x = 0;
+        if constexpr (LittleEndian)
+            for (; x + 8 <= W; x += 8) {
+                const std::uint64_t Eight = Spread8[(R[x >> 6] >> (x & 63)) & 0xFF];
+                std::memcpy(Cell + x, &Eight, 8);
+            }
+        for (; x < W; ++x) Cell[x] = static_cast<std::uint8_t>((R[x >> 6] >> (x & 63)) & 1);
+    }
+}
+
+namespace {
+
+// Transposes the first Size rows and bits of a block in place (Size 32 or 64, bits past Size
+// zero): bit c of word r trades places with bit r of word c.
+template <int Size>
+void TransposeBlock(std::array<std::uint64_t, 64>& a) {
+    constexpr std::uint64_t Masks[] = {0x5555555555555555u, 0x3333333333333333u, 0x0F0F0F0F0F0F0F0Fu,
+                                       0x00FF00FF00FF00FFu, 0x0000FFFF0000FFFFu, 0x00000000FFFFFFFFu};
+    for (int j = Size / 2, Round = std::countr_zero(static_cast<unsigned>(Size)) - 1; j != 0; j >>= 1, --Round) {
+        const std::uint64_t m = Masks[Round];  // the bits whose index has bit j clear
+        for (int k = 0; k < Size; k = ((k | j) + 1) & ~j) {
+            const std::uint64_t t = ((a[static_cast<std::size_t>(k)] >> j) ^ a[static_cast<std::size_t>(k | j)]) & m;
+            a[static_cast<std::size_t>(k)] ^= t << j;
+            a[static_cast<std::size_t>(k | j)] ^= t;
+        }
+    }
+}
+
+}  // namespace
+
+TModulePlane TModulePlane::Transposed() const {
+    TModulePlane T(H, W);
+    std::array<std::uint64_t, 64> Block;
+    for (int by = 0; by < H; by += 64)
+        for (int i = 0; i < N; ++i) {
+            for (int r = 0; r < 64; ++r) Block[static_cast<std::size_t>(r)] = by + r < H ? Row(by + r)[i] : 0;
+            // A small symbol fits a 32 x 32 block, a quarter of the work.
+            if (H - by <= 32 && W - 64 * i <= 32)
+                TransposeBlock<32>(Block);
+            else
+                TransposeBlock<64>(Block);
+            for (int r = 0; r < 64 && 64 * i + r < W; ++r) T.Row(64 * i + r)[by >> 6] = Block[static_cast<std::size_t>(r)];
+        }
+    return T;
 }
 
 void TMatrixUtil::BuildMatrix(const TBitArray& DataBits, const TErrorCorrectionLevel& ECLevel, int Version,
@@ -157,41 +250,19 @@ void TMatrixUtil::PlaceTimingPatterns(TByteMatrix& Matrix) {
     }
 }
 
-void TMatrixUtil::FormatInfoCell(int Bit, int D, int Copy, int& X, int& Y) {
-    if (Copy == 0) {
-        X = FormatInfoCells[Bit][0];
-        Y = FormatInfoCells[Bit][1];
-    } else if (Bit < 8) {
-        X = D - 1 - Bit;
-        Y = 8;
-    } else {
-        X = 8;
-        Y = D - 15 + Bit;
-    }
-}
-
 void TMatrixUtil::PlaceFormatInfo(const TErrorCorrectionLevel& ECLevel, int MaskPattern, TByteMatrix& Matrix) {
     TBitArray Bits;
     BuildFormatInfoBits(ECLevel, MaskPattern, Bits);
-    const int Size = Bits.GetSize();
-    for (int i = 0; i < Size; ++i) {
-        const bool b = Bits.Get(Size - 1 - i);  // bit i of the word, counted from its least significant bit
-        for (int Copy = 0; Copy < 2; ++Copy) {
-            int X = 0, Y = 0;
-            FormatInfoCell(i, Matrix.Width(), Copy, X, Y);
-            Matrix.SetBoolean(X, Y, b);
-        }
-    }
+    if (Bits.GetSize() == 0) return;  // no format information for a mask outside 0 to 7
+    // Bit i of the word, counted from its least significant bit, is the array's bit 14 - i.
+    int Word = 0;
+    for (int i = 0; i < Bits.GetSize(); ++i) Word = (Word << 1) | Bits.Get(i);
+    ForEachFormatCell(Matrix.Width(), [&](int X, int Y, int Bit) { Matrix.SetBoolean(X, Y, (Word >> Bit) & 1); });
 }
 
 void TMatrixUtil::BuildFormatInfoBits(const TErrorCorrectionLevel& ECLevel, int MaskPattern, TBitArray& Bits) {
     if (MaskPattern < 0 || MaskPattern > 7) return;
-    const int Info = ECLevel.Bits() * 8 + MaskPattern;
-    Bits.AppendBits(Info, 5);
-    Bits.AppendBits(BCHRemainder(Info, FormatInfoGenerator), 10);
-    TBitArray Mask;
-    Mask.AppendBits(FormatInfoMask, 15);
-    Bits.XorOperation(Mask);
+    Bits.AppendBits(FormatWord(ECLevel, MaskPattern), 15);
     if (Bits.GetSize() != 15) FMatrixUtilError = true;
 }
 
@@ -210,8 +281,7 @@ void TMatrixUtil::PlaceVersionInfo(int Version, TByteMatrix& Matrix) {
 }
 
 void TMatrixUtil::BuildVersionInfoBits(int Version, TBitArray& Bits) {
-    Bits.AppendBits(Version, 6);
-    Bits.AppendBits(BCHRemainder(Version, VersionInfoGenerator), 12);
+    Bits.AppendBits(VersionWord(Version), 18);
     if (Bits.GetSize() != 18) FMatrixUtilError = true;
 }
 
@@ -232,39 +302,88 @@ int TMatrixUtil::BCHRemainder(int Value, int Generator) {
 }
 
 void TMatrixUtil::PlaceDataBits(const TBitArray& DataBits, int MaskPattern, TByteMatrix& Matrix) {
-    const int D = Matrix.Width();
-    const int Size = DataBits.GetSize();
+    const TModulePlane Free = TModulePlane::OfCells(Matrix, 255);
+    TModulePlane Data(Free.Width(), Free.Height());
+    const int Placed = PlaceDataPlane(DataBits, Free, Data);
+    // Every empty cell gets its bit (0 past the end of the data), inverted where the mask says.
     auto& Cells = Matrix.GetArray();
-    // The mask's rows, looked up once rather than evaluated cell by cell.
-    const int Words = (D + 63) / 64;
-    std::vector<std::uint64_t> MaskRows(static_cast<std::size_t>(D * Words), 0);
-    if (MaskPattern != -1)
-        for (int y = 0; y < D; ++y)
-            for (int i = 0; i < Words; ++i)
-                MaskRows[static_cast<std::size_t>(y * Words + i)] = TMaskUtil::MaskRowWord(MaskPattern, y, i);
-    int Index = 0;
+    for (int y = 0; y < Free.Height(); ++y)
+        for (int i = 0; i < Free.Words(); ++i) {
+            std::uint64_t Empty = Free.Row(y)[i];
+            const std::uint64_t Bits = Data.Row(y)[i] ^ (MaskPattern == -1 ? 0 : TMaskUtil::MaskRowWord(MaskPattern, y, i));
+            while (Empty) {
+                const int b = std::countr_zero(Empty);
+                Cells[static_cast<std::size_t>(y)][static_cast<std::size_t>(64 * i + b)] = (Bits >> b) & 1;
+                Empty &= Empty - 1;
+            }
+        }
+    if (Placed != DataBits.GetSize()) FMatrixUtilError = true;
+}
+
+int TMatrixUtil::PlaceDataPlane(const TBitArray& DataBits, const TModulePlane& Free, TModulePlane& Data) {
+    const int D = Free.Width();
+    const int Size = DataBits.GetSize();
+    const auto N = static_cast<std::size_t>(Free.Words());
+    // The data bits in order from the array's words, 0 past the end: the lowest bit of Buffer
+    // is the next one, and Buffered of them are in it.
+    int Loaded = 0;  // bits fetched from the array so far
+    std::uint64_t Buffer = 0;
+    int Buffered = 0;
+    auto Refill = [&] {
+        const int Valid = std::min(32, Size - Loaded);
+        const std::uint32_t w = Valid <= 0 ? 0 : DataBits.Word(Loaded >> 5) & (Valid == 32 ? ~0u : (1u << Valid) - 1);
+        Buffer |= std::uint64_t{w} << Buffered;
+        Buffered += 32;
+        Loaded += 32;
+    };
+    auto Take = [&](int n) {
+        if (Buffered < n) Refill();
+        const std::uint64_t Bits = Buffer & ((1u << n) - 1);
+        Buffer >>= n;
+        Buffered -= n;
+        return Bits;
+    };
+    // Two bits in placement order (the first in bit 0) land right cell first: bit 1 is cell x.
+    constexpr std::uint64_t RightFirst[4] = {0, 2, 1, 3};
+
+    int Taken = 0;
     int Direction = -1;  // upward first
     int x = D - 1;
     int y = D - 1;
     while (x > 0) {
         if (x == 6) x = 5;  // the column of the vertical timing pattern
-        while (y >= 0 && y < D) {
-            auto& Row = Cells[static_cast<std::size_t>(y)];
-            const std::uint64_t* Mask = &MaskRows[static_cast<std::size_t>(y * Words)];
-            for (int c = x; c >= x - 1; --c) {
-                if (Row[static_cast<std::size_t>(c)] != 255) continue;
-                bool b = false;
-                if (Index < Size) b = DataBits.Get(Index++);
-                if ((Mask[c >> 6] >> (c & 63)) & 1) b = !b;
-                Row[static_cast<std::size_t>(c)] = b ? 1 : 0;
+        // The pair's two cells, x - 1 and x, as bits Shift and Shift + 1 of word Index of a row;
+        // a pair across two words is read and written a cell at a time.
+        const auto Index = static_cast<std::size_t>((x - 1) >> 6);
+        const int Shift = (x - 1) & 63;
+        auto Pair = [&]<bool Across>() {
+            for (; y >= 0 && y < D; y += Direction) {
+                const std::uint64_t* FreeRow = Free.Row(y);
+                std::uint64_t* DataRow = Data.Row(y);
+                const std::uint64_t Cells =
+                    Across ? (FreeRow[Index] >> 63) | ((FreeRow[Index + 1] & 1) << 1) : (FreeRow[Index] >> Shift) & 3;
+                if (Cells == 0) continue;
+                std::uint64_t Bits;
+                if (Cells == 3) {
+                    Bits = RightFirst[Take(2)];
+                    Taken += 2;
+                } else {
+                    Bits = Take(1) << (Cells >> 1);  // into the one free cell: bit 1 for x, bit 0 for x - 1
+                    Taken += 1;
+                }
+                DataRow[Index] |= Bits << Shift;
+                if (Across) DataRow[Index + 1] |= Bits >> 1;
             }
-            y += Direction;
-        }
+        };
+        if (Shift == 63 && Index + 1 < N)
+            Pair.template operator()<true>();
+        else
+            Pair.template operator()<false>();
         Direction = -Direction;
         y += Direction;
         x -= 2;
     }
-    if (Index != Size) FMatrixUtilError = true;
+    return std::min(Taken, Size);
 }
 
 }  // namespace qr

@@ -2,8 +2,10 @@
 // Lays out a complete QR symbol in a byte matrix: function patterns, format and version
 // information, and the masked data bits.
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "bitarray.h"
 #include "bytematrix.h"
@@ -14,7 +16,8 @@ namespace qr {
 class TMaskUtil {
 public:
     // True when the data bit at column X, row Y is inverted under the mask; true for every
-    // cell under a mask outside 0 to 7.
+    // cell under a mask outside 0 to 7. The one statement of the mask conditions: every other
+    // form of them is derived from this one.
     static constexpr bool GetDataMaskBit(int MaskPattern, int X, int Y) {
         switch (MaskPattern) {
             case 0: return (X + Y) % 2 == 0;
@@ -30,7 +33,66 @@ public:
     }
 
     // Word i of row Y of the mask's pattern: bit b set when GetDataMaskBit(MaskPattern, 64 i + b, Y).
-    static std::uint64_t MaskRowWord(int MaskPattern, int Y, int i);
+    static std::uint64_t MaskRowWord(int MaskPattern, int Y, int i) {
+        if (MaskPattern >= 0 && MaskPattern < 8 && i < TileWords) return Tiles[0][MaskPattern][Y % TileLines][i];
+        return ComputeMaskWord(MaskPattern, Y, i, false);
+    }
+    // The same down column X: bit b of word i set when GetDataMaskBit(MaskPattern, X, 64 i + b).
+    static std::uint64_t MaskColumnWord(int MaskPattern, int X, int i) {
+        if (MaskPattern >= 0 && MaskPattern < 8 && i < TileWords) return Tiles[1][MaskPattern][X % TileLines][i];
+        return ComputeMaskWord(MaskPattern, X, i, true);
+    }
+
+    // The eight patterns along rows (tile 0) and down columns (tile 1), 192 cells wide (wider
+    // than any symbol), derived from GetDataMaskBit at compile time: every pattern repeats
+    // every 12 rows and columns.
+    static constexpr int TileLines = 12;
+    static constexpr int TileWords = 3;
+    using MaskTiles = std::array<std::array<std::array<std::array<std::uint64_t, TileWords>, TileLines>, 8>, 2>;
+    static const MaskTiles Tiles;
+
+private:
+    static std::uint64_t ComputeMaskWord(int MaskPattern, int Line, int i, bool AlongColumns);
+};
+
+// Modules packed 64 to a word: bit x mod 64 of word x / 64 of row y is the cell at column x,
+// row y. Bits past the last column are 0. Whole rows are combined a word at a time.
+class TModulePlane {
+public:
+    using Word = std::uint64_t;
+
+    TModulePlane() = default;
+    TModulePlane(int Width, int Height);
+
+    // Bits set where the matrix's cell holds Value.
+    static TModulePlane OfCells(const TByteMatrix& Matrix, std::uint8_t Value);
+    // True when every cell of the matrix is 0 or 1.
+    static bool HoldsOnlyModules(const TByteMatrix& Matrix);
+    // Row x of the result is column x of this plane.
+    TModulePlane Transposed() const;
+    // Stores every cell: 1 where the bit is set, 0 elsewhere.
+    void WriteTo(TByteMatrix& Matrix) const;
+
+    int Width() const { return W; }
+    int Height() const { return H; }
+    int Words() const { return N; }
+    Word* Row(int y) { return Bits.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(N); }
+    const Word* Row(int y) const { return Bits.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(N); }
+    bool Get(int x, int y) const { return (Row(y)[x >> 6] >> (x & 63)) & 1; }
+    void Set(int x, int y, bool Dark) {
+        Word& w = Row(y)[x >> 6];
+        const Word Bit = Word{1} << (x & 63);
+        w = Dark ? (w | Bit) : (w & ~Bit);
+    }
+    // Bits of word i that lie on columns 0 .. Columns - 1.
+    static Word Span(int i, int Columns) {
+        const int Below = Columns - 64 * i;
+        return Below >= 64 ? ~Word{0} : Below <= 0 ? 0 : (Word{1} << Below) - 1;
+    }
+
+private:
+    int W = 0, H = 0, N = 0;
+    std::vector<Word> Bits;
 };
 
 class TMatrixUtil {
@@ -45,16 +107,30 @@ public:
     void BuildLayout(const TErrorCorrectionLevel& ECLevel, int Version, int MaskPattern, TByteMatrix& Matrix);
     // The last step: the data bits in the zigzag order into the cells still empty.
     void PlaceDataBits(const TBitArray& DataBits, int MaskPattern, TByteMatrix& Matrix);
+    // The zigzag on packed rows: sets the cells of Data (a plane of Free's size, all 0) that
+    // receive a 1 bit among the Free cells, unmasked. Returns the number of bits placed.
+    static int PlaceDataPlane(const TBitArray& DataBits, const TModulePlane& Free, TModulePlane& Data);
 
     bool MatrixUtilError() const { return FMatrixUtilError; }
 
     static int BitLength(std::uint32_t Value);
     static int BCHRemainder(int Value, int Generator);
-    // The 15-bit format word and the 18-bit version word, as integers.
+    // The 15-bit format word and the 18-bit version word, as integers: the one statement of
+    // each, from which the bits placed in a symbol are taken.
     static int FormatWord(const TErrorCorrectionLevel& ECLevel, int MaskPattern);
     static int VersionWord(int Version);
-    // Cells (X, Y) of the two copies of the format information, by bit of the format word.
-    static void FormatInfoCell(int Bit, int D, int Copy, int& X, int& Y);
+    // Calls Place(X, Y, Bit) for the cells of both copies of each bit 0 to 14 of the format
+    // word, in a symbol of side D.
+    template <typename PlaceFn>
+    static void ForEachFormatCell(int D, PlaceFn Place) {
+        for (int Bit = 0; Bit < 15; ++Bit) {
+            Place(FormatInfoCells[Bit][0], FormatInfoCells[Bit][1], Bit);
+            if (Bit < 8)
+                Place(D - 1 - Bit, 8, Bit);
+            else
+                Place(8, D - 15 + Bit, Bit);
+        }
+    }
 
 private:
     void ResetToEmpty(TByteMatrix& Matrix);
@@ -72,6 +148,11 @@ private:
     void PlaceVersionInfo(int Version, TByteMatrix& Matrix);
     void BuildVersionInfoBits(int Version, TBitArray& Bits);
     static bool IsEmptyCell(int Value) { return Value == -1; }
+    // First copy of the format information, by bit of the format word (bit 0 first): (X, Y).
+    static constexpr int FormatInfoCells[15][2] = {
+        {8, 0}, {8, 1}, {8, 2}, {8, 3}, {8, 4}, {8, 5}, {8, 7}, {8, 8},
+        {7, 8}, {5, 8}, {4, 8}, {3, 8}, {2, 8}, {1, 8}, {0, 8},
+    };
     template <std::size_t N>
     void PlaceSquare(const std::uint8_t (&Cells)[N][N], int XStart, int YStart, TByteMatrix& Matrix);
 

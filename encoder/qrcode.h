@@ -42,6 +42,8 @@ enum TQRCodeEncoding : std::uint8_t {
 
 int ModeIndicatorOf(TMode mode);
 int CountFieldWidth(TMode mode, const TVersion& version);
+// The same by version number, 1 to 40.
+int CountFieldWidth(TMode mode, int VersionNumber);
 
 // UTF-16 to UTF-8 (RFC 3629); an unpaired surrogate becomes U+FFFD (EF BF BD).
 std::string Utf16ToUtf8(std::u16string_view Text);
@@ -64,7 +66,8 @@ public:
     // The finished matrix, or none when no symbol was built.
     const TByteMatrix* Matrix() const { return FMatrix.get(); }
 
-    // The cell (X, Y); a value other than 0 and 1 also sets QRCodeError.
+    // The cell (X, Y); a value other than 0 and 1 also sets QRCodeError. A record without a
+    // matrix answers -1 and sets QRCodeError.
     int At(int X, int Y);
     bool IsValid() const;
     static bool IsValidMaskPattern(int MaskPattern) { return MaskPattern >= 0 && MaskPattern <= 7; }
@@ -128,8 +131,10 @@ protected:
     void InterleaveBlocks(const TBitArray& Bits, int TotalCodewords, int DataCodewords, int BlockCount,
                           TBitArray& Result);
     TByteArray ComputeECCodewords(const TByteArray& Data, int ECCount);
+    TByteArray ComputeECCodewords(const TQRBlockCoder& Coder, const TByteArray& Data);
 
-    // Mask choice.
+    // Mask choice. The penalty rules score a matrix of modules (0 light, 1 dark); a matrix
+    // holding any other value is refused with -1.
     int SelectMask(const TBitArray& DataBits, const TErrorCorrectionLevel& ECLevel, int Version,
                    TByteMatrix& Matrix);
     static int MaskPenalty(const TByteMatrix& Matrix);

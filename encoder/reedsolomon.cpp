@@ -1,8 +1,37 @@
 #include "reedsolomon.h"
 
 #include <algorithm>
+#include <array>
 
 namespace qr {
+
+namespace {
+
+// The QR field's exponents (doubled, so a sum of two logarithms needs no reduction) and
+// logarithms, computed at compile time the way TGenericGF::BuildTables computes them.
+struct QRFieldTables {
+    std::array<std::uint8_t, 512> Exp{};
+    std::array<std::uint8_t, 256> Log{};
+};
+
+constexpr QRFieldTables QRField = [] {
+    QRFieldTables t;
+    int x = 1;
+    for (int i = 0; i < 255; ++i) {
+        t.Exp[static_cast<std::size_t>(i)] = t.Exp[static_cast<std::size_t>(i + 255)] = static_cast<std::uint8_t>(x);
+        t.Log[static_cast<std::size_t>(x)] = static_cast<std::uint8_t>(i);
+        x <<= 1;
+        if (x >= 256) x = (x ^ 285) & 255;
+    }
+    return t;
+}();
+
+std::uint8_t QRMultiply(std::uint8_t a, std::uint8_t b) {
+    if (a == 0 || b == 0) return 0;
+    return QRField.Exp[static_cast<std::size_t>(QRField.Log[a] + QRField.Log[b])];
+}
+
+}  // namespace
 
 TReedSolomonEncoder::TReedSolomonEncoder(TGenericGF* AField) : FField(AField) {
     FCachedGenerators.push_back(TGenericGFPoly::Create(AField, {1}));
@@ -56,6 +85,56 @@ void TReedSolomonEncoder::Encode(TIntegerArray& ToEncode, int ECBytes) {
             if (GeneratorLog[j] >= 0) Tail[j] ^= Exp[static_cast<std::size_t>(GeneratorLog[j] + LeadLog)];
     }
     std::copy(Work.begin() + static_cast<std::ptrdiff_t>(n), Work.end(), ToEncode.begin() + DataBytes);
+}
+
+TQRBlockCoder::TQRBlockCoder(int ECBytes)
+    : FECBytes(std::clamp(ECBytes, 0, 255)), FWords((FECBytes + 7) / 8), FMultiples(32 * static_cast<std::size_t>(FWords), 0) {
+    if (FECBytes == 0) return;
+    // The generator (x + a^0)(x + a^1)...(x + a^(e-1)), highest degree first, leading 1 included.
+    std::array<std::uint8_t, 256> Generator{};
+    Generator[0] = 1;
+    for (int d = 0; d < FECBytes; ++d) {
+        const std::uint8_t Root = QRField.Exp[static_cast<std::size_t>(d)];
+        for (std::size_t j = static_cast<std::size_t>(d) + 1; j > 0; --j)
+            Generator[j] = static_cast<std::uint8_t>(Generator[j] ^ QRMultiply(Generator[j - 1], Root));
+    }
+    // Coefficient j of a row sits in bits 8 (j mod 8) up of word j / 8. The rows of 1, 2, 4, 8
+    // (low half) and 16, 32, 64, 128 (high half) come from field products; every other row is
+    // the sum (exclusive-or) of two rows of its half already made, since multiplication
+    // distributes over addition.
+    const auto Words = static_cast<std::size_t>(FWords);
+    auto Row = [&](std::size_t Half, std::size_t k) { return &FMultiples[(16 * Half + k) * Words]; };
+    for (std::size_t Half = 0; Half < 2; ++Half) {
+        for (std::size_t Bit = 1; Bit < 16; Bit <<= 1) {
+            const auto Factor = static_cast<std::uint8_t>(Bit << (4 * Half));
+            for (std::size_t j = 0; j < static_cast<std::size_t>(FECBytes); ++j)
+                Row(Half, Bit)[j / 8] |= std::uint64_t{QRMultiply(Factor, Generator[j + 1])} << (8 * (j % 8));
+        }
+        for (std::size_t k = 3; k < 16; ++k) {
+            const std::size_t Low = k & (k - 1), High = k ^ Low;  // k less its lowest set bit, and that bit
+            if (Low == 0) continue;
+            for (std::size_t w = 0; w < Words; ++w) Row(Half, k)[w] = Row(Half, Low)[w] ^ Row(Half, High)[w];
+        }
+    }
+}
+
+void TQRBlockCoder::Encode(std::span<const std::uint8_t> Data, std::span<std::uint8_t> EC) const {
+    // The remainder so far, laid out as the rows are: its highest coefficient in the low byte
+    // of word 0.
+    std::array<std::uint64_t, 32> Register{};
+    const auto Words = static_cast<std::size_t>(FWords);
+    if (Words == 0) return;
+    for (const std::uint8_t d : Data) {
+        const std::size_t Feedback = (d ^ Register[0]) & 0xFF;
+        // Shift the register one codeword towards the highest degree, then add the multiple.
+        const std::uint64_t* Low = &FMultiples[(Feedback & 15) * Words];
+        const std::uint64_t* High = &FMultiples[(16 + (Feedback >> 4)) * Words];
+        for (std::size_t w = 0; w + 1 < Words; ++w)
+            Register[w] = ((Register[w] >> 8) | (Register[w + 1] << 56)) ^ Low[w] ^ High[w];
+        Register[Words - 1] = (Register[Words - 1] >> 8) ^ Low[Words - 1] ^ High[Words - 1];
+    }
+    const std::size_t n = std::min(EC.size(), static_cast<std::size_t>(FECBytes));
+    for (std::size_t j = 0; j < n; ++j) EC[j] = static_cast<std::uint8_t>(Register[j / 8] >> (8 * (j % 8)));
 }
 
 }  // namespace qr

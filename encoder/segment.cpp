@@ -59,23 +59,24 @@ void ForEachCodePoint(std::u16string_view Text, Fn Visit) {
 
 int Utf8Length(char32_t c) { return c < 0x80 ? 1 : c < 0x800 ? 2 : c < 0x10000 ? 3 : 4; }
 
-void AppendUtf8(std::string& Out, char32_t c) {
+// Writes the UTF-8 form of the code point at Out and moves Out past it.
+void PutUtf8(char*& Out, char32_t c) {
     switch (Utf8Length(c)) {
-        case 1: Out.push_back(static_cast<char>(c)); break;
+        case 1: *Out++ = static_cast<char>(c); break;
         case 2:
-            Out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-            Out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+            *Out++ = static_cast<char>(0xC0 | (c >> 6));
+            *Out++ = static_cast<char>(0x80 | (c & 0x3F));
             break;
         case 3:
-            Out.push_back(static_cast<char>(0xE0 | (c >> 12)));
-            Out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-            Out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+            *Out++ = static_cast<char>(0xE0 | (c >> 12));
+            *Out++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            *Out++ = static_cast<char>(0x80 | (c & 0x3F));
             break;
         default:
-            Out.push_back(static_cast<char>(0xF0 | (c >> 18)));
-            Out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-            Out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-            Out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+            *Out++ = static_cast<char>(0xF0 | (c >> 18));
+            *Out++ = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+            *Out++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            *Out++ = static_cast<char>(0x80 | (c & 0x3F));
     }
 }
 
@@ -85,15 +86,17 @@ bool IsAlphanumeric(char16_t c) { return c < 96 && AlphanumericTable[c] >= 0; }
 
 int ModeIndicatorOf(TMode mode) { return Modes[mode].Indicator; }
 
-int CountFieldWidth(TMode mode, const TVersion& version) {
-    const int v = version.GetVersionNumber();
-    return Modes[mode].Widths[v <= 9 ? 0 : v <= 26 ? 1 : 2];
+int CountFieldWidth(TMode mode, const TVersion& version) { return CountFieldWidth(mode, version.GetVersionNumber()); }
+
+int CountFieldWidth(TMode mode, int VersionNumber) {
+    return Modes[mode].Widths[VersionNumber <= 9 ? 0 : VersionNumber <= 26 ? 1 : 2];
 }
 
 std::string Utf16ToUtf8(std::u16string_view Text) {
-    std::string Out;
-    Out.reserve(Text.size() * 3);
-    ForEachCodePoint(Text, [&](char32_t c) { AppendUtf8(Out, c); });
+    std::string Out(Text.size() * 3, '\0');  // at most three bytes per code unit
+    char* End = Out.data();
+    ForEachCodePoint(Text, [&](char32_t c) { PutUtf8(End, c); });
+    Out.resize(static_cast<std::size_t>(End - Out.data()));
     return Out;
 }
 
@@ -187,15 +190,15 @@ void TEncoder::WriteOctets(std::u16string_view Text, TBitArray& Bits, int Option
     } else if (Option == qrUTF8BOM) {
         Bytes = Utf16ToUtf8(Text);
     }
-    for (const char b : Bytes) Bits.AppendBits(static_cast<std::uint8_t>(b), 8);
+    Bits.AppendBytes({reinterpret_cast<const std::uint8_t*>(Bytes.data()), Bytes.size()});
 }
 
 void TEncoder::WriteModeIndicator(TMode Mode, TBitArray& Bits) { Bits.AppendBits(ModeIndicatorOf(Mode), 4); }
 
 void TEncoder::WriteCharacterCount(int Count, int VersionNumber, TMode Mode, TBitArray& Bits) {
-    const auto Version = TVersion::GetVersionForNumber(VersionNumber);
-    const int Width = Version ? CountFieldWidth(Mode, *Version) : 0;
-    if (!Version || Count > (1 << Width) - 1) {
+    const bool Known = VersionNumber >= 1 && VersionNumber <= 40;
+    const int Width = Known ? CountFieldWidth(Mode, VersionNumber) : 0;
+    if (!Known || Count > (1 << Width) - 1) {
         FEncoderError = true;
         return;
     }
@@ -227,9 +230,7 @@ TEncoder::TSegmentSize TEncoder::MeasureSegment(std::u16string_view Text, int Op
 
 int TEncoder::MaxCount(TMode Mode, const TErrorCorrectionLevel& Level) {
     // Version 40's data codewords at the level, less the 4-bit indicator and the count field.
-    const auto Largest = TVersion::GetVersionForNumber(40);
-    const int Capacity = 8 * (Largest->GetTotalCodewords() - Largest->GetECBlocksForLevel(Level).GetTotalECCodewords());
-    const int Bits = Capacity - 4 - CountFieldWidth(Mode, *Largest);
+    const int Bits = 8 * TVersion::DataCodewords(40, Level) - 4 - CountFieldWidth(Mode, 40);
     switch (Mode) {
         case qmNumeric:  // 10 bits per three digits, 7 for a last two, 4 for a last one
             return 3 * (Bits / 10) + (Bits % 10 >= 7 ? 2 : Bits % 10 >= 4 ? 1 : 0);

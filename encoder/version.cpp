@@ -151,13 +151,21 @@ std::unique_ptr<TVersion> TVersion::GetVersionForNumber(int VersionNum) {
 }
 
 std::unique_ptr<TVersion> TVersion::ChooseVersion(int NumInputBits, const TErrorCorrectionLevel& ecLevel) {
+    return GetVersionForNumber(ChooseVersionNumber(NumInputBits, ecLevel));
+}
+
+int TVersion::ChooseVersionNumber(int NumInputBits, const TErrorCorrectionLevel& ecLevel) {
     const int Needed = (NumInputBits + 7) / 8;
-    for (int v = 1; v <= 40; ++v) {
-        auto Version = GetVersionForNumber(v);
-        const int Capacity = Version->GetTotalCodewords() - Version->GetECBlocksForLevel(ecLevel).GetTotalECCodewords();
-        if (Capacity >= Needed) return Version;
-    }
-    return nullptr;
+    for (int v = 1; v <= 40; ++v)
+        if (DataCodewords(v, ecLevel) >= Needed) return v;
+    return 0;
+}
+
+int TVersion::DataCodewords(int VersionNum, const TErrorCorrectionLevel& ecLevel) {
+    if (VersionNum < 1 || VersionNum > 40) return 0;
+    const VersionRow& Row = VersionTable[VersionNum - 1];
+    const LevelLayout& Layout = Row.Levels[ecLevel.Ordinal()];
+    return Row.TotalCodewords - Layout.ECPerBlock * Layout.Blocks;
 }
 
 }  // namespace qr

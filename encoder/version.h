@@ -70,6 +70,10 @@ public:
     static std::unique_ptr<TVersion> GetVersionForNumber(int VersionNum);
     // The smallest version whose data codewords at ecLevel hold (NumInputBits + 7) / 8, or none.
     static std::unique_ptr<TVersion> ChooseVersion(int NumInputBits, const TErrorCorrectionLevel& ecLevel);
+    // The same choice as a number, 0 for none, and the data codewords of a version (1 to 40) at
+    // a level: both read from the table the records are built from, building no record.
+    static int ChooseVersionNumber(int NumInputBits, const TErrorCorrectionLevel& ecLevel);
+    static int DataCodewords(int VersionNum, const TErrorCorrectionLevel& ecLevel);
 
     int GetVersionNumber() const { return VersionNumber; }
     const std::vector<int>& GetAlignmentPatternCenters() const { return AlignmentPatternCenters; }

@@ -2,8 +2,10 @@
 // U+FFFF and all), every encoding option and quiet zone, and checks on every input that the
 // symbol is the one the text calls for, not only that nothing crashes.
 //
-// Input: byte 0 chooses the option (mod 6), byte 1 the quiet zone (mod 101); the rest are
-// UTF-16 code units, little-endian, a trailing odd byte taken as a unit of its own.
+// Input: byte 0 chooses the option (mod 6) and the error-correction level (byte 0 / 6 mod 4:
+// L, M, Q, H; the grid is checked at level L, the level it uses), byte 1 the quiet zone
+// (mod 101); the rest are UTF-16 code units, little-endian, a trailing odd byte taken as a
+// unit of its own.
 
 #include <cstdint>
 #include <cstdlib>
@@ -61,8 +63,8 @@ void ExpectedSegment(std::u16string_view s, int Option, int& Mode, int& Count) {
     }
 }
 
-// The smallest version whose level-L data capacity holds the segment, or 0.
-int ExpectedVersion(int Mode, int Count) {
+// The smallest version whose data capacity at the level holds the segment, or 0.
+int ExpectedVersion(int Mode, int Count, const qr::TErrorCorrectionLevel& Level) {
     for (int v = 1; v <= 40; ++v) {
         const int Column = v <= 9 ? 0 : v <= 26 ? 1 : 2;
         constexpr int Widths[3][3] = {{10, 12, 14}, {9, 11, 13}, {8, 16, 16}};
@@ -72,20 +74,26 @@ int ExpectedVersion(int Mode, int Count) {
                                          : 8 * Count;
         if (Count >= (1 << CountBits)) continue;
         const auto V = qr::TVersion::GetVersionForNumber(v);
-        const int Capacity = V->GetTotalCodewords() - V->GetECBlocksForLevel(qr::LevelL()).GetTotalECCodewords();
+        const int Capacity = V->GetTotalCodewords() - V->GetECBlocksForLevel(Level).GetTotalECCodewords();
         if (4 + CountBits + DataBits <= 8 * Capacity) return v;
     }
     return 0;
 }
 
-// The format words of level L for masks 0 to 7.
-constexpr int FormatWords[8] = {0x77C4, 0x72F3, 0x7DAA, 0x789D, 0x662F, 0x6318, 0x6C41, 0x6976};
+// The format words of levels L, M, Q and H for masks 0 to 7.
+constexpr int FormatWords[4][8] = {{0x77C4, 0x72F3, 0x7DAA, 0x789D, 0x662F, 0x6318, 0x6C41, 0x6976},
+                                   {0x5412, 0x5125, 0x5E7C, 0x5B4B, 0x45F9, 0x40CE, 0x4F97, 0x4AA0},
+                                   {0x355F, 0x3068, 0x3F31, 0x3A06, 0x24B4, 0x2183, 0x2EDA, 0x2BED},
+                                   {0x1689, 0x13BE, 0x1CE7, 0x19D0, 0x0762, 0x0255, 0x0D0C, 0x083B}};
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size) {
     if (Size < 2) return 0;
     const int Option = Data[0] % 6;
+    const int LevelIndex = Data[0] / 6 % 4;
+    const qr::TErrorCorrectionLevel Levels[4] = {qr::LevelL(), qr::LevelM(), qr::LevelQ(), qr::LevelH()};
+    const qr::TErrorCorrectionLevel& Level = Levels[LevelIndex];
     const int QuietZone = Data[1] % 101;
     std::u16string Text;
     for (std::size_t i = 2; i < Size; i += 2)
@@ -100,17 +108,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size
 
     int Mode = 0, Count = 0;
     ExpectedSegment(Text, Option, Mode, Count);
-    const int Version = ExpectedVersion(Mode, Count);
+    const int Version = ExpectedVersion(Mode, Count, Level);
+    const int GridVersion = LevelIndex == 0 ? Version : ExpectedVersion(Mode, Count, qr::LevelL());
 
     qr::TEncoder Encoder;
     qr::TQRCode Record;
-    Encoder.EncodeSymbol(Text, Option, qr::LevelL(), Record);
+    Encoder.EncodeSymbol(Text, Option, Level, Record);
     Check((Record.Matrix() != nullptr) == (Version != 0), "a symbol exists exactly when the text fits");
     Check(Encoder.EncoderError() == (Version == 0), "the error flag is set exactly when no version holds the text");
     const int Side = Version ? 17 + 4 * Version : 0;
-    Check(Grid.Rows() == (Encoded ? Side + 2 * QuietZone : 0) && Grid.Columns() == Grid.Rows(), "grid side");
-    if (!Version) {
+    const int GridSide = GridVersion ? 17 + 4 * GridVersion : 0;
+    Check(Grid.Rows() == (Encoded ? GridSide + 2 * QuietZone : 0) && Grid.Columns() == Grid.Rows(), "grid side");
+    if (!GridVersion)
         for (int r = -1; r <= Grid.Rows(); ++r) Check(!Grid.IsBlack(r, r), "empty grid is light");
+    if (!Version) {
+        Check(Record.Version() == -1 && Record.At(0, 0) == -1 && Record.QRCodeError(), "no symbol to read");
         return 0;
     }
     Check(Record.Version() == Version, "smallest version that fits");
@@ -126,15 +138,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size
         Second |= (b < 8 ? M.Get(Side - 1 - b, 8) == 1 : M.Get(8, Side - 15 + b) == 1) << b;
     }
     Check(First == Second, "both copies of the format information agree");
-    Check(Record.MaskPattern() >= 0 && Record.MaskPattern() < 8 && First == FormatWords[Record.MaskPattern()],
-          "format information names level L and the chosen mask");
+    Check(Record.MaskPattern() >= 0 && Record.MaskPattern() < 8 && First == FormatWords[LevelIndex][Record.MaskPattern()],
+          "format information names the level and the chosen mask");
 
     for (int y = 0; y < Side; ++y)
         for (int x = 0; x < Side; ++x) {
             const int Cell = M.Get(x, y);
             Check(Cell == 0 || Cell == 1, "every cell is light or dark");
             // The grid encoded the same input separately: a second encoding gives the same matrix.
-            Check(Grid.IsBlack(y + QuietZone, x + QuietZone) == (Encoded && Cell == 1), "grid agrees with the matrix");
+            if (LevelIndex == 0)
+                Check(Grid.IsBlack(y + QuietZone, x + QuietZone) == (Encoded && Cell == 1), "grid agrees with the matrix");
         }
     Check(!Grid.IsBlack(QuietZone - 1, QuietZone) && !Grid.IsBlack(-1, -1) && !Grid.IsBlack(Grid.Rows(), 0),
           "quiet zone and outside are light");

@@ -1,7 +1,8 @@
 #!/bin/sh
 # Builds everything and runs every test: once in a release build, once more under
 # AddressSanitizer, UndefinedBehaviorSanitizer and LeakSanitizer, and finally a short run of each
-# fuzz target. GUI tests use the offscreen platform, so no display is needed.
+# fuzz target, and then the Debian packages are built, installed, checked and removed. GUI tests
+# use the offscreen platform, so no display is needed.
 set -eu
 cd "$(dirname "$0")/.."
 sh scripts/deps.sh
@@ -21,3 +22,6 @@ LSAN_OPTIONS=suppressions="$(pwd)/scripts/lsan.supp" \
 
 # A short run of every libFuzzer target from its checked-in seeds (see scripts/fuzz.sh).
 sh scripts/fuzz.sh 15
+
+# The Debian packages: built, checked, installed, used, removed (see scripts/package-test.sh).
+sh scripts/package-test.sh

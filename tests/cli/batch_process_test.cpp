@@ -183,6 +183,16 @@ TEST(BatchProcess, EachFaultIsReportedWithItsRowAndTheOtherRowsAreWritten) {
     EXPECT_EQ(ReadAll(Dir.Path / "outside.txt"), "keep me");
     EXPECT_TRUE(fs::is_symlink(Out / "link.png"));
     EXPECT_EQ(FilesIn(Out), 5u);  // a, c, old, dir.png and link.png: nothing else, no temporary file
+
+    // Characters an encoding leaves out are a warning with the row, not a failure.
+    const Result Numeric = RunQr({"--batch", "-", "--encoding", "numeric", "-o", (Dir.Path / "num/{n}.png").string()},
+                                 "12a3\n45\n");
+    EXPECT_EQ(Numeric.Status, 0);
+    EXPECT_EQ(Lines(Numeric.Err),
+              (std::vector<std::string>{"quandrel-qr: row 1: warning: 1 character left out of the symbol: numeric holds "
+                                        "only the digits 0-9",
+                                        "quandrel-qr: 2 rows read, 2 files written, 0 rows failed"}));
+    EXPECT_EQ(Decode(Dir.Path / "num/1.png"), std::vector<std::string>{"123"});
 }
 
 TEST(BatchProcess, TheFilesAndMessagesAreTheSameWhateverTheWorkers) {

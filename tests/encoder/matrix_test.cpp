@@ -508,6 +508,24 @@ TEST(Penalty, BalanceIsZeroOrOne) {
     EXPECT_EQ(qrtest::Encoder::PenaltyBalance(Quarter), 1);
 }
 
+// A matrix holding values other than 0 and 1 is no symbol: the rules refuse it (-1) rather
+// than count 2 or 255 as light. The same shapes in 0 and 1 score as usual.
+TEST(Penalty, RulesRefuseCellsOtherThanModules) {
+    for (const int Odd : {2, 255}) {
+        TByteMatrix M = MatrixFrom({"X.XXX.X....", "...........", "XXXXXXXXXXX"});
+        M.SetInteger(8, 0, Odd);  // among the four cells after the finder-like pattern
+        EXPECT_EQ(qrtest::Encoder::PenaltyFinderLike(M), -1) << Odd;
+        EXPECT_EQ(qrtest::Encoder::PenaltyRunsInLines(M, true), -1) << Odd;
+        EXPECT_EQ(qrtest::Encoder::PenaltyRunsInLines(M, false), -1) << Odd;
+        EXPECT_EQ(qrtest::Encoder::PenaltyRuns(M), -1) << Odd;
+        EXPECT_EQ(qrtest::Encoder::PenaltyBlocks(M), -1) << Odd;
+        EXPECT_EQ(qrtest::Encoder::PenaltyBalance(M), -1) << Odd;
+        EXPECT_EQ(qrtest::Encoder::MaskPenalty(M), -1) << Odd;
+        M.SetInteger(8, 0, 0);
+        EXPECT_EQ(qrtest::Encoder::PenaltyFinderLike(M), 40) << Odd;
+    }
+}
+
 // ---- penalty rules against a literal implementation ----
 
 int Cell(const TByteMatrix& M, int x, int y) { return M.GetArray()[static_cast<std::size_t>(y)][static_cast<std::size_t>(x)]; }
@@ -687,8 +705,8 @@ TEST(MaskChoice, EqualsEightFullBuildsForEveryVersion) {
         const int D = 17 + 4 * v;
         TByteMatrix M(D, D);
         EXPECT_EQ(E.SelectMask(Data, LevelL(), v, M), T.Expected) << "version " << v;
-        // The trial matrix is left with the last trial, mask 7.
-        EXPECT_EQ(Differences(CellsOf(M), CellsOf(Build(Data, v, 7))), "") << "version " << v;
+        // The matrix is left holding the chosen trial: the full build with that mask.
+        EXPECT_EQ(Differences(CellsOf(M), CellsOf(Build(Data, v, T.Expected))), "") << "version " << v;
     }
 }
 

@@ -192,6 +192,17 @@ TEST(Symbol, RecordKeepsOnlyWhatEncodingStores) {
     EXPECT_FALSE(Record.IsValid());
 }
 
+TEST(Symbol, AtWithoutAMatrixAnswersMinusOneAndSetsTheFlag) {
+    TQRCode Record;
+    EXPECT_EQ(Record.At(0, 0), -1);
+    EXPECT_TRUE(Record.QRCodeError());
+    TEncoder Encoder;  // the same after an encoding that built no symbol
+    TQRCode TooLong;
+    Encoder.EncodeSymbol(std::u16string(2954, u'a'), qrUTF8BOM, LevelL(), TooLong);
+    EXPECT_EQ(TooLong.At(3, 3), -1);
+    EXPECT_TRUE(TooLong.QRCodeError());
+}
+
 TEST(Symbol, IsValidAndAt) {
     TQRCode Record;
     EXPECT_FALSE(TQRCode::IsValidMaskPattern(-1));
