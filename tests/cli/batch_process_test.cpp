@@ -32,14 +32,9 @@ using clirun::ReadAll;
 using clirun::Result;
 using clirun::RunQr;
 
-struct TempDir {
-    fs::path Path;
-    explicit TempDir(const std::string& Name)
-        : Path(fs::temp_directory_path() / ("batch-" + Name + "-" + std::to_string(getpid()))) {
-        fs::remove_all(Path);
-        fs::create_directories(Path);
-    }
-    ~TempDir() { fs::remove_all(Path); }
+// Each test's folder: batch-NAME-PID.
+struct TempDir : clirun::TempDir {
+    explicit TempDir(const std::string& Name) : clirun::TempDir("batch-" + Name) {}
 };
 
 // What zbar reads in a PNG file.

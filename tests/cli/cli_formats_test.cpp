@@ -25,10 +25,8 @@ using clirun::Result;
 using clirun::RunQr;
 
 // A folder of its own, removed at the end.
-struct TempDir {
-    fs::path Path = fs::temp_directory_path() / ("cli-formats-" + std::to_string(getpid()));
-    TempDir() { fs::create_directories(Path); }
-    ~TempDir() { fs::remove_all(Path); }
+struct TempDir : clirun::TempDir {
+    TempDir() : clirun::TempDir("cli-formats") {}
 };
 
 // UTF-8 texts that need versions 1, 10 and 40 at level L (bytes: 17 at most, 250, 2900).

@@ -33,6 +33,19 @@ struct Result {
     long MaxRssKiB = 0;
 };
 
+// A folder of the test's own, named Name and the process ID, emptied first and removed at the end.
+struct TempDir {
+    fs::path Path;
+    explicit TempDir(const std::string& Name)
+        : Path(fs::temp_directory_path() / (Name + "-" + std::to_string(getpid()))) {
+        fs::remove_all(Path);
+        fs::create_directories(Path);
+    }
+    ~TempDir() { fs::remove_all(Path); }
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+};
+
 inline std::string ReadAll(const fs::path& Path) {
     std::ifstream In(Path, std::ios::binary);
     std::ostringstream S;
