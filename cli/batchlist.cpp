@@ -268,7 +268,8 @@ bool ListReader::Fill() {
             Bytes.remove_prefix(kByteOrderMark.size());
     }
     const auto Line = [this](std::string_view Text, bool TooLong) {
-        AddRow(std::string(Text), {}, TooLong ? TooLongText() : std::string());
+        // A line too long is only reported: its text is not kept.
+        AddRow(TooLong ? std::string() : std::string(Text), {}, TooLong ? TooLongText() : std::string());
     };
     bool Ok = true;
     if (FCsv) {

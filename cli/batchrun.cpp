@@ -35,14 +35,16 @@ namespace fs = std::filesystem;
 
 // --- Signals -------------------------------------------------------------------------------
 
-// The first stopping signal caught, and the pipe that wakes a reader waiting for the list.
-volatile std::sig_atomic_t CaughtSignal = 0;
+// The first stopping signal caught, and the pipe that wakes a reader waiting for the list. Every
+// thread reads the flag; a lock-free atomic may be written from a signal handler.
+std::atomic<int> CaughtSignal{0};
+static_assert(std::atomic<int>::is_always_lock_free);
 int WakeWriteFd = -1;
 
 extern "C" void OnStopSignal(int Signal) {
     const int SavedErrno = errno;
-    if (CaughtSignal == 0)
-        CaughtSignal = Signal;
+    int None = 0;
+    CaughtSignal.compare_exchange_strong(None, Signal);
     if (WakeWriteFd >= 0 && write(WakeWriteFd, "", 1) < 0) {
         // The pipe is full: a wake-up is already waiting.
     }
