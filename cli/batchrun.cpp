@@ -285,9 +285,10 @@ std::optional<std::string> PrepareFolders(const std::string& Path, std::size_t F
 // Makes and writes the file of one job. Returns why it failed, or nothing.
 std::optional<std::string> WriteJob(const Job& J, OutputType Type, const Options& Opts, std::size_t FolderLength) {
     try {
-        const qrpicture::TBytes Bytes = MakeSymbolFile(Type, J.Text, Opts);
+        // The folders first: a row that cannot be written costs no encoding.
         if (auto Why = PrepareFolders(J.Path, FolderLength))
             return Why;
+        const qrpicture::TBytes Bytes = MakeSymbolFile(Type, J.Text, Opts);
         // New files are flushed together at the end of the run (a replaced file still before it
         // takes its name): one flush per file would hold every worker up on the disk.
         qrfiles::WriteFileAtomically(J.Path, Bytes, qrfiles::Durability::NewFilesLater);
