@@ -17,6 +17,7 @@
 #include <map>
 #include <mutex>
 #include <optional>
+#include <semaphore>
 #include <thread>
 #include <utility>
 #include <variant>
@@ -32,6 +33,10 @@ namespace qrcli::batch {
 namespace {
 
 namespace fs = std::filesystem;
+
+// Threads beyond -j that may wait for the disk while others work: per worker, and at most.
+constexpr int kWaitingThreadsPerWorker = 7;
+constexpr int kMostWaitingThreads = 64;
 
 // --- Signals -------------------------------------------------------------------------------
 
@@ -243,8 +248,9 @@ private:
 // Makes the missing folders of Path: the template's folder (its first FolderLength bytes) as the
 // system follows it, and below it only real folders: a symbolic link or anything but a folder on
 // the way, or anything but a regular file at Path itself, fails the row, so that no name from the
-// list can lead outside the template's folder. Returns why the row fails, or nothing.
-std::optional<std::string> PrepareFolders(const std::string& Path, std::size_t FolderLength) {
+// list can lead outside the template's folder. Returns why the row fails, or nothing; Exists
+// tells whether a file is there already.
+std::optional<std::string> PrepareFolders(const std::string& Path, std::size_t FolderLength, bool& Exists) {
     const auto Quoted = [](const fs::path& Part, const std::string& What) {
         std::string Text(1, '"');
         Text += Part.string();
@@ -272,7 +278,8 @@ std::optional<std::string> PrepareFolders(const std::string& Path, std::size_t F
         if (Status.type() == fs::file_type::symlink)
             return Quoted(Part, "is a symbolic link");
         if (Last) {
-            if (Status.type() == fs::file_type::not_found || Status.type() == fs::file_type::regular)
+            Exists = Status.type() == fs::file_type::regular;
+            if (Status.type() == fs::file_type::not_found || Exists)
                 return std::nullopt;
             return Quoted(Part, "exists and is not a regular file");
         }
@@ -282,15 +289,39 @@ std::optional<std::string> PrepareFolders(const std::string& Path, std::size_t F
     }
 }
 
-// Makes and writes the file of one job. Returns why it failed, or nothing.
-std::optional<std::string> WriteJob(const Job& J, OutputType Type, const Options& Opts, std::size_t FolderLength) {
+// A worker's turn at the processors: at most -j rows are made at once, by any of the threads.
+class Turn {
+public:
+    explicit Turn(std::counting_semaphore<>& Turns) : FTurns(Turns) { FTurns.acquire(); }
+    ~Turn() { Release(); }
+    Turn(const Turn&) = delete;
+    Turn& operator=(const Turn&) = delete;
+    void Release() {
+        if (std::exchange(FHeld, false))
+            FTurns.release();
+    }
+
+private:
+    std::counting_semaphore<>& FTurns;
+    bool FHeld = true;
+};
+
+// Makes and writes the file of one job during a turn. Returns why it failed, or nothing.
+std::optional<std::string> WriteJob(const Job& J, OutputType Type, const Options& Opts, std::size_t FolderLength,
+                                    std::counting_semaphore<>& Turns) {
     try {
+        Turn Mine(Turns);
         // The folders first: a row that cannot be written costs no encoding.
-        if (auto Why = PrepareFolders(J.Path, FolderLength))
+        bool Exists = false;
+        if (auto Why = PrepareFolders(J.Path, FolderLength, Exists))
             return Why;
         const qrpicture::TBytes Bytes = MakeSymbolFile(Type, J.Text, Opts);
-        // New files are flushed together at the end of the run (a replaced file still before it
-        // takes its name): one flush per file would hold every worker up on the disk.
+        // New files are flushed together at the end of the run: one flush per file would hold
+        // every worker up on the disk. A file that replaces another is flushed before it takes
+        // the name, so that the old one is never lost; that wait is for the disk, not the
+        // processors, so the turn goes to another thread meanwhile.
+        if (Exists)
+            Mine.Release();
         qrfiles::WriteFileAtomically(J.Path, Bytes, qrfiles::Durability::NewFilesLater);
         return std::nullopt;
     } catch (const std::exception& E) {
@@ -419,8 +450,12 @@ int RunBatch(const Options& Opts, const MessageFn& Say) {
 
     const StopSignals Signals;
     const bool Progress = !B.Quiet && isatty(STDERR_FILENO);
+    // -j rows are made at once; more threads than that, so that files waiting for the disk (see
+    // WriteJob) do not hold the processors up.
     const int Workers = B.Jobs > 0 ? B.Jobs : CoreCount();
-    Ledger Rows(4 * static_cast<std::size_t>(Workers) + 16, std::size_t{64} << 20, Say, Progress);
+    const int Threads = Workers + std::min(kWaitingThreadsPerWorker * Workers, kMostWaitingThreads);
+    std::counting_semaphore<> Turns(Workers);
+    Ledger Rows(2 * static_cast<std::size_t>(Threads) + 16, std::size_t{64} << 20, Say, Progress);
 
     // The total, for the progress line: the list read a second time, from its own offset, while
     // the run goes on.
@@ -443,14 +478,14 @@ int RunBatch(const Options& Opts, const MessageFn& Say) {
         });
 
     std::vector<std::thread> Pool;
-    for (int i = 0; i < Workers; ++i)
+    for (int i = 0; i < Threads; ++i)
         Pool.push_back(StopSignals::StartThread([&] {
             while (std::optional<Job> J = Rows.Pop()) {
                 if (StopSignals::Caught()) {
                     Rows.Finish(J->Row, J->Bytes, Outcome::NotDone);
                     continue;
                 }
-                const auto Why = WriteJob(*J, Type, Opts, Template.Folder().size());
+                const auto Why = WriteJob(*J, Type, Opts, Template.Folder().size(), Turns);
                 Rows.Finish(J->Row, J->Bytes, Why ? Outcome::Failed : Outcome::Written, Why.value_or(J->Warning));
             }
         }));
