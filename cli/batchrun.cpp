@@ -17,7 +17,6 @@
 #include <map>
 #include <mutex>
 #include <optional>
-#include <semaphore>
 #include <thread>
 #include <utility>
 #include <variant>
@@ -34,9 +33,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Threads beyond -j that may wait for the disk while others work: per worker, and at most.
-constexpr int kWaitingThreadsPerWorker = 7;
-constexpr int kMostWaitingThreads = 64;
+// Threads that write files which replace others (each waits for the disk): per worker, and at most.
+constexpr int kFlushersPerWorker = 8;
+constexpr int kMostFlushers = 64;
 
 // --- Signals -------------------------------------------------------------------------------
 
@@ -119,6 +118,44 @@ struct Job {
 
 enum class Outcome { Written, Failed, NotDone };
 
+// Work handed between threads: Pop waits for an item, and gives none once the queue is closed and
+// empty. The window of rows in flight bounds how much it holds.
+template <typename T>
+class WorkQueue {
+public:
+    void Push(T Item) {
+        {
+            const std::lock_guard Lock(FMutex);
+            FItems.push_back(std::move(Item));
+        }
+        FReady.notify_one();
+    }
+
+    std::optional<T> Pop() {
+        std::unique_lock Lock(FMutex);
+        FReady.wait(Lock, [&] { return !FItems.empty() || FClosed; });
+        if (FItems.empty())
+            return std::nullopt;
+        T Item = std::move(FItems.front());
+        FItems.pop_front();
+        return Item;
+    }
+
+    void Close() {
+        {
+            const std::lock_guard Lock(FMutex);
+            FClosed = true;
+        }
+        FReady.notify_all();
+    }
+
+private:
+    std::mutex FMutex;
+    std::condition_variable FReady;
+    std::deque<T> FItems;
+    bool FClosed = false;
+};
+
 // The rows between the reader and the report: the reader waits for room, the workers take jobs,
 // and each row's outcome is reported once every earlier row's has been.
 class Ledger {
@@ -148,33 +185,6 @@ public:
         FBytesInFlight += Bytes;
         ++FCounts.Read;
         return true;
-    }
-
-    void Push(Job J) {
-        {
-            const std::lock_guard Lock(FMutex);
-            FJobs.push_back(std::move(J));
-        }
-        FWork.notify_one();
-    }
-
-    // The next job; nothing once the reader is done and every job is taken.
-    std::optional<Job> Pop() {
-        std::unique_lock Lock(FMutex);
-        FWork.wait(Lock, [&] { return !FJobs.empty() || FClosed; });
-        if (FJobs.empty())
-            return std::nullopt;
-        Job J = std::move(FJobs.front());
-        FJobs.pop_front();
-        return J;
-    }
-
-    void Close() {
-        {
-            const std::lock_guard Lock(FMutex);
-            FClosed = true;
-        }
-        FWork.notify_all();
     }
 
     // Row is done: Message (a failure's reason, or a written row's warning) is reported with it.
@@ -229,9 +239,7 @@ private:
     const MessageFn& FSay;
 
     std::mutex FMutex;
-    std::condition_variable FRoom, FWork;
-    std::deque<Job> FJobs;
-    bool FClosed = false;
+    std::condition_variable FRoom;
     bool FReaderWaiting = false;  // for FWaitingRow, holding FWaitingBytes
     std::uint64_t FWaitingRow = 0;
     std::size_t FWaitingBytes = 0;
@@ -289,40 +297,35 @@ std::optional<std::string> PrepareFolders(const std::string& Path, std::size_t F
     }
 }
 
-// A worker's turn at the processors: at most -j rows are made at once, by any of the threads.
-class Turn {
-public:
-    explicit Turn(std::counting_semaphore<>& Turns) : FTurns(Turns) { FTurns.acquire(); }
-    ~Turn() { Release(); }
-    Turn(const Turn&) = delete;
-    Turn& operator=(const Turn&) = delete;
-    void Release() {
-        if (std::exchange(FHeld, false))
-            FTurns.release();
-    }
-
-private:
-    std::counting_semaphore<>& FTurns;
-    bool FHeld = true;
+// A row's file, made and ready to be written.
+struct Made {
+    Job J;
+    qrpicture::TBytes File;
+    bool Replaces = false;  // a file of that name exists
 };
 
-// Makes and writes the file of one job during a turn. Returns why it failed, or nothing.
-std::optional<std::string> WriteJob(const Job& J, OutputType Type, const Options& Opts, std::size_t FolderLength,
-                                    std::counting_semaphore<>& Turns) {
+// Makes the file of one job, or says why it cannot be written.
+std::variant<Made, std::string> MakeFile(Job J, OutputType Type, const Options& Opts, std::size_t FolderLength) {
     try {
-        Turn Mine(Turns);
         // The folders first: a row that cannot be written costs no encoding.
-        bool Exists = false;
-        if (auto Why = PrepareFolders(J.Path, FolderLength, Exists))
-            return Why;
-        const qrpicture::TBytes Bytes = MakeSymbolFile(Type, J.Text, Opts);
+        Made M;
+        if (auto Why = PrepareFolders(J.Path, FolderLength, M.Replaces))
+            return std::move(*Why);
+        M.File = MakeSymbolFile(Type, J.Text, Opts);
+        M.J = std::move(J);
+        return M;
+    } catch (const std::exception& E) {
+        return std::string(E.what());
+    }
+}
+
+// Writes a row's file. Returns why it failed, or nothing.
+std::optional<std::string> WriteFile(const Made& M) {
+    try {
         // New files are flushed together at the end of the run: one flush per file would hold
         // every worker up on the disk. A file that replaces another is flushed before it takes
-        // the name, so that the old one is never lost; that wait is for the disk, not the
-        // processors, so the turn goes to another thread meanwhile.
-        if (Exists)
-            Mine.Release();
-        qrfiles::WriteFileAtomically(J.Path, Bytes, qrfiles::Durability::NewFilesLater);
+        // the name, so that the old one is never lost.
+        qrfiles::WriteFileAtomically(M.J.Path, M.File, qrfiles::Durability::NewFilesLater);
         return std::nullopt;
     } catch (const std::exception& E) {
         return std::string(E.what());
@@ -450,12 +453,15 @@ int RunBatch(const Options& Opts, const MessageFn& Say) {
 
     const StopSignals Signals;
     const bool Progress = !B.Quiet && isatty(STDERR_FILENO);
-    // -j rows are made at once; more threads than that, so that files waiting for the disk (see
-    // WriteJob) do not hold the processors up.
+    // -j workers make the files and write the new ones. A file that replaces another waits for
+    // the disk before it takes its name; flushers write those, many at once, so that the workers
+    // go on meanwhile and the disk gathers the waits.
     const int Workers = B.Jobs > 0 ? B.Jobs : CoreCount();
-    const int Threads = Workers + std::min(kWaitingThreadsPerWorker * Workers, kMostWaitingThreads);
-    std::counting_semaphore<> Turns(Workers);
-    Ledger Rows(2 * static_cast<std::size_t>(Threads) + 16, std::size_t{64} << 20, Say, Progress);
+    const int Flushers = std::min(kFlushersPerWorker * Workers, kMostFlushers);
+    Ledger Rows(4 * static_cast<std::size_t>(Workers) + static_cast<std::size_t>(Flushers) + 16,
+                std::size_t{64} << 20, Say, Progress);
+    WorkQueue<Job> Jobs;
+    WorkQueue<Made> Replacements;
 
     // The total, for the progress line: the list read a second time, from its own offset, while
     // the run goes on.
@@ -477,16 +483,36 @@ int RunBatch(const Options& Opts, const MessageFn& Say) {
                 Rows.SetTotal(Count.Rows());
         });
 
-    std::vector<std::thread> Pool;
-    for (int i = 0; i < Threads; ++i)
+    const auto Write = [&](const Made& M) {
+        const auto Why = WriteFile(M);
+        Rows.Finish(M.J.Row, M.J.Bytes, Why ? Outcome::Failed : Outcome::Written, Why.value_or(M.J.Warning));
+    };
+    std::vector<std::thread> Pool, FlushPool;
+    for (int i = 0; i < Workers; ++i)
         Pool.push_back(StopSignals::StartThread([&] {
-            while (std::optional<Job> J = Rows.Pop()) {
+            while (std::optional<Job> J = Jobs.Pop()) {
                 if (StopSignals::Caught()) {
                     Rows.Finish(J->Row, J->Bytes, Outcome::NotDone);
                     continue;
                 }
-                const auto Why = WriteJob(*J, Type, Opts, Template.Folder().size(), Turns);
-                Rows.Finish(J->Row, J->Bytes, Why ? Outcome::Failed : Outcome::Written, Why.value_or(J->Warning));
+                const std::uint64_t Row = J->Row;
+                const std::size_t Bytes = J->Bytes;
+                auto File = MakeFile(std::move(*J), Type, Opts, Template.Folder().size());
+                if (auto* Why = std::get_if<std::string>(&File))
+                    Rows.Finish(Row, Bytes, Outcome::Failed, std::move(*Why));
+                else if (Made& M = std::get<Made>(File); M.Replaces)
+                    Replacements.Push(std::move(M));
+                else
+                    Write(M);
+            }
+        }));
+    for (int i = 0; i < Flushers; ++i)
+        FlushPool.push_back(StopSignals::StartThread([&] {
+            while (std::optional<Made> M = Replacements.Pop()) {
+                if (StopSignals::Caught())
+                    Rows.Finish(M->J.Row, M->J.Bytes, Outcome::NotDone);
+                else
+                    Write(*M);
             }
         }));
 
@@ -503,12 +529,14 @@ int RunBatch(const Options& Opts, const MessageFn& Say) {
         if (!Rows.Admit(Row.Number, J ? J->Bytes : 0))
             break;
         if (J)
-            Rows.Push(std::move(*J));
+            Jobs.Push(std::move(*J));
         else
             Rows.Finish(Row.Number, 0, Outcome::Failed, std::move(std::get<std::string>(Prepared)));
     }
-    Rows.Close();
+    Jobs.Close();
     for (std::thread& T : Pool) T.join();
+    Replacements.Close();
+    for (std::thread& T : FlushPool) T.join();
     Finished = true;
     if (Counter.joinable())
         Counter.join();

@@ -265,7 +265,7 @@ TEST(BatchProcess, StreamsTheListWithFewRowsInFlight) {
     EXPECT_EQ(R.Status, 0) << R.Err;
     EXPECT_EQ(FilesIn(Out), static_cast<std::size_t>(Rows));
     // The pipe (64 KiB) and one piece of reading (32 KiB) hold about 33 rows; the window of rows
-    // in flight is 48 for -j 2 (two for each of its 16 threads, and 16).
+    // in flight is 40 for -j 2 (4 a worker, one for each of the 16 flushers, and 16).
     EXPECT_LE(MostAhead, 100u);
     EXPECT_GE(MostAhead, 1u);
 
