@@ -82,7 +82,8 @@ QR_INLINE int RunsAlongOneWordRows(const TModulePlane& P) {
     for (int y = 0; y < P.Height(); ++y) {
         const Word w = P.Row(y)[0];
         const Word Eq = ~(w ^ (w >> 1)) & Pairs;  // bit x: cells x and x + 1 are equal
-        const Word Five = Eq & (Eq >> 1) & (Eq >> 2) & (Eq >> 3);
+        const Word Three = Eq & (Eq >> 1);  // cells x .. x + 2 equal
+        const Word Five = Three & (Three >> 2);
         Windows += Count(Five);
         Starts += Count(Five & ~(Eq << 1));  // no equal cell before x
     }
