@@ -1,5 +1,6 @@
 #include "commandline.h"
 
+#include <poll.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -61,14 +62,18 @@ struct Parser {
         App.set_help_flag("-h,--help", "show this help and exit");
         App.add_flag("-V,--version", Version, "show the program's version and exit");
         App.add_option("TEXT", Opts.Text, "the text to encode; standard input when missing or \"-\"")->type_name("");
-        App.add_option("-o,--output", Opts.OutputFile, "write to FILE (replaced atomically) instead of standard output")
+        App.add_option("-o,--output", Opts.OutputFile,
+                       "write to FILE instead of standard output: a regular file is\n"
+                       "replaced atomically, a device or pipe written to; - is\n"
+                       "standard output (./- for a file named -)")
             ->type_name("FILE")
             ->check([](const std::string& Value) { return Value.empty() ? std::string("needs a file name") : std::string(); },
                     "", "");
         App.add_option("-t,--type", Type,
                        "png, svg, eps, pdf, jpeg (jpg), utf8, ascii or matrix, in any case.\n"
                        "Without -t: from the extension of FILE (.png .svg .eps .pdf\n"
-                       ".jpg .jpeg, .txt for utf8), otherwise jpeg with -o, utf8 without")
+                       ".jpg .jpeg, .txt for utf8), otherwise jpeg with -o (-o - too),\n"
+                       "utf8 without")
             ->type_name("TYPE")
             ->check(OneOf(kTypeNames, "png, svg, eps, pdf, jpeg, jpg, utf8, ascii, matrix"));
         App.add_option("-s,--size", Opts.Drawing.ModuleSize,
@@ -114,8 +119,12 @@ struct Parser {
             "byte for byte what \"Gravar\" saves at 100 % screen scale; -s, -m, --dpi and the colours do not apply.\n"
             "The text outputs (utf8, ascii, matrix) take -m but no colours; matrix is the bare symbol, 'X' dark.\n"
             "\n"
-            "Exit status: 0 done; 1 the text does not fit a symbol, the input is too long or the file cannot be\n"
-            "written; 2 bad arguments, input that is not UTF-8, or a binary type for a terminal.");
+            "An encoding that cannot hold some characters of the text (numeric, alphanumeric, latin1) leaves them\n"
+            "out of the symbol, as the window does, and says how many on standard error.\n"
+            "\n"
+            "Exit status: 0 done, also when characters were left out; 1 the text does not fit a symbol, the input is\n"
+            "too long or cannot be read, or the output (the file, standard output, or --info on standard error)\n"
+            "cannot be written; 2 bad arguments, input that is not UTF-8, or a binary type for a terminal.");
     }
 };
 
@@ -173,6 +182,8 @@ OutputType ResolveType(const Options& Opts) {
     }
     return OutputType::Jpeg;
 }
+
+bool ToStandardOutput(const Options& Opts) { return !Opts.OutputFile || *Opts.OutputFile == "-"; }
 
 bool IsBinary(OutputType Type) {
     return Type == OutputType::Png || Type == OutputType::Pdf || Type == OutputType::Jpeg;
@@ -240,6 +251,12 @@ Input ReadInput(int Fd, std::size_t Limit) {
         if (Got < 0) {
             if (errno == EINTR)
                 continue;
+            if (errno == EAGAIN || errno == EWOULDBLOCK) {
+                // Left non-blocking by whoever opened it: wait for the next bytes.
+                pollfd Ready{Fd, POLLIN, 0};
+                poll(&Ready, 1, -1);
+                continue;
+            }
             In.Error = errno;
             break;
         }
@@ -250,36 +267,65 @@ Input ReadInput(int Fd, std::size_t Limit) {
     return In;
 }
 
+std::optional<CodePoint> DecodeOne(std::string_view Bytes, std::size_t At) {
+    const auto Byte = [&](std::size_t k) { return static_cast<unsigned char>(Bytes[k]); };
+    const unsigned char b = Byte(At);
+    std::size_t Length = 0;
+    char32_t c = 0, Min = 0;
+    if (b < 0x80) return CodePoint{b, 1};
+    if (b >= 0xC2 && b <= 0xDF) Length = 2, c = b & 0x1F, Min = 0x80;
+    else if (b >= 0xE0 && b <= 0xEF) Length = 3, c = b & 0x0F, Min = 0x800;
+    else if (b >= 0xF0 && b <= 0xF4) Length = 4, c = b & 0x07, Min = 0x10000;
+    else return std::nullopt;
+    if (Length > Bytes.size() - At) return std::nullopt;
+    for (std::size_t k = 1; k < Length; ++k) {
+        const unsigned char Next = Byte(At + k);
+        if ((Next & 0xC0) != 0x80) return std::nullopt;
+        c = (c << 6) | (Next & 0x3F);
+    }
+    if (c < Min || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return std::nullopt;
+    return CodePoint{c, Length};
+}
+
 Decoded DecodeUtf8(std::string_view Bytes) {
     std::u16string Out;
     Out.reserve(Bytes.size());
-    std::size_t i = 0;
-    auto Byte = [&](std::size_t k) { return static_cast<unsigned char>(Bytes[k]); };
-    while (i < Bytes.size()) {
-        const unsigned char b = Byte(i);
-        int Length = 0;
-        char32_t c = 0, Min = 0;
-        if (b < 0x80) Length = 1, c = b;
-        else if (b >= 0xC2 && b <= 0xDF) Length = 2, c = b & 0x1F, Min = 0x80;
-        else if (b >= 0xE0 && b <= 0xEF) Length = 3, c = b & 0x0F, Min = 0x800;
-        else if (b >= 0xF0 && b <= 0xF4) Length = 4, c = b & 0x07, Min = 0x10000;
-        else return {std::nullopt, i};
-        if (i + Length > Bytes.size()) return {std::nullopt, i};
-        for (int k = 1; k < Length; ++k) {
-            const unsigned char Next = Byte(i + k);
-            if ((Next & 0xC0) != 0x80) return {std::nullopt, i};
-            c = (c << 6) | (Next & 0x3F);
-        }
-        if (c < Min || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return {std::nullopt, i};
+    for (std::size_t i = 0; i < Bytes.size();) {
+        const auto One = DecodeOne(Bytes, i);
+        if (!One) return {std::nullopt, i};
+        const char32_t c = One->Value;
         if (c >= 0x10000) {
             Out.push_back(static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10)));
             Out.push_back(static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF)));
         } else {
             Out.push_back(static_cast<char16_t>(c));
         }
-        i += static_cast<std::size_t>(Length);
+        i += One->Length;
     }
     return {std::move(Out), 0};
+}
+
+std::size_t DroppedCharacters(std::u16string_view Text, qr::TQRCodeEncoding Option) {
+    const auto Segment = qr::TEncoder::MeasureSegment(Text, Option);
+    // In byte mode the count is of bytes, and only latin1 filters there.
+    if (Segment.Mode == qr::qmByte && Option != qr::qrISO88591)
+        return 0;
+    // No filter keeps a surrogate, so a character beyond U+FFFF is dropped whole: counting its
+    // second half out leaves the characters.
+    const auto Characters = static_cast<std::size_t>(
+        std::count_if(Text.begin(), Text.end(), [](char16_t u) { return u < 0xDC00 || u > 0xDFFF; }));
+    return Characters - static_cast<std::size_t>(Segment.Count);
+}
+
+std::optional<std::string> DroppedWarning(std::u16string_view Text, qr::TQRCodeEncoding Option) {
+    const std::size_t Count = DroppedCharacters(Text, Option);
+    if (Count == 0)
+        return std::nullopt;
+    const char* Holds = Option == qr::qrNumeric        ? "numeric holds only the digits 0-9"
+                        : Option == qr::qrAlphanumeric ? "alphanumeric holds only 0-9, A-Z, space and $%*+-./:"
+                                                       : "latin1 holds only U+0000 to U+00FF";
+    return "warning: " + std::to_string(Count) + (Count == 1 ? " character" : " characters") +
+           " left out of the symbol: " + Holds;
 }
 
 std::u16string ToCrlf(std::u16string_view Text) {

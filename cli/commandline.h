@@ -18,7 +18,7 @@ enum class OutputType { Png, Svg, Eps, Pdf, Jpeg, Utf8, Ascii, Matrix };
 
 struct Options {
     std::optional<std::string> Text;        // the argument; none: standard input
-    std::optional<std::string> OutputFile;  // -o
+    std::optional<std::string> OutputFile;  // -o, bytes as given; "-" is standard output
     std::optional<OutputType> Type;         // -t; none: from the extension of -o
     qr::TQRCodeEncoding Encoding = qr::qrUTF8BOM;
     char Level = 'L';
@@ -43,6 +43,9 @@ Parsed ParseArguments(const std::vector<std::string>& Args);
 // .jpg or .jpeg, .txt for utf8; in any case); for any other name jpeg, and utf8 without -o.
 OutputType ResolveType(const Options& Opts);
 
+// Whether the output goes to standard output: without -o, or with -o -.
+bool ToStandardOutput(const Options& Opts);
+
 // Types whose output is binary, so not for a terminal.
 bool IsBinary(OutputType Type);
 
@@ -66,17 +69,36 @@ struct Input {
     int Error = 0;         // errno of a failed read, 0 when none
 };
 
-// Reads the file descriptor to its end, but never more than Limit bytes.
+// Reads the file descriptor to its end, but never more than Limit bytes. A read error (a folder,
+// a closed descriptor, a failing device) ends the reading with its errno in Error; a descriptor
+// left non-blocking is waited on instead of failing.
 Input ReadInput(int Fd, std::size_t Limit = kMaxInputBytes);
 
-// UTF-8 bytes to UTF-16. Invalid UTF-8 (a bad lead or continuation byte, a truncated, overlong
-// or surrogate sequence, or a value above U+10FFFF) gives no text and the offset of the first
-// byte of the bad sequence.
+// The UTF-8 sequence that starts at Bytes[At]: its code point and its length in bytes. None for
+// a bad lead or continuation byte, a truncated, overlong or surrogate sequence, or a value above
+// U+10FFFF.
+struct CodePoint {
+    char32_t Value;
+    std::size_t Length;
+};
+std::optional<CodePoint> DecodeOne(std::string_view Bytes, std::size_t At);
+
+// UTF-8 bytes to UTF-16. Invalid UTF-8 (see DecodeOne) gives no text and the offset of the
+// first byte of the bad sequence.
 struct Decoded {
     std::optional<std::u16string> Text;
     std::size_t ErrorOffset = 0;
 };
 Decoded DecodeUtf8(std::string_view Bytes);
+
+// How many characters (code points) of Text the encoding Option drops because its mode cannot
+// hold them: digits only for numeric, the 45 characters of alphanumeric, U+0000 to U+00FF for
+// latin1; none for the UTF-8 encodings and auto, which picks a mode that holds all.
+std::size_t DroppedCharacters(std::u16string_view Text, qr::TQRCodeEncoding Option);
+
+// The warning for the characters of Text that Option drops ("3 characters left out: ..."), or
+// none when it drops none.
+std::optional<std::string> DroppedWarning(std::u16string_view Text, qr::TQRCodeEncoding Option);
 
 // Each LF that is not already part of a CR LF becomes CR LF, as the window's text box stores
 // line breaks.

@@ -2,21 +2,31 @@
 
 #include <unistd.h>
 
-#include <cstdio>
-#include <cstring>
-#include <iostream>
+#include <sstream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "commandline.h"
+#include "messages.h"
 #include "modulebitmap.h"
 #include "writefile.h"
 
 namespace {
 
-int Fail(int Status, const std::string& Message) {
-    std::cerr << "quandrel-qr: " << Message << "\n";
+// Says why the run ends and gives its exit status. A message that cannot be written either has
+// nowhere else to go; the status still tells.
+int Fail(int Status, std::string_view Text) {
+    qrcli::Message(Text);
     return Status;
+}
+
+// Writes Bytes whole to standard output (or error); exit status 0, or 1 with the reason.
+int Emit(int Fd, std::string_view Bytes) {
+    if (const int Error = qrcli::WriteText(Fd, Bytes))
+        return Fail(1, std::string(Fd == STDERR_FILENO ? "cannot write standard error: " : "cannot write standard output: ") +
+                           qrcli::ErrorText(Error));
+    return 0;
 }
 
 const char* ModeName(qr::TMode Mode) {
@@ -32,37 +42,41 @@ std::string TooLong(const qr::TEncoder::TSegmentSize& Segment, const qr::TErrorC
            std::to_string(qr::TEncoder::MaxCount(Segment.Mode, Level)) + " " + Unit + " at level " + Letter;
 }
 
-void PrintInfo(std::u16string_view Text, const qrcli::Options& O, const qr::TEncoder::TSegmentSize& Segment) {
+std::string Info(std::u16string_view Text, const qrcli::Options& O, const qr::TEncoder::TSegmentSize& Segment) {
     qr::TEncoder Encoder;
     qr::TQRCode Record;
     Encoder.EncodeSymbol(Text, O.Encoding, qrcli::LevelFor(O.Level), Record);
-    std::cerr << "version: " << Record.Version() << "\nlevel: " << O.Level << "\nmask: " << Record.MaskPattern()
-              << "\nmode: " << ModeName(Record.Mode()) << "\nside: " << 17 + 4 * Record.Version() << " modules\n"
-              << (Segment.Mode == qr::qmByte ? "bytes: " : "characters: ") << Segment.Count << "\n";
+    std::ostringstream Lines;
+    Lines << "version: " << Record.Version() << "\nlevel: " << O.Level << "\nmask: " << Record.MaskPattern()
+          << "\nmode: " << ModeName(Record.Mode()) << "\nside: " << 17 + 4 * Record.Version() << " modules\n"
+          << (Segment.Mode == qr::qmByte ? "bytes: " : "characters: ") << Segment.Count << "\n";
+    return Lines.str();
 }
 
 int Run(const std::vector<std::string>& Args) {
     const qrcli::Parsed P = qrcli::ParseArguments(Args);
     switch (P.What) {
-        case qrcli::Action::Help: std::cout << P.Message; return 0;
-        case qrcli::Action::Version: std::cout << "quandrel-qr " << QUANDREL_VERSION << "\n"; return 0;
+        case qrcli::Action::Help: return Emit(STDOUT_FILENO, P.Message);
+        case qrcli::Action::Version: return Emit(STDOUT_FILENO, "quandrel-qr " QUANDREL_VERSION "\n");
         case qrcli::Action::UsageError: return Fail(2, P.Message + " (see quandrel-qr --help)");
         case qrcli::Action::Run: break;
     }
     const qrcli::Options& O = P.Opts;
     const qrcli::OutputType Type = qrcli::ResolveType(O);
-    if (!O.OutputFile && qrcli::IsBinary(Type) && isatty(STDOUT_FILENO))
+    const bool ToStandardOutput = qrcli::ToStandardOutput(O);
+    if (ToStandardOutput && qrcli::IsBinary(Type) && isatty(STDOUT_FILENO))
         return Fail(2, "will not write a binary picture to a terminal; use -o FILE");
 
     std::string Bytes;
     if (O.Text) {
         Bytes = *O.Text;
     } else {
+        // Read whole before anything is written: a read error touches no file.
         qrcli::Input In = qrcli::ReadInput(STDIN_FILENO);
+        if (In.Error != 0) return Fail(1, "cannot read standard input: " + qrcli::ErrorText(In.Error));
         if (In.TooLong)
             return Fail(1, "text too long for a QR symbol: more than " + std::to_string(qrcli::kMaxInputBytes) +
                                " bytes of input");
-        if (In.Error != 0) return Fail(1, std::string("cannot read standard input: ") + std::strerror(In.Error));
         Bytes = std::move(In.Bytes);
     }
     const qrcli::Decoded Input = qrcli::DecodeUtf8(Bytes);
@@ -72,25 +86,27 @@ int Run(const std::vector<std::string>& Args) {
     const qr::TErrorCorrectionLevel Level = qrcli::LevelFor(O.Level);
     const auto Segment = qr::TEncoder::MeasureSegment(Text, O.Encoding);
     if (Segment.Count > qr::TEncoder::MaxCount(Segment.Mode, Level)) return Fail(1, TooLong(Segment, Level, O.Level));
-    if (O.Info) PrintInfo(Text, O, Segment);
+    // A warning only: the symbol is made as the window makes it. Lost, it changes nothing.
+    if (const auto Warning = qrcli::DroppedWarning(Text, O.Encoding)) qrcli::Message(*Warning);
+    // --info is output asked for: when it cannot be written, nothing else is.
+    if (O.Info)
+        if (const int Status = Emit(STDERR_FILENO, Info(Text, O, Segment))) return Status;
 
     // The JPEG is the window's picture, so it keeps the window's quiet zone.
     const int QuietZone = Type == qrcli::OutputType::Jpeg ? qrpicture::kWindowQuietZone : O.Margin;
     const qr::TQRCodeGrid Grid = qrpicture::SymbolGrid(Text, {O.Encoding, Level, QuietZone});
     const qrpicture::TBytes Out = qrcli::MakeOutput(Type, Grid, O.Drawing);
 
-    if (O.OutputFile) {
-        qrfiles::WriteFileAtomically(*O.OutputFile, Out);
-        return 0;
-    }
-    if (std::fwrite(Out.data(), 1, Out.size(), stdout) != Out.size() || std::fflush(stdout) != 0)
-        return Fail(1, "cannot write standard output");
+    if (ToStandardOutput)
+        return Emit(STDOUT_FILENO, {reinterpret_cast<const char*>(Out.data()), Out.size()});
+    qrfiles::WriteFileAtomically(*O.OutputFile, Out);
     return 0;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+    qrcli::HoldClosedStandardStreams();
     try {
         return Run(std::vector<std::string>(argv + 1, argv + argc));
     } catch (const std::exception& E) {

@@ -124,22 +124,10 @@ private:
     sigset_t FOld{};
 };
 
-// Writes all of Bytes to Fd, however many calls it takes. Returns 0 or the error that stopped it.
-int WriteAll(int Fd, std::span<const unsigned char> Bytes) {
+// WriteAll with a broken pipe or the file size limit as errors instead of signals.
+int WriteQuietly(int Fd, std::span<const unsigned char> Bytes) {
     const QuietWrites Quiet;
-    while (!Bytes.empty()) {
-        const ssize_t Written = write(Fd, Bytes.data(), Bytes.size());
-        if (Written < 0) {
-            const int Error = errno;
-            if (Error == EINTR)
-                continue;
-            return Error;
-        }
-        if (Written == 0)
-            return EIO;
-        Bytes = Bytes.subspan(static_cast<std::size_t>(Written));
-    }
-    return 0;
+    return WriteAll(Fd, Bytes);
 }
 
 // Waits until what was written to Fd is on the disk. Returns 0 or the error; a file that cannot
@@ -367,7 +355,7 @@ bool WriteInPlace(const Location& L, const std::string& Path, std::span<const un
     Descriptor File;
     if (OpenAt(L.Folder.Get(), L.Name.c_str(), O_WRONLY | O_NOCTTY | O_NOFOLLOW, 0, File) != 0)
         return false;
-    int Error = WriteAll(File.Get(), Bytes);
+    int Error = WriteQuietly(File.Get(), Bytes);
     if (Error == 0 && ftruncate(File.Get(), static_cast<off_t>(Bytes.size())) != 0)
         Error = errno;
     if (Error == 0)
@@ -396,7 +384,7 @@ void Replace(const Location& L, const std::string& Path, std::span<const unsigne
     }
     if (L.Exists)
         KeepOwnerAndMode(New.Fd(), L.Status);
-    int Error = WriteAll(New.Fd(), Bytes);
+    int Error = WriteQuietly(New.Fd(), Bytes);
     // On the disk before it takes the name: after a power cut the name holds the old file or the
     // whole new one, never an empty one.
     if (Error == 0)
@@ -440,7 +428,7 @@ void WriteDirectly(Location& L, const std::string& Path, std::span<const unsigne
     // shell's redirection): appended to, so nothing written there before is overwritten.
     if (Regular && fcntl(File.Get(), F_SETFL, fcntl(File.Get(), F_GETFL) | O_APPEND) != 0)
         Fail(Stage::Write, Path, errno);
-    int Error = WriteAll(File.Get(), Bytes);
+    int Error = WriteQuietly(File.Get(), Bytes);
     if (Error == 0 && Regular)
         Error = Flush(File.Get());
     if (Error == 0)
@@ -464,6 +452,22 @@ std::string Joined(std::string Folder, const std::string& Name) {
 }
 
 }  // namespace
+
+int WriteAll(int Fd, std::span<const unsigned char> Bytes) {
+    while (!Bytes.empty()) {
+        const ssize_t Written = write(Fd, Bytes.data(), Bytes.size());
+        if (Written < 0) {
+            const int Error = errno;
+            if (Error == EINTR)
+                continue;
+            return Error;
+        }
+        if (Written == 0)
+            return EIO;
+        Bytes = Bytes.subspan(static_cast<std::size_t>(Written));
+    }
+    return 0;
+}
 
 std::string TrimErrorText(std::string Text) {
     while (!Text.empty() && (Text.back() == '.' || Text.back() == ' ' || Text.back() == '\t' || Text.back() == '\r' ||

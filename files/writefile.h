@@ -49,6 +49,11 @@ struct WriteHooks {
 void WriteFileAtomically(const std::string& Path, std::span<const unsigned char> Bytes,
                          const WriteHooks* Hooks = nullptr);
 
+// Writes all of Bytes to the open descriptor Fd: in one write(2) call unless the system takes
+// less at once, then the rest in further calls. Returns 0 or the error that stopped it. Signals
+// keep their usual effect (a pipe without reader raises SIGPIPE), unlike in the writer above.
+int WriteAll(int Fd, std::span<const unsigned char> Bytes);
+
 // A system error description as it goes into a message: trailing blanks, line breaks and full
 // stops removed, so the message box's own full stop is not doubled.
 std::string TrimErrorText(std::string Text);

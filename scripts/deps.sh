@@ -10,6 +10,9 @@ packages="cmake g++ make pkg-config qt6-base-dev libxkbcommon-dev xauth libjpeg6
 # Independent checks in tests: zbar decodes what we make, rsvg-convert, pdftoppm and Ghostscript
 # rasterise vector files, segno and python3-qrcode are other encoders to compare matrices with.
 packages="$packages libzbar-dev zbar-tools librsvg2-bin poppler-utils ghostscript python3-segno python3-qrcode"
+# strace: the command line's tests count the write calls of a message and hold the program
+# just before its rename to send it a signal there.
+packages="$packages strace"
 # Packages: building and validating the .deb files, their manual pages and completion.
 packages="$packages dpkg-dev file help2man lintian desktop-file-utils appstream bash-completion man-db"
 missing=""

@@ -1,10 +1,15 @@
 // quandrel-qr: the pure parts, then the real executable run as a process.
 
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
+#include <cstring>
 #include <csignal>
 #include <filesystem>
 #include <sstream>
@@ -12,6 +17,7 @@
 
 #include "clirun.h"
 #include "commandline.h"
+#include "messages.h"
 #include "grid/qrcodegrid.h"
 
 namespace {
@@ -48,6 +54,80 @@ TEST(CliUtf8, AcceptsWellFormedAndNamesTheFirstBadByte) {
         }
     }
     EXPECT_EQ(*qrcli::DecodeUtf8("\xF0\x9F\x98\x80").Text, u"\U0001F600");
+}
+
+TEST(CliMessages, ControlCharactersAndBadBytesAreEscaped) {
+    const std::pair<std::string, std::string> Cases[] = {
+        {"plain text, Ol\xC3\xA1 \xE2\x82\xAC \xF0\x9F\x98\x80", "plain text, Ol\xC3\xA1 \xE2\x82\xAC \xF0\x9F\x98\x80"},
+        {"a\nquandrel-qr: saved OK", "a\\nquandrel-qr: saved OK"},
+        {"\r\t\\", "\\r\\t\\\\"},
+        {"\x1B[2K\x1B]0;title\x07", "\\x1B[2K\\x1B]0;title\\x07"},  // erase line, window title
+        {std::string("nul\0here", 8), "nul\\x00here"},
+        {"del\x7F", "del\\x7F"},
+        {"csi\xC2\x9B" "2J next\xC2\x85line \xC2\xA0", "csi\\xC2\\x9B" "2J next\\xC2\\x85line \xC2\xA0"},  // C1 as UTF-8
+        {"caf\xE9.jpg", "caf\\xE9.jpg"},         // latin-1, not UTF-8
+        {"\x9B" "2J", "\\x9B" "2J"},                 // a raw C1 byte
+        {"half \xE2\x82", "half \\xE2\\x82"},     // truncated sequence
+        {"\xED\xA0\x80", "\\xED\\xA0\\x80"},       // a surrogate written as UTF-8
+    };
+    for (const auto& [Text, Shown] : Cases)
+        EXPECT_EQ(qrcli::Escaped(Text), Shown) << Shown;
+}
+
+TEST(CliMessages, AMessageIsOneWholeLine) {
+    int Pipe[2];
+    ASSERT_EQ(pipe(Pipe), 0);
+    EXPECT_EQ(qrcli::Message("Cannot create file \"/tmp/a\nb\". No such file or directory", Pipe[1]), 0);
+    close(Pipe[1]);
+    char Buffer[256];
+    const ssize_t Got = read(Pipe[0], Buffer, sizeof Buffer);
+    close(Pipe[0]);
+    EXPECT_EQ(std::string(Buffer, static_cast<std::size_t>(std::max<ssize_t>(Got, 0))),
+              "quandrel-qr: Cannot create file \"/tmp/a\\nb\". No such file or directory\n");
+    EXPECT_EQ(qrcli::Message("lost", -1), EBADF);
+}
+
+TEST(CliMessages, ClosedStandardStreamsStayClosedButTaken) {
+    // In a child, so the test's own streams are left alone: with standard output and error
+    // closed, a file opened later must not become either, and writes to them still fail.
+    const pid_t Child = fork();
+    if (Child == 0) {
+        close(STDOUT_FILENO);
+        close(STDERR_FILENO);
+        qrcli::HoldClosedStandardStreams();
+        const int Opened = open("/", O_RDONLY | O_DIRECTORY);
+        const bool Refused = qrcli::WriteText(STDOUT_FILENO, "x") == EBADF && qrcli::Message("x") == EBADF;
+        _exit(Opened > STDERR_FILENO && Refused ? 0 : 1);
+    }
+    int Status = 0;
+    ASSERT_EQ(waitpid(Child, &Status, 0), Child);
+    EXPECT_TRUE(WIFEXITED(Status) && WEXITSTATUS(Status) == 0) << Status;
+}
+
+TEST(CliFilter, CountsTheCharactersAnEncodingDrops) {
+    struct Case {
+        std::u16string Text;
+        qr::TQRCodeEncoding Option;
+        std::size_t Dropped;
+    };
+    const Case Cases[] = {
+        {u"Hello", qr::qrAlphanumeric, 4},
+        {u"HELLO WORLD", qr::qrAlphanumeric, 0},
+        {u"abc", qr::qrNumeric, 3},
+        {u"12a3\U0001F600", qr::qrNumeric, 2},                // a character beyond U+FFFF counts once
+        {u"caf\u00E9 \u20AC\U0001F600", qr::qrISO88591, 2},   // \u00E9 fits latin1, the euro and emoji not
+        {u"line\r\nbreak", qr::qrAlphanumeric, 11},
+        {u"\u20AC\U0001F600 anything", qr::qrUTF8BOM, 0},
+        {u"\u20AC\U0001F600 anything", qr::qrUTF8NoBOM, 0},
+        {u"\u20AC\U0001F600 anything", qr::qrAuto, 0},
+        {u"caf\u00E9", qr::qrAuto, 0},
+        {u"", qr::qrNumeric, 0},
+    };
+    for (const Case& C : Cases)
+        EXPECT_EQ(qrcli::DroppedCharacters(C.Text, C.Option), C.Dropped) << int(C.Option) << " " << C.Text.size();
+    EXPECT_EQ(qrcli::DroppedWarning(u"HELLO", qr::qrAlphanumeric), std::nullopt);
+    EXPECT_EQ(qrcli::DroppedWarning(u"a1", qr::qrNumeric),
+              "warning: 1 character left out of the symbol: numeric holds only the digits 0-9");
 }
 
 TEST(CliCrlf, EachBareLineFeedBecomesCrLf) {
@@ -156,6 +236,24 @@ TEST(CliInput, ReadsToTheEndButNeverPastTheLimit) {
     EXPECT_LE(Over.Bytes.size(), Text.size() - 1);
     EXPECT_TRUE(Feed("", 10).Bytes.empty());
     EXPECT_EQ(qrcli::ReadInput(-1, 10).Error, EBADF);
+}
+
+TEST(CliInput, ANonBlockingInputIsWaitedForNotAnError) {
+    int Pipe[2];
+    ASSERT_EQ(pipe2(Pipe, O_NONBLOCK), 0);
+    std::thread Writer([&] {
+        for (const char* Part : {"first ", "second"}) {
+            // Give the reader time to find the pipe empty.
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            ASSERT_GT(write(Pipe[1], Part, std::strlen(Part)), 0);
+        }
+        close(Pipe[1]);
+    });
+    const qrcli::Input In = qrcli::ReadInput(Pipe[0]);
+    Writer.join();
+    close(Pipe[0]);
+    EXPECT_EQ(In.Error, 0);
+    EXPECT_EQ(In.Bytes, "first second");
 }
 
 // --- The executable ------------------------------------------------------------------------

@@ -28,13 +28,15 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "testfolder.h"
 #include "writefile.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-
-constexpr uid_t Nobody = 65534;
+using testfolder::Folder;
+using testfolder::Nobody;
+using testfolder::ReadAll;
 
 std::vector<unsigned char> Pattern(std::size_t Size, unsigned Seed) {
     std::vector<unsigned char> Bytes(Size);
@@ -58,20 +60,6 @@ Outcome Write(const std::string& Path, std::span<const unsigned char> Bytes = Ne
         return std::nullopt;
     } catch (const qrfiles::FileError& E) {
         return std::string(E.what());
-    }
-}
-
-bool ReadAll(int Fd, std::string& Out) {
-    char Buffer[65536];
-    for (;;) {
-        const ssize_t Got = read(Fd, Buffer, sizeof Buffer);
-        if (Got < 0 && errno == EINTR)
-            continue;
-        if (Got < 0)
-            return false;
-        if (Got == 0)
-            return true;
-        Out.append(Buffer, static_cast<std::size_t>(Got));
     }
 }
 
@@ -99,79 +87,6 @@ Outcome WriteAsNobody(const std::string& Path) {
         return "<child failed with status " + std::to_string(Status) + ">";
     return Report == "S" ? Outcome() : Outcome(Report.substr(1));
 }
-
-// A folder of the test's own, searchable by uid 65534, with helpers to fill and inspect it.
-class Folder {
-public:
-    Folder() {
-        std::string Template = (fs::temp_directory_path() / "qrfiles-XXXXXX").string();
-        if (mkdtemp(Template.data()) == nullptr)
-            throw std::runtime_error("mkdtemp");
-        FRoot = fs::canonical(Template).string();
-        chmod(FRoot.c_str(), 0755);
-    }
-    ~Folder() {
-        std::error_code Ignored;
-        fs::remove_all(FRoot, Ignored);
-    }
-    Folder(const Folder&) = delete;
-    Folder& operator=(const Folder&) = delete;
-
-    const std::string& Root() const { return FRoot; }
-    std::string operator/(const std::string& Relative) const { return FRoot + "/" + Relative; }
-
-    void Put(const std::string& Name, const std::string& Bytes, mode_t Mode = 0644, uid_t Owner = 0) const {
-        const std::string P = *this / Name;
-        const int Fd = open(P.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        ASSERT_GE(Fd, 0) << P;
-        ASSERT_EQ(write(Fd, Bytes.data(), Bytes.size()), static_cast<ssize_t>(Bytes.size()));
-        close(Fd);
-        ASSERT_EQ(chown(P.c_str(), Owner, Owner), 0);
-        ASSERT_EQ(chmod(P.c_str(), Mode), 0);
-    }
-    void Dir(const std::string& Name, mode_t Mode = 0755) const {
-        ASSERT_EQ(mkdir((*this / Name).c_str(), 0700), 0) << Name;
-        ASSERT_EQ(chmod((*this / Name).c_str(), Mode), 0);
-    }
-    void Link(const std::string& Target, const std::string& Name) const {
-        ASSERT_EQ(symlink(Target.c_str(), (*this / Name).c_str()), 0) << Name;
-    }
-    void Node(const std::string& Name, unsigned Major, unsigned Minor) const {
-        ASSERT_EQ(mknod((*this / Name).c_str(), S_IFCHR | 0666, makedev(Major, Minor)), 0) << Name;
-    }
-    std::string Read(const std::string& Name) const {
-        const int Fd = open((*this / Name).c_str(), O_RDONLY);
-        std::string Bytes;
-        if (Fd < 0 || !ReadAll(Fd, Bytes))
-            Bytes = "<unreadable>";
-        if (Fd >= 0)
-            close(Fd);
-        return Bytes;
-    }
-    struct stat Stat(const std::string& Name) const {
-        struct stat S{};
-        lstat((*this / Name).c_str(), &S);
-        return S;
-    }
-    std::string LinkTarget(const std::string& Name) const {
-        std::error_code Error;
-        return fs::read_symlink(*this / Name, Error).string();
-    }
-    // Every entry below the folder, hidden ones included, as relative paths.
-    std::set<std::string> Listing() const {
-        std::set<std::string> Names;
-        for (auto It = fs::recursive_directory_iterator(FRoot); It != fs::recursive_directory_iterator(); ++It)
-            Names.insert(It->path().lexically_relative(FRoot).string());
-        return Names;
-    }
-    std::string Message(const char* Stage, const std::string& Shown, int Error) const {
-        return std::string("Cannot ") + Stage + " file \"" + (Shown.empty() ? FRoot : *this / Shown) + "\". " +
-               std::strerror(Error);
-    }
-
-private:
-    std::string FRoot;
-};
 
 // ---- The table of cases ------------------------------------------------------------------
 

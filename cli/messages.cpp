@@ -1,0 +1,79 @@
+#include "messages.h"
+
+#include <fcntl.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "commandline.h"
+#include "writefile.h"
+
+namespace qrcli {
+
+namespace {
+
+void AppendHex(std::string& Out, unsigned char Byte) {
+    char Text[5];
+    std::snprintf(Text, sizeof Text, "\\x%02X", Byte);
+    Out += Text;
+}
+
+}  // namespace
+
+std::string Escaped(std::string_view Text) {
+    std::string Out;
+    Out.reserve(Text.size());
+    for (std::size_t i = 0; i < Text.size();) {
+        const auto One = DecodeOne(Text, i);
+        const std::size_t Length = One ? One->Length : 1;
+        const std::string_view Bytes = Text.substr(i, Length);
+        i += Length;
+        if (!One) {
+            AppendHex(Out, static_cast<unsigned char>(Bytes[0]));
+            continue;
+        }
+        switch (One->Value) {
+            case U'\n': Out += "\\n"; continue;
+            case U'\r': Out += "\\r"; continue;
+            case U'\t': Out += "\\t"; continue;
+            case U'\\': Out += "\\\\"; continue;
+            default: break;
+        }
+        if (One->Value < 0x20 || (One->Value >= 0x7F && One->Value <= 0x9F))
+            for (const char Byte : Bytes) AppendHex(Out, static_cast<unsigned char>(Byte));
+        else
+            Out += Bytes;
+    }
+    return Out;
+}
+
+int WriteText(int Fd, std::string_view Bytes) {
+    return qrfiles::WriteAll(Fd, {reinterpret_cast<const unsigned char*>(Bytes.data()), Bytes.size()});
+}
+
+int Message(std::string_view Text, int Fd) {
+    // Formatted whole first, then handed to the system at once.
+    return WriteText(Fd, "quandrel-qr: " + Escaped(Text) + "\n");
+}
+
+std::string ErrorText(int Error) {
+    char Buffer[256];
+    return strerror_r(Error, Buffer, sizeof Buffer);
+}
+
+void HoldClosedStandardStreams() {
+    for (int Fd = STDIN_FILENO; Fd <= STDERR_FILENO; ++Fd) {
+        if (fcntl(Fd, F_GETFD) != -1 || errno != EBADF)
+            continue;
+        // A descriptor opened only as a path refuses reads and writes with EBADF, as a closed one.
+        // The lowest free number is Fd itself, since the lower ones are open by now.
+        const int Held = open("/", O_PATH | O_CLOEXEC);
+        if (Held >= 0 && Held != Fd) {
+            dup2(Held, Fd);
+            close(Held);
+        }
+    }
+}
+
+}  // namespace qrcli
