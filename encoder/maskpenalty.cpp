@@ -10,13 +10,10 @@
 // A cell other than 0 or 1 is not a module: equal runs and blocks, and the light cells of the
 // finder-like rule, would no longer be bits. The rule operations refuse such a matrix.
 
-#include <algorithm>
 #include <array>
 #include <bit>
 #include <climits>
 #include <cmath>
-#include <span>
-#include <vector>
 
 #include "qrcode.h"
 
