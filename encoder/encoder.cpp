@@ -52,14 +52,14 @@ void TEncoder::EncodeSymbol(std::u16string_view Text, int Option, const TErrorCo
     WriteModeIndicator(Mode, HeaderBits);
 
     // Version fit in two passes, so that the count-field width the estimate used is the one of
-    // the version chosen.
+    // the version chosen. The version is read from the table by number: no record is built.
     const int FirstEstimate = HeaderBits.GetSize() + CountFieldWidth(Mode, 1) + DataBits.GetSize();
     const int Provisional = TVersion::ChooseVersionNumber(FirstEstimate, Level);
-    const auto Version =
+    const int Version =
         Provisional != 0
-            ? TVersion::ChooseVersion(HeaderBits.GetSize() + CountFieldWidth(Mode, Provisional) + DataBits.GetSize(), Level)
-            : nullptr;
-    if (!Version) {
+            ? TVersion::ChooseVersionNumber(HeaderBits.GetSize() + CountFieldWidth(Mode, Provisional) + DataBits.GetSize(), Level)
+            : 0;
+    if (Version == 0) {
         // No version holds the segment: no symbol, and the record keeps no matrix.
         FEncoderError = true;
         return;
@@ -69,21 +69,20 @@ void TEncoder::EncodeSymbol(std::u16string_view Text, int Option, const TErrorCo
     TBitArray FinalBits;
     HeaderAndDataBits.AppendBitArray(HeaderBits);
     const int Count = Mode == qmByte ? DataBits.GetSizeInBytes() : static_cast<int>(Filtered.size());
-    WriteCharacterCount(Count, Version->GetVersionNumber(), Mode, HeaderAndDataBits);
+    WriteCharacterCount(Count, Version, Mode, HeaderAndDataBits);
     HeaderAndDataBits.AppendBitArray(DataBits);
 
-    const TECBlocks& Layout = Version->GetECBlocksForLevel(Level);
-    const int DataCodewords = Version->GetTotalCodewords() - Layout.GetTotalECCodewords();
+    const int TotalCodewords = TVersion::TotalCodewordsOf(Version);
+    const int DataCodewords = TVersion::DataCodewords(Version, Level);
     PadToCapacity(DataCodewords, HeaderAndDataBits);
-    InterleaveBlocks(HeaderAndDataBits, Version->GetTotalCodewords(), DataCodewords, Layout.GetNumBlocks(),
-                     FinalBits);
+    InterleaveBlocks(HeaderAndDataBits, TotalCodewords, DataCodewords, TVersion::NumBlocksOf(Version, Level), FinalBits);
 
     Record.SetECLevel(Level);
     Record.SetMode(Mode);
-    Record.SetVersion(Version->GetVersionNumber());
+    Record.SetVersion(Version);
     // The mask choice builds every trial in the matrix and leaves the chosen one there: the
     // finished symbol, the same that BuildMatrix makes with that mask.
-    const int Dimension = Version->GetDimensionForVersion();
+    const int Dimension = 17 + 4 * Version;
     auto Matrix = std::make_unique<TByteMatrix>(Dimension, Dimension);
     Record.SetMaskPattern(SelectMask(FinalBits, Level, Record.Version(), *Matrix));
     Record.SetMatrix(std::move(Matrix));

@@ -3,18 +3,17 @@
 // The four penalty rules are computed on packed rows (TModulePlane): bit x of row y is set when
 // the module at column X = x, row Y = y is dark. Every rule is counted down the columns, where
 // neighbouring cells are the same bit of neighbouring rows and all columns of a row go at
-// once; the rules along rows are the same counts on the transposed plane.
+// once. The rules along rows are the same counts on the transposed plane, except for symbols of
+// up to 64 columns: a row of theirs is one word, where neighbouring cells are neighbouring bits,
+// and they are counted in the row itself, with no transposition to make.
 //
 // A cell other than 0 or 1 is not a module: equal runs and blocks, and the light cells of the
 // finder-like rule, would no longer be bits. The rule operations refuse such a matrix.
 
-#include <algorithm>
 #include <array>
 #include <bit>
 #include <climits>
 #include <cmath>
-#include <span>
-#include <vector>
 
 #include "qrcode.h"
 
@@ -71,6 +70,23 @@ QR_INLINE int RunsDown(const TModulePlane& P) {
     return Windows + 2 * Starts;
 }
 
+// Rule 1 along rows of one word each: the same count with the cells of a row as its bits.
+QR_INLINE int RunsAlongOneWordRows(const TModulePlane& P) {
+    const int W = P.Width();
+    if (W < 5) return 0;
+    const Word Pairs = TModulePlane::Span(0, W - 1);
+    int Windows = 0, Starts = 0;
+    for (int y = 0; y < P.Height(); ++y) {
+        const Word w = P.Row(y)[0];
+        const Word Eq = ~(w ^ (w >> 1)) & Pairs;  // bit x: cells x and x + 1 are equal
+        const Word Three = Eq & (Eq >> 1);  // cells x .. x + 2 equal
+        const Word Five = Three & (Three >> 2);
+        Windows += Count(Five);
+        Starts += Count(Five & ~(Eq << 1));  // no equal cell before x
+    }
+    return Windows + 2 * Starts;
+}
+
 // Rule 2: 3 for every 2 x 2 block of one colour, overlapping blocks counted each.
 template <int Fixed>
 QR_INLINE int Blocks(const TModulePlane& P) {
@@ -114,6 +130,21 @@ QR_INLINE int FinderLikeDown(const TModulePlane& P) {
     return 40 * Found;
 }
 
+// Rule 3 along rows of one word each. Cells past the last column are 0 in P and count neither
+// as dark nor, masked off, as light.
+QR_INLINE int FinderLikeAlongOneWordRows(const TModulePlane& P) {
+    const Word Inside = TModulePlane::Span(0, P.Width());
+    int Found = 0;
+    for (int y = 0; y < P.Height(); ++y) {
+        const Word d = P.Row(y)[0], l = ~d & Inside;
+        const Word Pattern = d & (l >> 1) & (d >> 2) & (d >> 3) & (d >> 4) & (l >> 5) & (d >> 6);
+        if (!Pattern) continue;
+        const Word Light4 = l & (l >> 1) & (l >> 2) & (l >> 3);  // bit x: cells x .. x + 3 light
+        Found += Count(Pattern & ((Light4 >> 7) | (Light4 << 4)));  // after the pattern, or before it
+    }
+    return 40 * Found;
+}
+
 // Rule 4: 0 or 1, the distance of the dark share from one half, rounded half to even.
 template <int Fixed>
 QR_INLINE int Balance(const TModulePlane& P) {
@@ -133,31 +164,37 @@ QR_INLINE int Balance(const TModulePlane& P) {
 // trial cannot beat the one that set the bound).
 enum class Rule { RunsAlongRows, RunsDownColumns, Blocks, FinderLike, Balance, All };
 
-// The rule over a symbol P whose transposition is T, in the order of the rules.
+// Rows of one word are counted in themselves; other rows down the transposition's columns.
+bool NeedsTransposition(const TModulePlane& P) { return P.Words() != 1; }
+
+// The rule over a symbol P whose transposition is T (unused when Fixed is 1: rows of one word),
+// in the order of the rules.
 template <int Fixed>
 QR_INLINE int RuleOf(Rule R, const TModulePlane& P, const TModulePlane& T, int Bound) {
+    auto RunsAlongRows = [&] { return Fixed == 1 ? RunsAlongOneWordRows(P) : RunsDown<Fixed>(T); };
+    auto FinderLikeAlongRows = [&] { return Fixed == 1 ? FinderLikeAlongOneWordRows(P) : FinderLikeDown<Fixed>(T); };
     switch (R) {
-        case Rule::RunsAlongRows: return RunsDown<Fixed>(T);
+        case Rule::RunsAlongRows: return RunsAlongRows();
         case Rule::RunsDownColumns: return RunsDown<Fixed>(P);
         case Rule::Blocks: return Blocks<Fixed>(P);
-        case Rule::FinderLike: return FinderLikeDown<Fixed>(T) + FinderLikeDown<Fixed>(P);
+        case Rule::FinderLike: return FinderLikeAlongRows() + FinderLikeDown<Fixed>(P);
         case Rule::Balance: return Balance<Fixed>(P);
         default: break;
     }
-    int Score = RunsDown<Fixed>(T) + RunsDown<Fixed>(P);
+    int Score = RunsAlongRows() + RunsDown<Fixed>(P);
     if (Score >= Bound) return Score;
     Score += Blocks<Fixed>(P);
     if (Score >= Bound) return Score;
-    Score += FinderLikeDown<Fixed>(T) + FinderLikeDown<Fixed>(P);
+    Score += FinderLikeAlongRows() + FinderLikeDown<Fixed>(P);
     if (Score >= Bound) return Score;
     return Score + Balance<Fixed>(P);
 }
 
-// With the words per row as a compile-time constant where P and T both have 1, 2 or 3 (every
-// symbol), read at run time otherwise.
+// With the words per row as a compile-time constant for 1 word (T unused), and for 2 or 3
+// where T has as many (every symbol); read at run time otherwise.
 QR_POPCOUNT_CLONES int Score(Rule R, const TModulePlane& P, const TModulePlane& T, int Bound = INT_MAX) {
+    if (!NeedsTransposition(P)) return RuleOf<1>(R, P, T, Bound);
     if (P.Words() == T.Words()) switch (P.Words()) {
-            case 1: return RuleOf<1>(R, P, T, Bound);
             case 2: return RuleOf<2>(R, P, T, Bound);
             case 3: return RuleOf<3>(R, P, T, Bound);
             default: break;
@@ -165,11 +202,41 @@ QR_POPCOUNT_CLONES int Score(Rule R, const TModulePlane& P, const TModulePlane& 
     return RuleOf<0>(R, P, T, Bound);
 }
 
+// To := From with the pattern of the mask (along rows, or down columns for a transposed plane)
+// applied to the cells set in Cells. The pattern is read from its tiles, which repeat every
+// TileLines lines and are wider than any symbol; N words per row, 0 to read it from the plane.
+template <int Fixed>
+void ApplyMask(const TModulePlane& From, const TModulePlane& Cells, int Mask, bool Transposed, TModulePlane& To) {
+    const int N = WordsOf<Fixed>(From);
+    const auto& Lines = TMaskUtil::Tiles[Transposed][static_cast<std::size_t>(Mask)];
+    const Word* Source = From.Row(0);
+    const Word* Data = Cells.Row(0);
+    Word* Target = To.Row(0);
+    for (int y = 0, Line = 0; y < From.Height(); ++y, Line = Line + 1 == TMaskUtil::TileLines ? 0 : Line + 1) {
+        const auto& Pattern = Lines[static_cast<std::size_t>(Line)];
+        for (int i = 0; i < N; ++i, ++Source, ++Data, ++Target) {
+            const Word MaskWord = i < TMaskUtil::TileWords ? Pattern[static_cast<std::size_t>(i)]
+                                  : Transposed             ? TMaskUtil::MaskColumnWord(Mask, y, i)
+                                                           : TMaskUtil::MaskRowWord(Mask, y, i);
+            *Target = *Source ^ (*Data & MaskWord);
+        }
+    }
+}
+
+void ApplyMask(const TModulePlane& From, const TModulePlane& Cells, int Mask, bool Transposed, TModulePlane& To) {
+    switch (From.Words()) {
+        case 1: return ApplyMask<1>(From, Cells, Mask, Transposed, To);
+        case 2: return ApplyMask<2>(From, Cells, Mask, Transposed, To);
+        case 3: return ApplyMask<3>(From, Cells, Mask, Transposed, To);
+        default: return ApplyMask<0>(From, Cells, Mask, Transposed, To);
+    }
+}
+
 // A rule over a matrix of modules; -1 (no score) for a matrix holding any other value.
 int ScoreMatrix(Rule R, const TByteMatrix& Matrix) {
     if (!TModulePlane::HoldsOnlyModules(Matrix)) return -1;
     const TModulePlane P = TModulePlane::OfCells(Matrix, 1);
-    return Score(R, P, P.Transposed());
+    return Score(R, P, NeedsTransposition(P) ? P.Transposed() : TModulePlane());
 }
 
 }  // namespace
@@ -197,78 +264,69 @@ int TEncoder::SelectMask(const TBitArray& DataBits, const TErrorCorrectionLevel&
     // in the data cells the mask inverts and in the format information. So the layout and the
     // data are placed once, by the same operations BuildMatrix uses, and each trial is derived
     // on packed rows: the unmasked symbol with the mask's pattern applied to the data cells and
-    // its own format word written into both copies. The transposed trial, for the rules along
-    // rows, is derived the same way from the transposed parts.
+    // its own format word written into both copies. Where the rules along rows need the
+    // transposed trial, it is derived the same way from the transposed parts.
     TMatrixUtil Util;
     Util.BuildLayout(ECLevel, Version, 0, Matrix);
     const TModulePlane Free = TModulePlane::OfCells(Matrix, 255);
     TModulePlane Unmasked = TModulePlane::OfCells(Matrix, 1);
-    {
-        TModulePlane Data(Free.Width(), Free.Height());
-        TMatrixUtil::PlaceDataPlane(DataBits, Free, Data);
-        for (int y = 0; y < Unmasked.Height(); ++y)
-            for (int i = 0; i < Unmasked.Words(); ++i) Unmasked.Row(y)[i] |= Data.Row(y)[i];
+    TMatrixUtil::PlaceDataPlane(DataBits, Free, Unmasked);  // into the free cells, all light so far
+    const bool Transposing = NeedsTransposition(Unmasked);
+    TModulePlane FreeT, UnmaskedT, Trial = Unmasked, TrialT;
+    if (Transposing) {
+        FreeT = Free.Transposed();
+        UnmaskedT = Unmasked.Transposed();
+        TrialT = UnmaskedT;
     }
-    const TModulePlane FreeT = Free.Transposed(), UnmaskedT = Unmasked.Transposed();
     const int D = Matrix.Width();
 
-    TModulePlane Trial = Unmasked, TrialT = UnmaskedT, Best = Unmasked;
-    int BestMask = -1;
-    int Least = INT_MAX;
-    // The format cells, by their word and bit in a trial and in its transposition.
+    // The layout holds the format word of mask 0; a trial's own differs from it in the bits of
+    // Format(0) xor Format(Mask), whose two cells each are flipped. Each bit's cells, as a word
+    // of a trial and the bit within it, and the same in its transposition:
     struct FormatCell {
-        int Bit;
         std::size_t Word, WordT;
-        TModulePlane::Word Mask, MaskT;
-        int Shift, ShiftT;
+        TModulePlane::Word Bit, BitT;
     };
-    std::array<FormatCell, 30> FormatCells;
-    std::size_t Cells = 0;
+    std::array<std::array<FormatCell, 2>, 15> FormatCells{};
+    std::array<int, 15> Copies{};
     TMatrixUtil::ForEachFormatCell(D, [&](int X, int Y, int Bit) {
-        if (Cells < FormatCells.size())
-            FormatCells[Cells++] = {Bit,          static_cast<std::size_t>(Y * Trial.Words() + (X >> 6)),
-                                    static_cast<std::size_t>(X * TrialT.Words() + (Y >> 6)),
-                                    Word{1} << (X & 63), Word{1} << (Y & 63), X & 63, Y & 63};
+        const auto b = static_cast<std::size_t>(Bit);
+        if (Copies[b] < 2)
+            FormatCells[b][static_cast<std::size_t>(Copies[b]++)] = {
+                static_cast<std::size_t>(Y * Trial.Words() + (X >> 6)),
+                static_cast<std::size_t>(X * TrialT.Words() + (Y >> 6)), Word{1} << (X & 63), Word{1} << (Y & 63)};
     });
-    // A mask's pattern repeats every 12 rows and columns: its lines are fetched once per trial.
-    constexpr int Period = 12;
-    const auto N = static_cast<std::size_t>(Trial.Words());
-    std::vector<Word> Rows(Period * N), Columns(Period * N);
-    for (int Mask = 0; Mask < 8; ++Mask) {
-        for (int Line = 0; Line < Period; ++Line)
-            for (std::size_t i = 0; i < N; ++i) {
-                Rows[Line * N + i] = TMaskUtil::MaskRowWord(Mask, Line, static_cast<int>(i));
-                Columns[Line * N + i] = TMaskUtil::MaskColumnWord(Mask, Line, static_cast<int>(i));
-            }
-        // Rows of a plane lie one after another, and the pattern's 12 lines too: walk both.
-        auto Derive = [&](const TModulePlane& From, const TModulePlane& Cells, const std::vector<Word>& Lines,
-                          TModulePlane& To) {
-            const Word* Source = From.Row(0);
-            const Word* Data = Cells.Row(0);
-            Word* Target = To.Row(0);
-            const std::size_t Words = static_cast<std::size_t>(D) * N, Cycle = Period * N;
-            for (std::size_t k = 0, Line = 0; k < Words; ++k, Line = Line + 1 == Cycle ? 0 : Line + 1)
-                Target[k] = Source[k] ^ (Data[k] & Lines[Line]);
-        };
-        Derive(Unmasked, Free, Rows, Trial);
-        Derive(UnmaskedT, FreeT, Columns, TrialT);
-        const int Format = TMatrixUtil::FormatWord(ECLevel, Mask);
+    const int LayoutFormat = TMatrixUtil::FormatWord(ECLevel, 0);
+    // Trial := the symbol under the mask, and TrialT its transposition when Both.
+    auto MakeTrial = [&](int Mask, bool Both) {
+        ApplyMask(Unmasked, Free, Mask, false, Trial);
+        if (Both) ApplyMask(UnmaskedT, FreeT, Mask, true, TrialT);
         Word* const TrialWords = Trial.Row(0);
         Word* const TrialTWords = TrialT.Row(0);
-        for (const FormatCell& Cell : std::span(FormatCells).first(Cells)) {
-            const Word Dark = (Format >> Cell.Bit) & 1;
-            TrialWords[Cell.Word] = (TrialWords[Cell.Word] & ~Cell.Mask) | Dark << Cell.Shift;
-            TrialTWords[Cell.WordT] = (TrialTWords[Cell.WordT] & ~Cell.MaskT) | Dark << Cell.ShiftT;
+        for (auto Flips = static_cast<unsigned>(TMatrixUtil::FormatWord(ECLevel, Mask) ^ LayoutFormat); Flips != 0;
+             Flips &= Flips - 1) {
+            const auto b = static_cast<std::size_t>(std::countr_zero(Flips));
+            for (int c = 0; c < Copies[b]; ++c) {
+                const FormatCell& Cell = FormatCells[b][static_cast<std::size_t>(c)];
+                TrialWords[Cell.Word] ^= Cell.Bit;
+                if (Both) TrialTWords[Cell.WordT] ^= Cell.BitT;
+            }
         }
+    };
+
+    int BestMask = -1;
+    int Least = INT_MAX;
+    for (int Mask = 0; Mask < 8; ++Mask) {
+        MakeTrial(Mask, Transposing);
         const int Score = qr::Score(Rule::All, Trial, TrialT, Least);
         if (Score < Least) {  // ties keep the lower mask
             Least = Score;
             BestMask = Mask;
-            Best = Trial;
         }
     }
-    // The matrix is left holding the chosen trial: the finished symbol.
-    Best.WriteTo(Matrix);
+    // The matrix is left holding the chosen trial, made again: the finished symbol.
+    MakeTrial(BestMask, false);
+    Trial.WriteTo(Matrix);
     return BestMask;
 }
 

@@ -65,6 +65,33 @@ std::uint64_t TMaskUtil::ComputeMaskWord(int MaskPattern, int Line, int i, bool 
 TModulePlane::TModulePlane(int Width, int Height)
     : W(Width), H(Height), N((Width + 63) / 64), Bits(static_cast<std::size_t>(N) * static_cast<std::size_t>(Height), 0) {}
 
+namespace {
+
+// The starts of the 8-cell chunks that cover a row of Width >= 8 cells: every multiple of 8 that
+// fits and, when Width is not one, Width - 8, overlapping the chunk before it. Rows are thereby
+// converted a chunk at a time to their last cell.
+template <typename Fn>
+void ForEachChunk(int Width, Fn Visit) {
+    int x = 0;
+    for (; x + 8 <= Width; x += 8) Visit(x);
+    if (x < Width) Visit(Width - 8);
+}
+
+// The cells x .. x + 7 of a packed row as the bits 0 .. 7, and the same bits or-ed into a row;
+// a chunk may straddle two words.
+unsigned EightBits(const std::uint64_t* Row, int x) {
+    const int Shift = x & 63;
+    const std::uint64_t Low = Row[x >> 6] >> Shift;
+    return static_cast<unsigned>((Shift > 56 ? Low | Row[(x >> 6) + 1] << (64 - Shift) : Low) & 0xFF);
+}
+void OrEightBits(std::uint64_t* Row, int x, unsigned Bits) {
+    const int Shift = x & 63;
+    Row[x >> 6] |= std::uint64_t{Bits} << Shift;
+    if (Shift > 56) Row[(x >> 6) + 1] |= std::uint64_t{Bits} >> (64 - Shift);
+}
+
+}  // namespace
+
 TModulePlane TModulePlane::OfCells(const TByteMatrix& Matrix, std::uint8_t Value) {
     TModulePlane P(Matrix.Width(), Matrix.Height());
     const auto& Cells = Matrix.GetArray();
@@ -72,15 +99,15 @@ TModulePlane TModulePlane::OfCells(const TByteMatrix& Matrix, std::uint8_t Value
     for (int y = 0; y < P.H; ++y) {
         Word* R = P.Row(y);
         const std::uint8_t* Cell = Cells[static_cast<std::size_t>(y)].data();
-        int x = 0;
-        if constexpr (LittleEndian)
-            for (; x + 8 <= P.W; x += 8) {
+        if (LittleEndian && P.W >= 8)
+            ForEachChunk(P.W, [&](int x) {
                 // 0x80 in each byte equal to Value, exactly (no borrow between bytes), then gathered.
                 const std::uint64_t Diff = Load8(Cell + x) ^ (Ones * Value);
                 const std::uint64_t Zero = ~(((Diff & Low7) + Low7) | Diff | Low7);
-                R[x >> 6] |= Word{Gather8(Zero >> 7)} << (x & 63);
-            }
-        for (; x < P.W; ++x) R[x >> 6] |= Word{Cell[x] == Value} << (x & 63);
+                OrEightBits(R, x, Gather8(Zero >> 7));
+            });
+        else
+            for (int x = 0; x < P.W; ++x) R[x >> 6] |= Word{Cell[x] == Value} << (x & 63);
     }
     return P;
 }
@@ -97,13 +124,13 @@ void TModulePlane::WriteTo(TByteMatrix& Matrix) const {
     for (int y = 0; y < H; ++y) {
         std::uint8_t* Cell = Cells[static_cast<std::size_t>(y)].data();
         const Word* R = Row(y);
-        int x = 0;
-        if constexpr (LittleEndian)
-            for (; x + 8 <= W; x += 8) {
-                const std::uint64_t Eight = Spread8[(R[x >> 6] >> (x & 63)) & 0xFF];
+        if (LittleEndian && W >= 8)
+            ForEachChunk(W, [&](int x) {
+                const std::uint64_t Eight = Spread8[EightBits(R, x)];
                 std::memcpy(Cell + x, &Eight, 8);
-            }
-        for (; x < W; ++x) Cell[x] = static_cast<std::uint8_t>((R[x >> 6] >> (x & 63)) & 1);
+            });
+        else
+            for (int x = 0; x < W; ++x) Cell[x] = static_cast<std::uint8_t>((R[x >> 6] >> (x & 63)) & 1);
     }
 }
 
@@ -357,11 +384,14 @@ int TMatrixUtil::PlaceDataPlane(const TBitArray& DataBits, const TModulePlane& F
         const auto Index = static_cast<std::size_t>((x - 1) >> 6);
         const int Shift = (x - 1) & 63;
         auto Pair = [&]<bool Across>() {
-            for (; y >= 0 && y < D; y += Direction) {
-                const std::uint64_t* FreeRow = Free.Row(y);
-                std::uint64_t* DataRow = Data.Row(y);
-                const std::uint64_t Cells =
-                    Across ? (FreeRow[Index] >> 63) | ((FreeRow[Index + 1] & 1) << 1) : (FreeRow[Index] >> Shift) & 3;
+            // The pair's word in row y of either plane, stepped a row up or down at a time.
+            const auto Step = static_cast<std::ptrdiff_t>(Direction) * static_cast<std::ptrdiff_t>(N);
+            auto At = static_cast<std::ptrdiff_t>(y) * static_cast<std::ptrdiff_t>(N) + static_cast<std::ptrdiff_t>(Index);
+            const std::uint64_t* FreeWords = Free.Row(0);
+            std::uint64_t* DataWords = Data.Row(0);
+            for (int Rows = 0; Rows < D; ++Rows, At += Step) {
+                const std::uint64_t Cells = Across ? (FreeWords[At] >> 63) | ((FreeWords[At + 1] & 1) << 1)
+                                                   : (FreeWords[At] >> Shift) & 3;
                 if (Cells == 0) continue;
                 std::uint64_t Bits;
                 if (Cells == 3) {
@@ -371,9 +401,10 @@ int TMatrixUtil::PlaceDataPlane(const TBitArray& DataBits, const TModulePlane& F
                     Bits = Take(1) << (Cells >> 1);  // into the one free cell: bit 1 for x, bit 0 for x - 1
                     Taken += 1;
                 }
-                DataRow[Index] |= Bits << Shift;
-                if (Across) DataRow[Index + 1] |= Bits >> 1;
+                DataWords[At] |= Bits << Shift;
+                if (Across) DataWords[At + 1] |= Bits >> 1;
             }
+            y += Direction * D;  // just past the end: -1 or D
         };
         if (Shift == 63 && Index + 1 < N)
             Pair.template operator()<true>();

@@ -107,8 +107,9 @@ public:
     void BuildLayout(const TErrorCorrectionLevel& ECLevel, int Version, int MaskPattern, TByteMatrix& Matrix);
     // The last step: the data bits in the zigzag order into the cells still empty.
     void PlaceDataBits(const TBitArray& DataBits, int MaskPattern, TByteMatrix& Matrix);
-    // The zigzag on packed rows: sets the cells of Data (a plane of Free's size, all 0) that
-    // receive a 1 bit among the Free cells, unmasked. Returns the number of bits placed.
+    // The zigzag on packed rows: sets the cells of Data (a plane of Free's size, 0 in every
+    // Free cell) that receive a 1 bit among the Free cells, unmasked; Data's other cells are
+    // left as they are. Returns the number of bits placed.
     static int PlaceDataPlane(const TBitArray& DataBits, const TModulePlane& Free, TModulePlane& Data);
 
     bool MatrixUtilError() const { return FMatrixUtilError; }

@@ -26,7 +26,7 @@ constexpr QRFieldTables QRField = [] {
     return t;
 }();
 
-std::uint8_t QRMultiply(std::uint8_t a, std::uint8_t b) {
+constexpr std::uint8_t QRMultiply(std::uint8_t a, std::uint8_t b) {
     if (a == 0 || b == 0) return 0;
     return QRField.Exp[static_cast<std::size_t>(QRField.Log[a] + QRField.Log[b])];
 }
@@ -87,13 +87,16 @@ void TReedSolomonEncoder::Encode(TIntegerArray& ToEncode, int ECBytes) {
     std::copy(Work.begin() + static_cast<std::ptrdiff_t>(n), Work.end(), ToEncode.begin() + DataBytes);
 }
 
-TQRBlockCoder::TQRBlockCoder(int ECBytes)
-    : FECBytes(std::clamp(ECBytes, 0, 255)), FWords((FECBytes + 7) / 8), FMultiples(32 * static_cast<std::size_t>(FWords), 0) {
-    if (FECBytes == 0) return;
+namespace {
+
+// Fills Rows (32 rows of (ECBytes + 7) / 8 words, all zero) with the multiples of the generator
+// of ECBytes codewords that TQRBlockCoder reads, for ECBytes from 0 to 255.
+constexpr void FillMultiples(int ECBytes, std::span<std::uint64_t> Rows) {
+    if (ECBytes == 0) return;
     // The generator (x + a^0)(x + a^1)...(x + a^(e-1)), highest degree first, leading 1 included.
     std::array<std::uint8_t, 256> Generator{};
     Generator[0] = 1;
-    for (int d = 0; d < FECBytes; ++d) {
+    for (int d = 0; d < ECBytes; ++d) {
         const std::uint8_t Root = QRField.Exp[static_cast<std::size_t>(d)];
         for (std::size_t j = static_cast<std::size_t>(d) + 1; j > 0; --j)
             Generator[j] = static_cast<std::uint8_t>(Generator[j] ^ QRMultiply(Generator[j - 1], Root));
@@ -102,12 +105,12 @@ TQRBlockCoder::TQRBlockCoder(int ECBytes)
     // (low half) and 16, 32, 64, 128 (high half) come from field products; every other row is
     // the sum (exclusive-or) of two rows of its half already made, since multiplication
     // distributes over addition.
-    const auto Words = static_cast<std::size_t>(FWords);
-    auto Row = [&](std::size_t Half, std::size_t k) { return &FMultiples[(16 * Half + k) * Words]; };
+    const auto Words = static_cast<std::size_t>((ECBytes + 7) / 8);
+    auto Row = [&](std::size_t Half, std::size_t k) { return Rows.subspan((16 * Half + k) * Words, Words); };
     for (std::size_t Half = 0; Half < 2; ++Half) {
         for (std::size_t Bit = 1; Bit < 16; Bit <<= 1) {
             const auto Factor = static_cast<std::uint8_t>(Bit << (4 * Half));
-            for (std::size_t j = 0; j < static_cast<std::size_t>(FECBytes); ++j)
+            for (std::size_t j = 0; j < static_cast<std::size_t>(ECBytes); ++j)
                 Row(Half, Bit)[j / 8] |= std::uint64_t{QRMultiply(Factor, Generator[j + 1])} << (8 * (j % 8));
         }
         for (std::size_t k = 3; k < 16; ++k) {
@@ -118,17 +121,39 @@ TQRBlockCoder::TQRBlockCoder(int ECBytes)
     }
 }
 
+// The multiples for every number of codewords up to TabledECBytes, each in a slot wide enough
+// for the largest.
+constexpr std::size_t TabledWords = (TQRBlockCoder::TabledECBytes + 7) / 8;
+constexpr auto TabledMultiples = [] {
+    std::array<std::array<std::uint64_t, 32 * TabledWords>, TQRBlockCoder::TabledECBytes + 1> t{};
+    for (int e = 0; e <= TQRBlockCoder::TabledECBytes; ++e) FillMultiples(e, t[static_cast<std::size_t>(e)]);
+    return t;
+}();
+
+}  // namespace
+
+TQRBlockCoder::TQRBlockCoder(int ECBytes) : FECBytes(std::clamp(ECBytes, 0, 255)), FWords((FECBytes + 7) / 8) {
+    if (FECBytes <= TabledECBytes) return;
+    FOwnMultiples.assign(32 * static_cast<std::size_t>(FWords), 0);
+    FillMultiples(FECBytes, FOwnMultiples);
+}
+
+const std::uint64_t* TQRBlockCoder::Multiples() const {
+    return FECBytes <= TabledECBytes ? TabledMultiples[static_cast<std::size_t>(FECBytes)].data() : FOwnMultiples.data();
+}
+
 void TQRBlockCoder::Encode(std::span<const std::uint8_t> Data, std::span<std::uint8_t> EC) const {
     // The remainder so far, laid out as the rows are: its highest coefficient in the low byte
     // of word 0.
     std::array<std::uint64_t, 32> Register{};
     const auto Words = static_cast<std::size_t>(FWords);
     if (Words == 0) return;
+    const std::uint64_t* const Rows = Multiples();
     for (const std::uint8_t d : Data) {
         const std::size_t Feedback = (d ^ Register[0]) & 0xFF;
         // Shift the register one codeword towards the highest degree, then add the multiple.
-        const std::uint64_t* Low = &FMultiples[(Feedback & 15) * Words];
-        const std::uint64_t* High = &FMultiples[(16 + (Feedback >> 4)) * Words];
+        const std::uint64_t* Low = Rows + (Feedback & 15) * Words;
+        const std::uint64_t* High = Rows + (16 + (Feedback >> 4)) * Words;
         for (std::size_t w = 0; w + 1 < Words; ++w)
             Register[w] = ((Register[w] >> 8) | (Register[w + 1] << 56)) ^ Low[w] ^ High[w];
         Register[Words - 1] = (Register[Words - 1] >> 8) ^ Low[Words - 1] ^ High[Words - 1];

@@ -36,13 +36,19 @@ public:
     // Writes the ECBytes codewords of Data into EC (ECBytes long).
     void Encode(std::span<const std::uint8_t> Data, std::span<std::uint8_t> EC) const;
 
+    // Up to this many codewords per block (every block of the version table) the multiples are
+    // made at compile time; a coder for more makes its own.
+    static constexpr int TabledECBytes = 30;
+
 private:
-    int FECBytes;
-    int FWords;  // 64-bit words per register
     // f times the generator without its leading 1, highest degree in the low byte of word 0,
     // as the sum of two rows of FWords words: row f mod 16 of the low half and row f / 16 of
     // the high half (rows 0 to 15 are the multiples by f mod 16, rows 16 to 31 by 16 (f / 16)).
-    std::vector<std::uint64_t> FMultiples;
+    const std::uint64_t* Multiples() const;
+
+    int FECBytes;
+    int FWords;  // 64-bit words per register
+    std::vector<std::uint64_t> FOwnMultiples;  // only for more than TabledECBytes
 };
 
 }  // namespace qr

@@ -168,4 +168,12 @@ int TVersion::DataCodewords(int VersionNum, const TErrorCorrectionLevel& ecLevel
     return Row.TotalCodewords - Layout.ECPerBlock * Layout.Blocks;
 }
 
+int TVersion::TotalCodewordsOf(int VersionNum) {
+    return VersionNum < 1 || VersionNum > 40 ? 0 : VersionTable[VersionNum - 1].TotalCodewords;
+}
+
+int TVersion::NumBlocksOf(int VersionNum, const TErrorCorrectionLevel& ecLevel) {
+    return VersionNum < 1 || VersionNum > 40 ? 0 : VersionTable[VersionNum - 1].Levels[ecLevel.Ordinal()].Blocks;
+}
+
 }  // namespace qr

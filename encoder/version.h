@@ -74,6 +74,10 @@ public:
     // a level: both read from the table the records are built from, building no record.
     static int ChooseVersionNumber(int NumInputBits, const TErrorCorrectionLevel& ecLevel);
     static int DataCodewords(int VersionNum, const TErrorCorrectionLevel& ecLevel);
+    // A version's total codewords and its number of error-correction blocks at a level, the
+    // same the records answer; 0 outside 1 to 40.
+    static int TotalCodewordsOf(int VersionNum);
+    static int NumBlocksOf(int VersionNum, const TErrorCorrectionLevel& ecLevel);
 
     int GetVersionNumber() const { return VersionNumber; }
     const std::vector<int>& GetAlignmentPatternCenters() const { return AlignmentPatternCenters; }

@@ -339,10 +339,11 @@ TEST_F(ReedSolomon, EveryBlockShapeGivesAValidCodeword) {
 namespace {
 
 // Up to the most error-correction codewords the field has distinct roots for (255), a codeword
-// with zero syndromes; more than that is no block: an empty result and the flag.
+// with zero syndromes; more than that is no block: an empty result and the flag. Counts outside
+// the version table too, on both sides of the 30 whose multiples are made at compile time.
 TEST(ReedSolomonLimits, UpTo255ErrorCorrectionCodewords) {
     std::mt19937 Rng(5);
-    for (const int ECBytes : {32, 33, 255}) {
+    for (const int ECBytes : {1, 2, 5, 29, 31, 32, 33, 255}) {
         qrtest::Encoder Pipeline;
         TByteArray Data(20);
         for (auto& b : Data) b = static_cast<std::uint8_t>(Rng() % 256);

@@ -147,6 +147,26 @@ TEST(VersionTable, EveryLayoutAddsUpToTheTotalAndCapacitiesFollowTheStandard) {
     }
 }
 
+// The pipeline reads the table by version number, building no record: the same figures.
+TEST(VersionTable, FiguresByNumberAgreeWithTheRecords) {
+    const TErrorCorrectionLevel Levels[] = {LevelL(), LevelM(), LevelQ(), LevelH()};
+    for (int v = 1; v <= 40; ++v) {
+        const auto V = TVersion::GetVersionForNumber(v);
+        EXPECT_EQ(TVersion::TotalCodewordsOf(v), V->GetTotalCodewords()) << v;
+        for (const TErrorCorrectionLevel& Level : Levels) {
+            const TECBlocks& Layout = V->GetECBlocksForLevel(Level);
+            EXPECT_EQ(TVersion::NumBlocksOf(v, Level), Layout.GetNumBlocks()) << v << " " << Level.Bits();
+            EXPECT_EQ(TVersion::DataCodewords(v, Level), V->GetTotalCodewords() - Layout.GetTotalECCodewords())
+                << v << " " << Level.Bits();
+        }
+    }
+    for (const int Outside : {0, 41, -1}) {
+        EXPECT_EQ(TVersion::TotalCodewordsOf(Outside), 0);
+        EXPECT_EQ(TVersion::NumBlocksOf(Outside, LevelL()), 0);
+        EXPECT_EQ(TVersion::DataCodewords(Outside, LevelL()), 0);
+    }
+}
+
 // Alignment-pattern centres by the standard's construction: V / 7 + 2 coordinates from 6 to
 // side - 7, the gaps between them all equal and even (span / gaps rounded up to an even number),
 // the first gap taking what is left. Version 32 is the one row of the standard's table that

@@ -5,7 +5,7 @@
 
 #include <charconv>
 #include <cmath>
-#include <regex>
+#include <cctype>
 #include <set>
 #include <sstream>
 #include <stdexcept>
@@ -141,6 +141,21 @@ TEST(Svg, TransparencyAsOpacityOrLeftOut) {
 
 // ---- EPS -----------------------------------------------------------------------------------
 
+// The lines "X Y W R" of an EPS file: one fill of a run each. (Counted by hand: std::regex
+// draws false warnings from g++ 12 in the sanitizer build.)
+std::size_t RunFills(const std::string& Eps) {
+    std::size_t Count = 0;
+    std::istringstream Lines(Eps);
+    for (std::string Line; std::getline(Lines, Line);) {
+        std::istringstream Words(Line);
+        long X, Y, W;
+        std::string R, Rest;
+        if (Words >> X >> Y >> W >> R && R == "R" && !(Words >> Rest))
+            ++Count;
+    }
+    return Count;
+}
+
 TEST(Eps, BoundingBoxAndOneFillPerRunThatRebuildTheGrid) {
     for (const auto* Text : {&kVersion1, &kVersion40}) {
         const qr::TQRCodeGrid Grid = GridOf(*Text, 2);
@@ -156,13 +171,23 @@ TEST(Eps, BoundingBoxAndOneFillPerRunThatRebuildTheGrid) {
 
         EXPECT_EQ(formatread::EpsCells(Eps, N), CellsOf(Grid));
         // One fill per run, no more.
-        const std::regex Run("\\d+ \\d+ \\d+ R\n");
-        EXPECT_EQ(std::distance(std::sregex_iterator(Eps.begin(), Eps.end(), Run), std::sregex_iterator()),
-                  static_cast<std::ptrdiff_t>(qrpicture::DarkRuns(Grid).size()));
+        EXPECT_EQ(RunFills(Eps), qrpicture::DarkRuns(Grid).size());
     }
 }
 
 // ---- PDF -----------------------------------------------------------------------------------
+
+// How many objects of type /Page (not /Pages) a PDF file holds.
+std::size_t PageObjects(const std::string& Pdf) {
+    const std::string Key = "/Type /Page";
+    std::size_t Count = 0;
+    for (auto At = Pdf.find(Key); At != std::string::npos; At = Pdf.find(Key, At + 1)) {
+        const auto After = At + Key.size();
+        if (After == Pdf.size() || !std::isalnum(static_cast<unsigned char>(Pdf[After])))
+            ++Count;
+    }
+    return Count;
+}
 
 TEST(Pdf, OnePageTheSizeOfTheSymbolAndItsMargin) {
     const qr::TQRCodeGrid Grid = GridOf(kVersion10, 4);
@@ -171,8 +196,7 @@ TEST(Pdf, OnePageTheSizeOfTheSymbolAndItsMargin) {
     EXPECT_NE(Pdf.find("%%EOF"), std::string::npos);
     const std::string Side = std::to_string(Grid.Rows() * 2);
     EXPECT_NE(Pdf.find("/MediaBox [ 0 0 " + Side + " " + Side + " ]"), std::string::npos);
-    const std::regex Pages("/Type /Page\\b");
-    EXPECT_EQ(std::distance(std::sregex_iterator(Pdf.begin(), Pdf.end(), Pages), std::sregex_iterator()), 1);
+    EXPECT_EQ(PageObjects(Pdf), 1u);
 }
 
 // ---- What every writer refuses --------------------------------------------------------------
