@@ -13,10 +13,10 @@
 #include <atomic>
 #include <chrono>
 #include <csignal>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <map>
-#include <regex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -212,7 +212,8 @@ TEST(BatchProcess, TheFilesAndMessagesAreTheSameWhateverTheWorkers) {
         Args.insert(Args.end(), Options.begin(), Options.end());
         const Result R = RunQr(Args);
         EXPECT_EQ(R.Status, 1) << R.Err;
-        const std::string Err = std::regex_replace(R.Err, std::regex(Out.string()), "OUT");
+        std::string Err = R.Err;
+        for (std::size_t At; (At = Err.find(Out.string())) != std::string::npos;) Err.replace(At, Out.string().size(), "OUT");
         const auto Files = Tree(Out);
         if (First.empty()) {
             First = Files;
@@ -307,13 +308,16 @@ TEST(BatchProcess, SignalsStopTheRunAndLeaveOnlyWholeFiles) {
         const fs::path Out = Dir.Path / Name;
         const Result R = Interrupted(Out, Signal, 100000, 200);
         EXPECT_EQ(R.Status, Status) << R.Err;
-        std::smatch M;
         const std::string Last = Lines(R.Err).back();
-        ASSERT_TRUE(std::regex_match(Last, M, std::regex(std::string("quandrel-qr: stopped by ") + Name +
-                                                         ": (\\d+) rows read, (\\d+) files written, 0 rows failed, "
-                                                         "(\\d+) rows? not done")))
-            << R.Err;
-        const std::size_t Read = std::stoul(M[1]), Written = std::stoul(M[2]), NotDone = std::stoul(M[3]);
+        const std::string Prefix = std::string("quandrel-qr: stopped by ") + Name + ": ";
+        ASSERT_EQ(Last.rfind(Prefix, 0), 0u) << R.Err;
+        std::size_t Read = 0, Written = 0, NotDone = 0;
+        char Failed[16] = {};
+        ASSERT_EQ(std::sscanf(Last.c_str() + Prefix.size(), "%zu rows read, %zu files written, %15[^,], %zu row", &Read,
+                              &Written, Failed, &NotDone),
+                  4)
+            << Last;
+        EXPECT_STREQ(Failed, "0 rows failed");
         EXPECT_EQ(Read, Written + NotDone);
         EXPECT_GE(Written, 200u);
         EXPECT_LT(Read, 100000u);
