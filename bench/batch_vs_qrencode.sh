@@ -35,8 +35,8 @@ for _ in range(int(sys.argv[1])):
     base = "https://" + r.choice(hosts) + "/"
     print(base + "".join(r.choice(chars) for _ in range(n - len(base))))
 EOF
-# qrencode gets each line with its row number, for the file's name.
-awk '{ print NR; print $0 }' list.txt >pairs.txt
+# qrencode gets each line with its own output name, as three arguments: -o, the name, the text.
+awk '{ print "-o"; print NR ".png"; print $0 }' list.txt >args.txt
 
 now() { date +%s.%N; }
 # Runs the rest of the line and prints how long it took, in seconds.
@@ -47,7 +47,8 @@ timed() {
   awk -v a="$start" -v b="$end" 'BEGIN { print b - a }' 
 }
 batch() { "$qr" --batch list.txt -o "$1/{n}.png" -j "$2" --quiet; }
-qrencode_each() { xargs -d '\n' -n 2 -P "$cores" sh -c 'exec qrencode -o "$1/$2.png" "$3"' sh "$1" <pairs.txt; }
+# qrencode is started directly by xargs (no shell in between), in the folder of the run.
+qrencode_each() { (cd "$1" && xargs -d '\n' -n 3 -P "$cores" qrencode <../args.txt); }
 
 # Every run writes into a folder of its own: removing thousands of files just before a run would
 # slow the file system's choice of new inodes for a while (ext4 avoids recently freed ones).

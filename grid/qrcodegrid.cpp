@@ -8,10 +8,14 @@ T2DBooleanArray MakeSymbolGrid(std::u16string_view Text, int Option, const TErro
     Encoder.EncodeSymbol(Text, Option, Level, Record);
     const TByteMatrix* M = Record.Matrix();
     if (!M) return {};
-    // Indexed [X][Y]: column first.
-    T2DBooleanArray Grid(static_cast<std::size_t>(M->Height()), std::vector<bool>(static_cast<std::size_t>(M->Width())));
-    for (int i = 0; i < M->Height(); ++i)
-        for (int j = 0; j < M->Width(); ++j) Grid[static_cast<std::size_t>(i)][static_cast<std::size_t>(j)] = M->Get(i, j) == 1;
+    // Indexed [X][Y]: column first. Each column is filled top to bottom from the matrix's rows.
+    const T2DByteArray& Rows = M->GetArray();
+    T2DBooleanArray Grid(static_cast<std::size_t>(M->Width()));
+    for (std::size_t X = 0; X < Grid.size(); ++X) {
+        std::vector<bool>& Column = Grid[X];
+        Column.reserve(Rows.size());
+        for (const auto& Row : Rows) Column.push_back(Row[X] == 1);
+    }
     return Grid;
 }
 
@@ -52,12 +56,5 @@ void TQRCodeGrid::RebuildGrid() {
     ++FEncodeCount;
 }
 
-bool TQRCodeGrid::IsBlack(int Row, int Column) const {
-    const int r = Row - FQuietZone;
-    const int c = Column - FQuietZone;
-    if (r < 0 || c < 0) return false;
-    if (r >= FRows - 2 * FQuietZone || c >= FColumns - 2 * FQuietZone) return false;
-    return FElements[static_cast<std::size_t>(c)][static_cast<std::size_t>(r)];
-}
 
 }  // namespace qr

@@ -38,8 +38,15 @@ public:
 
     int Rows() const { return FRows; }
     int Columns() const { return FColumns; }
-    // Row and Column of the padded grid; false in the quiet zone and outside the grid.
-    bool IsBlack(int Row, int Column) const;
+    // Row and Column of the padded grid; false in the quiet zone and outside the grid. Inline:
+    // the picture writers ask once for every cell.
+    bool IsBlack(int Row, int Column) const {
+        // One unsigned comparison per side also refuses the quiet zone before the symbol.
+        const auto r = static_cast<unsigned>(Row - FQuietZone);
+        const auto c = static_cast<unsigned>(Column - FQuietZone);
+        const auto Side = static_cast<unsigned>(FElements.size());
+        return r < Side && c < Side && FElements[c][r];
+    }
     // How many times the symbol has been encoded (for callers that want to know a write did nothing).
     int EncodeCount() const { return FEncodeCount; }
 

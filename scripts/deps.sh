@@ -13,6 +13,8 @@ packages="$packages libzbar-dev zbar-tools librsvg2-bin poppler-utils ghostscrip
 # strace: the command line's tests count the write calls of a message and hold the program
 # just before its rename to send it a signal there.
 packages="$packages strace"
+# Benchmarks: GNU time for peak memory, hyperfine for whole-process timings.
+packages="$packages time hyperfine"
 # Packages: building and validating the .deb files, their manual pages and completion.
 packages="$packages dpkg-dev file help2man lintian desktop-file-utils appstream bash-completion man-db"
 missing=""
