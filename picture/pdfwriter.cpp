@@ -51,6 +51,9 @@ TBytes MakePdf(const qr::TQRCodeGrid& Grid, const TDrawing& Drawing) {
             cairo_pdf_surface_create_for_stream(AppendToBytes, &Out, Side, Side));
         ThrowOnError(cairo_surface_status(Surface.get()));
         cairo_pdf_surface_set_metadata(Surface.get(), CAIRO_PDF_METADATA_CREATOR, "quandrel-qr");
+        // No creation date (cairo would write the clock's): the same symbol always makes the
+        // same file, whenever and however often it is made.
+        cairo_pdf_surface_set_metadata(Surface.get(), CAIRO_PDF_METADATA_CREATE_DATE, "");
         {
             const std::unique_ptr<cairo_t, ContextDeleter> Context(cairo_create(Surface.get()));
             cairo_t* C = Context.get();

@@ -197,6 +197,8 @@ TEST(Pdf, OnePageTheSizeOfTheSymbolAndItsMargin) {
     const std::string Side = std::to_string(Grid.Rows() * 2);
     EXPECT_NE(Pdf.find("/MediaBox [ 0 0 " + Side + " " + Side + " ]"), std::string::npos);
     EXPECT_EQ(PageObjects(Pdf), 1u);
+    // Nothing from the clock: the same symbol makes the same file at any time.
+    EXPECT_EQ(Pdf.find("/CreationDate"), std::string::npos);
 }
 
 // ---- What every writer refuses --------------------------------------------------------------
