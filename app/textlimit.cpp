@@ -11,6 +11,8 @@
 
 #include <algorithm>
 
+#include "text/textconv.h"
+
 namespace qrapp {
 
 namespace {
@@ -52,18 +54,6 @@ qsizetype FittingPrefix(QStringView Text, int Room) {
     return i;
 }
 
-QString ToCrLf(QStringView RawText) {
-    QString Text;
-    Text.reserve(RawText.size() + RawText.size() / 8);
-    for (const QChar Unit : RawText) {
-        if (Unit == QChar::ParagraphSeparator || Unit == QChar::LineSeparator)
-            Text += QStringLiteral("\r\n");
-        else
-            Text += Unit;
-    }
-    return Text;
-}
-
 QString KeyInsertion(int Key, Qt::KeyboardModifiers Modifiers, const QString& Text) {
     if ((Key == Qt::Key_Return || Key == Qt::Key_Enter) &&
         !(Modifiers & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)))
@@ -90,7 +80,12 @@ TLimitedMemo::TLimitedMemo(QWidget* Parent) : QPlainTextEdit(Parent) {
 
 int TLimitedMemo::Length() const { return StoredLength(document()->toRawText()); }
 
-QString TLimitedMemo::Text() const { return ToCrLf(document()->toRawText()); }
+QString TLimitedMemo::Text() const {
+    const QString Raw = document()->toRawText();
+    const std::u16string CrLf = qrtext::SeparatorsToCrLf(
+        std::u16string_view(reinterpret_cast<const char16_t*>(Raw.utf16()), static_cast<std::size_t>(Raw.size())));
+    return QString::fromUtf16(CrLf.data(), static_cast<qsizetype>(CrLf.size()));
+}
 
 int TLimitedMemo::RoomForInsertion() const {
     return FMaxLength - (Length() - StoredLength(textCursor().selectedText()));

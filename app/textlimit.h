@@ -30,10 +30,6 @@ int StoredLength(QStringView Text);
 // cut never falls inside a surrogate pair or a CR LF pair.
 qsizetype FittingPrefix(QStringView Text, int Room);
 
-// The text of a QTextDocument (QTextDocument::toRawText: paragraph and line separators, no other
-// change) with each separator turned into CR LF.
-QString ToCrLf(QStringView RawText);
-
 // What a key press inserts into a Qt text box: a line break for Enter (without Ctrl, Alt or Meta),
 // else the key's text when Qt's text controls take it as input (printable, format characters
 // such as ZWNJ or the soft hyphen, private-use characters, surrogate pairs, Tab; never a Ctrl

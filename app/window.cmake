@@ -13,7 +13,7 @@ add_library(qrapp STATIC
   resources/window.qrc
 )
 target_include_directories(qrapp PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
-target_link_libraries(qrapp PUBLIC Qt6::Widgets qrgrid qrjpegsave)
+target_link_libraries(qrapp PUBLIC Qt6::Widgets qrgrid qrjpegsave PRIVATE qrtext)
 
 add_executable(quandrel-qr-code main.cpp)
 target_compile_definitions(quandrel-qr-code PRIVATE QUANDREL_VERSION="${PROJECT_VERSION}")

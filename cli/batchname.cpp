@@ -3,7 +3,7 @@
 #include <charconv>
 #include <functional>
 
-#include "commandline.h"
+#include "text/textconv.h"
 
 namespace qrcli::batch {
 
@@ -20,25 +20,11 @@ std::string BadPart(std::string_view Part) {
     return {};
 }
 
-// The length in bytes of the UTF-8 sequence led by Lead (the text is known to be valid).
-std::size_t SequenceLength(unsigned char Lead) {
-    return Lead < 0x80 ? 1 : Lead < 0xE0 ? 2 : Lead < 0xF0 ? 3 : 4;
-}
-
 // Characters that do not belong in a file name: they end lines, move the cursor or reorder
 // what is shown.
 bool IsControl(char32_t c) {
     return c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0x200E || c == 0x200F || c == 0x2028 || c == 0x2029 ||
            (c >= 0x202A && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069);
-}
-
-char32_t CodePointAt(std::string_view Bytes, std::size_t At, std::size_t Length) {
-    const auto Byte = [&](std::size_t k) { return static_cast<unsigned char>(Bytes[At + k]); };
-    if (Length == 1)
-        return Byte(0);
-    char32_t c = Byte(0) & (0x7F >> Length);
-    for (std::size_t k = 1; k < Length; ++k) c = (c << 6) | (Byte(k) & 0x3F);
-    return c;
 }
 
 }  // namespace
@@ -156,19 +142,17 @@ PathOrError NameTemplate::Expand(std::uint64_t Row, std::string_view Name) const
 }
 
 PathOrError CleanName(std::string_view Raw) {
-    const Decoded Check = DecodeUtf8(Raw);
-    if (!Check.Text)
-        return {{}, "the name is not valid UTF-8 (at byte offset " + std::to_string(Check.ErrorOffset) + ")"};
     std::string Name;
     Name.reserve(Raw.size());
     for (std::size_t i = 0; i < Raw.size();) {
-        const std::size_t Length = SequenceLength(static_cast<unsigned char>(Raw[i]));
-        const char32_t c = CodePointAt(Raw, i, Length);
-        if (c == U'/' || IsControl(c))
+        const auto One = qrtext::DecodeOne(Raw, i);
+        if (!One)
+            return {{}, "the name is not valid UTF-8 (at byte offset " + std::to_string(i) + ")"};
+        if (One->Value == U'/' || IsControl(One->Value))
             Name += '_';
         else
-            Name.append(Raw.substr(i, Length));
-        i += Length;
+            Name.append(Raw.substr(i, One->Length));
+        i += One->Length;
     }
     if (Name.empty())
         return {{}, "the name is empty"};

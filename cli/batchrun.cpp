@@ -25,6 +25,7 @@
 #include "batchlist.h"
 #include "batchname.h"
 #include "batchprogress.h"
+#include "text/textconv.h"
 #include "writefile.h"
 
 namespace qrcli::batch {
@@ -366,12 +367,12 @@ std::variant<Job, std::string> Prepare(ListRow& Row, const Options& Opts, const 
                                        std::optional<TakenNames>& Taken) {
     if (!Row.Problem.empty())
         return std::move(Row.Problem);
-    Decoded Text = DecodeUtf8(Row.Text);
+    qrtext::Decoded Text = qrtext::DecodeUtf8(Row.Text);
     if (!Text.Text)
         return "the text is not valid UTF-8 (at byte offset " + std::to_string(Text.ErrorOffset) + ")";
     Job J;
     J.Row = Row.Number;
-    J.Text = Opts.Crlf ? ToCrlf(*Text.Text) : std::move(*Text.Text);
+    J.Text = Opts.Crlf ? qrtext::LineFeedsToCrLf(*Text.Text) : std::move(*Text.Text);
     if (auto Why = TooLongForSymbol(J.Text, Opts))
         return std::move(*Why);
     if (auto Warning = DroppedWarning(J.Text, Opts.Encoding))

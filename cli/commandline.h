@@ -96,23 +96,6 @@ struct Input {
 // left non-blocking is waited on instead of failing.
 Input ReadInput(int Fd, std::size_t Limit = kMaxInputBytes);
 
-// The UTF-8 sequence that starts at Bytes[At]: its code point and its length in bytes. None for
-// a bad lead or continuation byte, a truncated, overlong or surrogate sequence, or a value above
-// U+10FFFF.
-struct CodePoint {
-    char32_t Value;
-    std::size_t Length;
-};
-std::optional<CodePoint> DecodeOne(std::string_view Bytes, std::size_t At);
-
-// UTF-8 bytes to UTF-16. Invalid UTF-8 (see DecodeOne) gives no text and the offset of the
-// first byte of the bad sequence.
-struct Decoded {
-    std::optional<std::u16string> Text;
-    std::size_t ErrorOffset = 0;
-};
-Decoded DecodeUtf8(std::string_view Bytes);
-
 // How many characters (code points) of Text the encoding Option drops because its mode cannot
 // hold them: digits only for numeric, the 45 characters of alphanumeric, U+0000 to U+00FF for
 // latin1; none for the UTF-8 encodings and auto, which picks a mode that holds all.
@@ -121,9 +104,5 @@ std::size_t DroppedCharacters(std::u16string_view Text, qr::TQRCodeEncoding Opti
 // The warning for the characters of Text that Option drops ("3 characters left out: ..."), or
 // none when it drops none.
 std::optional<std::string> DroppedWarning(std::u16string_view Text, qr::TQRCodeEncoding Option);
-
-// Each LF that is not already part of a CR LF becomes CR LF, as the window's text box stores
-// line breaks.
-std::u16string ToCrlf(std::u16string_view Text);
 
 }  // namespace qrcli

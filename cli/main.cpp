@@ -11,6 +11,7 @@
 #include "commandline.h"
 #include "messages.h"
 #include "modulebitmap.h"
+#include "text/textconv.h"
 #include "writefile.h"
 
 namespace {
@@ -69,9 +70,9 @@ int Run(const std::vector<std::string>& Args) {
                                " bytes of input");
         Bytes = std::move(In.Bytes);
     }
-    const qrcli::Decoded Input = qrcli::DecodeUtf8(Bytes);
+    const qrtext::Decoded Input = qrtext::DecodeUtf8(Bytes);
     if (!Input.Text) return Fail(2, "input is not valid UTF-8 (at byte offset " + std::to_string(Input.ErrorOffset) + ")");
-    const std::u16string Text = O.Crlf ? qrcli::ToCrlf(*Input.Text) : *Input.Text;
+    const std::u16string Text = O.Crlf ? qrtext::LineFeedsToCrLf(*Input.Text) : *Input.Text;
 
     if (const auto Why = qrcli::TooLongForSymbol(Text, O)) return Fail(1, *Why);
     // A warning only: the symbol is made as the window makes it. Lost, it changes nothing.

@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "commandline.h"
+#include "text/textconv.h"
 #include "writefile.h"
 
 namespace qrcli {
@@ -25,7 +25,7 @@ std::string Escaped(std::string_view Text) {
     std::string Out;
     Out.reserve(Text.size());
     for (std::size_t i = 0; i < Text.size();) {
-        const auto One = DecodeOne(Text, i);
+        const auto One = qrtext::DecodeOne(Text, i);
         const std::size_t Length = One ? One->Length : 1;
         const std::string_view Bytes = Text.substr(i, Length);
         i += Length;

@@ -11,7 +11,7 @@
 #include <string_view>
 
 #include "batchname.h"
-#include "commandline.h"
+#include "text/textconv.h"
 #include "fuzzcheck.h"
 
 using fuzzcheck::Check;
@@ -27,7 +27,7 @@ void CheckCleanName(std::string_view Raw, const batch::PathOrError& Clean) {
     Check(!Name.empty() && Name != "." && Name != "..", "a cleaned name is a real file name");
     Check(Name.size() <= batch::kMaxFileName, "a cleaned name fits a file name");
     Check(Name.find('/') == std::string::npos, "a cleaned name has no slash");
-    Check(qrcli::DecodeUtf8(Name).Text.has_value(), "a cleaned name is UTF-8");
+    Check(qrtext::DecodeUtf8(Name).Text.has_value(), "a cleaned name is UTF-8");
     for (std::size_t i = 0; i < Name.size(); ++i) {
         const auto Byte = static_cast<unsigned char>(Name[i]);
         Check(Byte >= 0x20 && Byte != 0x7F, "a cleaned name has no C0 control or DEL");

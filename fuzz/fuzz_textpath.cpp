@@ -26,6 +26,7 @@
 
 #include "textlimit.h"
 #include "fuzzcheck.h"
+#include "text/textconv.h"
 
 namespace {
 
@@ -34,6 +35,12 @@ using fuzzcheck::Check;
 bool IsCr(QChar c) { return c == u'\r'; }
 bool IsLf(QChar c) { return c == u'\n'; }
 bool IsSeparator(QChar c) { return c == QChar::ParagraphSeparator || c == QChar::LineSeparator; }
+
+QString SeparatorsToCrLf(const QString& Text) {
+    const std::u16string CrLf = qrtext::SeparatorsToCrLf(
+        std::u16string_view(reinterpret_cast<const char16_t*>(Text.utf16()), static_cast<std::size_t>(Text.size())));
+    return QString::fromUtf16(CrLf.data(), static_cast<qsizetype>(CrLf.size()));
+}
 
 // True when a cut before Text[i] would split a surrogate pair or a CR LF pair.
 bool SplitsPair(const QString& Text, qsizetype i) {
@@ -88,19 +95,19 @@ void CheckCounting(const QString& Text, int Room) {
         Check(qrapp::StoredLength(QStringView(Text).left(Next)) > Room, "the prefix is the longest that fits");
     }
 
-    const QString CrLf = qrapp::ToCrLf(Text);
-    Check(qrapp::StoredLength(CrLf) == Stored, "ToCrLf keeps the stored length");
+    const QString CrLf = SeparatorsToCrLf(Text);
+    Check(qrapp::StoredLength(CrLf) == Stored, "SeparatorsToCrLf keeps the stored length");
     for (const QChar c : CrLf)
-        Check(!IsSeparator(c), "ToCrLf leaves no separator");
+        Check(!IsSeparator(c), "SeparatorsToCrLf leaves no separator");
 
     // A document's raw text has separators where the text had line breaks, and no CR or LF.
     QString Raw = Text;
     Raw.replace(QStringLiteral("\r\n"), QString(QChar::ParagraphSeparator));
     Raw.replace(u'\r', QChar::ParagraphSeparator);
     Raw.replace(u'\n', QChar::ParagraphSeparator);
-    const QString FromRaw = qrapp::ToCrLf(Raw);
-    Check(InCrLfForm(FromRaw), "ToCrLf of raw text leaves no lone CR or LF");
-    Check(FromRaw.size() == qrapp::StoredLength(Raw), "ToCrLf of raw text is as long as its stored length");
+    const QString FromRaw = SeparatorsToCrLf(Raw);
+    Check(InCrLfForm(FromRaw), "SeparatorsToCrLf of raw text leaves no lone CR or LF");
+    Check(FromRaw.size() == qrapp::StoredLength(Raw), "SeparatorsToCrLf of raw text is as long as its stored length");
     Check(qrapp::StoredLength(Raw) == Stored, "line breaks count the same in every form");
 }
 

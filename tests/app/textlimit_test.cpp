@@ -8,7 +8,6 @@
 
 using qrapp::FittingPrefix;
 using qrapp::StoredLength;
-using qrapp::ToCrLf;
 
 TEST(StoredLength, LineBreaksCountTwoWhateverTheirForm) {
     struct Case {
@@ -52,11 +51,4 @@ TEST(FittingPrefix, NeverSplitsAPairAndStopsAtTheRoom) {
     };
     for (const Case& C : Cases)
         EXPECT_EQ(FittingPrefix(C.Text, C.Room), C.Expected) << C.Text.toStdString() << " in " << C.Room;
-}
-
-TEST(ToCrLf, SeparatorsBecomeCrLfAndNothingElseChanges) {
-    EXPECT_EQ(ToCrLf(u"a\u2029b\u2028c"), QStringLiteral("a\r\nb\r\nc"));
-    // Non-breaking space, tab and surrogate pairs stay as they are.
-    EXPECT_EQ(ToCrLf(u"\u00A0\t😀"), QStringLiteral("\u00A0\t😀"));
-    EXPECT_EQ(ToCrLf(u""), QString());
 }

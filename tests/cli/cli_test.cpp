@@ -26,36 +26,6 @@ namespace fs = std::filesystem;
 
 // --- Pure functions ------------------------------------------------------------------------
 
-TEST(CliUtf8, AcceptsWellFormedAndNamesTheFirstBadByte) {
-    struct Case {
-        std::string Bytes;
-        bool Valid;
-        std::size_t Offset;
-    };
-    const Case Cases[] = {
-        {"", true, 0},
-        {"abc", true, 0},
-        {"Ol\xC3\xA1", true, 0},
-        {"\xF0\x9F\x98\x80", true, 0},            // U+1F600, a surrogate pair in UTF-16
-        {"ab\xFF", false, 2},                     // not a lead byte
-        {"a\xC3", false, 1},                      // truncated
-        {"a\xC3(", false, 1},                     // bad continuation
-        {"\xC0\xAF", false, 0},                   // overlong
-        {"x\xE0\x80\xAF", false, 1},              // overlong three-byte form
-        {"xy\xED\xA0\x80", false, 2},             // a surrogate written as UTF-8
-        {"\xF4\x90\x80\x80", false, 0},           // above U+10FFFF
-        {"ok\x80", false, 2},                     // a lone continuation byte
-    };
-    for (const Case& C : Cases) {
-        const qrcli::Decoded D = qrcli::DecodeUtf8(C.Bytes);
-        EXPECT_EQ(D.Text.has_value(), C.Valid) << C.Bytes;
-        if (!C.Valid) {
-            EXPECT_EQ(D.ErrorOffset, C.Offset) << C.Bytes;
-        }
-    }
-    EXPECT_EQ(*qrcli::DecodeUtf8("\xF0\x9F\x98\x80").Text, u"\U0001F600");
-}
-
 TEST(CliMessages, ControlCharactersAndBadBytesAreEscaped) {
     const std::pair<std::string, std::string> Cases[] = {
         {"plain text, Ol\xC3\xA1 \xE2\x82\xAC \xF0\x9F\x98\x80", "plain text, Ol\xC3\xA1 \xE2\x82\xAC \xF0\x9F\x98\x80"},
@@ -128,12 +98,6 @@ TEST(CliFilter, CountsTheCharactersAnEncodingDrops) {
     EXPECT_EQ(qrcli::DroppedWarning(u"HELLO", qr::qrAlphanumeric), std::nullopt);
     EXPECT_EQ(qrcli::DroppedWarning(u"a1", qr::qrNumeric),
               "warning: 1 character left out of the symbol: numeric holds only the digits 0-9");
-}
-
-TEST(CliCrlf, EachBareLineFeedBecomesCrLf) {
-    EXPECT_EQ(qrcli::ToCrlf(u"a\nb\n"), u"a\r\nb\r\n");
-    EXPECT_EQ(qrcli::ToCrlf(u"a\r\nb"), u"a\r\nb");
-    EXPECT_EQ(qrcli::ToCrlf(u"\n\n"), u"\r\n\r\n");
 }
 
 TEST(CliArguments, ParsesTheOptions) {
