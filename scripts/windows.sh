@@ -1,0 +1,98 @@
+#!/bin/sh
+# Builds the programs and tests for 64-bit Windows with Debian's mingw-w64 cross compiler and
+# runs the tests under Wine, on a Debian 12 machine as root:
+#
+#   sh scripts/windows.sh
+#
+# 1. Installs the cross compiler, Wine, nasm and the rest, when any is missing.
+# 2. Cross-builds the libraries from Debian's own source packages (apt-get source, with an
+#    apt source entry for them added beside the system's) into build-win/deps/prefix. Each is
+#    rebuilt only when its stamp there does not name the source's current version.
+# 3. Configures the project with cmake/mingw-w64.cmake into build-win/ and builds it.
+# 4. Makes the Wine prefix build-win/wine when it is missing and runs the tests with ctest,
+#    each test program under Wine (cmake/wine.sh). No display is needed.
+set -eu
+cd "$(dirname "$0")/.."
+root=$(pwd)
+build="$root/build-win"
+deps="$build/deps"
+prefix="$deps/prefix"
+toolchain="$root/cmake/mingw-w64.cmake"
+jobs=$(nproc)
+
+# 1. Packages. Xvfb, xdotool, ImageMagick and Wine's fonts are for the tests of the window.
+packages="g++-mingw-w64-x86-64-posix wine64 fonts-wine nasm cmake make dpkg-dev googletest
+  xvfb xauth xdotool imagemagick"
+missing=""
+for p in $packages; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
+done
+if [ -n "$missing" ]; then
+  echo "Installing:$missing"
+  apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends $missing
+fi
+
+# 2. Debian's source packages. The entry for them repeats the system's own apt sources with
+# the type deb-src, in a file of its own.
+system_sources=/etc/apt/sources.list.d/debian.sources
+source_entry=/etc/apt/sources.list.d/quandrel-deb-src.sources
+if [ -z "$(apt-cache showsrc libjpeg-turbo 2>/dev/null)" ]; then
+  [ -f "$system_sources" ] || { echo "windows: $system_sources is missing; cannot add a source entry" >&2; exit 1; }
+  sed 's/^Types:.*/Types: deb-src/' "$system_sources" >"$source_entry.new"
+  mv "$source_entry.new" "$source_entry"
+  apt-get update -qq
+fi
+
+# stamped NAME VERSION: true when NAME was built into the prefix at VERSION.
+stamped() {
+  [ "$(cat "$prefix/stamps/$1" 2>/dev/null)" = "$2" ]
+}
+
+# install_cmake_project NAME VERSION SOURCE [OPTION...]: cross-builds the CMake project in
+# SOURCE with the options, installs it into the prefix and stamps it with VERSION. Its log is
+# build-win/deps/build/NAME.log.
+install_cmake_project() {
+  name=$1
+  version=$2
+  from=$3
+  shift 3
+  echo "Building $name $version for Windows"
+  tree="$deps/build/$name"
+  rm -rf "$tree"
+  mkdir -p "$tree" "$prefix/stamps"
+  { cmake -S "$from" -B "$tree" -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=Release \
+      -DCMAKE_INSTALL_PREFIX="$prefix" "$@" &&
+    cmake --build "$tree" -j"$jobs" &&
+    cmake --install "$tree"; } >"$tree.log" 2>&1 || { tail -n 60 "$tree.log"; exit 1; }
+  echo "$version" >"$prefix/stamps/$name"
+}
+
+# libjpeg-turbo from Debian's source package (its patches applied), with the libjpeg 6.2
+# interface and its SIMD code as Debian's libjpeg62-turbo has them: the same library makes the
+# same bytes on both systems. The version is the one apt-get source fetches.
+jpeg_version=$(apt-get source --print-uris libjpeg-turbo 2>/dev/null |
+  sed -n "s/^'[^']*' libjpeg-turbo_\(.*\)\.dsc .*/\1/p")
+[ -n "$jpeg_version" ] || { echo "windows: apt-get source finds no libjpeg-turbo" >&2; exit 1; }
+if ! stamped libjpeg-turbo "$jpeg_version"; then
+  rm -rf "$deps/src"
+  mkdir -p "$deps/src"
+  (cd "$deps/src" && apt-get source -qq -o APT::Sandbox::User=root libjpeg-turbo >/dev/null)
+  install_cmake_project libjpeg-turbo "$jpeg_version" "$(find "$deps/src" -mindepth 1 -maxdepth 1 -type d)" \
+    -DENABLE_SHARED=OFF -DENABLE_STATIC=ON -DWITH_TURBOJPEG=OFF -DREQUIRE_SIMD=ON -DCMAKE_ASM_NASM_COMPILER=nasm
+fi
+
+# GoogleTest from the sources Debian installs in /usr/src/googletest.
+gtest_version=$(dpkg-query -W -f='${Version}' googletest)
+stamped googletest "$gtest_version" || install_cmake_project googletest "$gtest_version" /usr/src/googletest
+
+# 3. The project.
+cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_PREFIX_PATH="$prefix" \
+  -DCMAKE_BUILD_TYPE=Release >/dev/null
+# 4. The Wine prefix first: the build already runs the test programs to list their tests.
+if [ ! -f "$build/wine/system.reg" ]; then
+  echo "Making the Wine prefix"
+  sh cmake/wine.sh "$build" wineboot --init >"$build/wineboot.log" 2>&1 || { cat "$build/wineboot.log"; exit 1; }
+fi
+cmake --build "$build" -j"$jobs"
+ctest --test-dir "$build" --output-on-failure -j"$jobs"
