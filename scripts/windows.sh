@@ -20,9 +20,10 @@ prefix="$deps/prefix"
 toolchain="$root/cmake/mingw-w64.cmake"
 jobs=$(nproc)
 
-# 1. Packages. Xvfb, xdotool, ImageMagick and Wine's fonts are for the tests of the window.
+# 1. Packages. libjpeg62-turbo is the library the Linux build links, whose source is built for
+# Windows. Xvfb, xdotool, ImageMagick and Wine's fonts are for the tests of the window.
 packages="g++-mingw-w64-x86-64-posix wine64 fonts-wine nasm cmake make dpkg-dev googletest
-  xvfb xauth xdotool imagemagick"
+  libjpeg62-turbo xvfb xauth xdotool imagemagick"
 missing=""
 for p in $packages; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
@@ -68,16 +69,14 @@ install_cmake_project() {
   echo "$version" >"$prefix/stamps/$name"
 }
 
-# libjpeg-turbo from Debian's source package (its patches applied), with the libjpeg 6.2
-# interface and its SIMD code as Debian's libjpeg62-turbo has them: the same library makes the
-# same bytes on both systems. The version is the one apt-get source fetches.
-jpeg_version=$(apt-get source --print-uris libjpeg-turbo 2>/dev/null |
-  sed -n "s/^'[^']*' libjpeg-turbo_\(.*\)\.dsc .*/\1/p")
-[ -n "$jpeg_version" ] || { echo "windows: apt-get source finds no libjpeg-turbo" >&2; exit 1; }
+# libjpeg-turbo from Debian's source package (its patches applied), the version of the
+# libjpeg62-turbo installed here, with the libjpeg 6.2 interface and its SIMD code as Debian
+# builds it: the same library makes the same bytes on both systems.
+jpeg_version=$(dpkg-query -W -f='${source:Version}' libjpeg62-turbo)
 if ! stamped libjpeg-turbo "$jpeg_version"; then
   rm -rf "$deps/src"
   mkdir -p "$deps/src"
-  (cd "$deps/src" && apt-get source -qq -o APT::Sandbox::User=root libjpeg-turbo >/dev/null)
+  (cd "$deps/src" && apt-get source -qq -o APT::Sandbox::User=root "libjpeg-turbo=$jpeg_version" >/dev/null)
   install_cmake_project libjpeg-turbo "$jpeg_version" "$(find "$deps/src" -mindepth 1 -maxdepth 1 -type d)" \
     -DENABLE_SHARED=OFF -DENABLE_STATIC=ON -DWITH_TURBOJPEG=OFF -DREQUIRE_SIMD=ON -DCMAKE_ASM_NASM_COMPILER=nasm
 fi
