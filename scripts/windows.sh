@@ -4,13 +4,15 @@
 #
 #   sh scripts/windows.sh
 #
-# 1. Installs the cross compiler, Wine, nasm and the rest, when any is missing.
-# 2. Cross-builds the libraries from Debian's own source packages (apt-get source, with an
-#    apt source entry for them added beside the system's) into build-win/deps/prefix. Each is
-#    rebuilt only when its stamp there does not name the source's current version.
-# 3. Configures the project with cmake/mingw-w64.cmake into build-win/ and builds it.
-# 4. Makes the Wine prefix build-win/wine when it is missing and runs the tests with ctest,
-#    each test program under Wine (cmake/wine.sh). No display is needed.
+# 1. Installs the cross compiler, Wine, nasm and the rest, when any is missing (scripts/deps.sh).
+# 2. Cross-builds libjpeg-turbo from Debian's source package (apt-get source, with an apt
+#    source entry added beside the system's) and GoogleTest from /usr/src/googletest into
+#    build-win/deps/prefix. Each is rebuilt only when its stamp there does not name the
+#    version installed here.
+# 3. Configures the project with cmake/mingw-w64.cmake into build-win/.
+# 4. Makes the Wine prefix build-win/wine (with Wine's fonts) when it is missing, builds the
+#    project and runs the tests with ctest, each test program under Wine (cmake/wine.sh). No
+#    display is needed.
 set -eu
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -20,19 +22,8 @@ prefix="$deps/prefix"
 toolchain="$root/cmake/mingw-w64.cmake"
 jobs=$(nproc)
 
-# 1. Packages. libjpeg62-turbo is the library the Linux build links, whose source is built for
-# Windows. Xvfb, xdotool, ImageMagick and Wine's fonts are for the tests of the window.
-packages="g++-mingw-w64-x86-64-posix wine64 fonts-wine nasm cmake make dpkg-dev googletest
-  libjpeg62-turbo xvfb xauth xdotool imagemagick"
-missing=""
-for p in $packages; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
-done
-if [ -n "$missing" ]; then
-  echo "Installing:$missing"
-  apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends $missing
-fi
+# 1. Packages.
+sh scripts/deps.sh windows
 
 # 2. Debian's source packages. The entry for them repeats the system's own apt sources with
 # the type deb-src, in a file of its own.
@@ -92,6 +83,11 @@ cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_PREFIX_PATH="
 if [ ! -f "$build/wine/system.reg" ]; then
   echo "Making the Wine prefix"
   sh cmake/wine.sh "$build" wineboot --init >"$build/wineboot.log" 2>&1 || { cat "$build/wineboot.log"; exit 1; }
+  # wineboot returns while the services it started are still settling; wait for them to end.
+  WINEPREFIX="$build/wine" /usr/lib/wine/wineserver64 --wait
+  # Wine does not find its own fonts where Debian installs them (Tahoma, the window's font;
+  # Marlett, which draws the caption buttons); in the prefix's font folder it does.
+  cp /usr/share/wine/fonts/* "$build/wine/drive_c/windows/Fonts/"
 fi
 cmake --build "$build" -j"$jobs"
 ctest --test-dir "$build" --output-on-failure -j"$jobs"
