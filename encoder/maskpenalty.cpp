@@ -25,8 +25,9 @@ using Word = TModulePlane::Word;
 
 // Population counts in the rules below compile to the processor's instruction where it has
 // one: the rules are inlined into Penalty, which is built once for processors with POPCNT and
-// once for any x86-64, the choice made when the program loads.
-#if defined(__x86_64__) && defined(__GNUC__)
+// once for any x86-64, the choice made when the program loads. The loader's choice (an ifunc)
+// exists only in ELF programs; Windows builds use the plain x86-64 form.
+#if defined(__x86_64__) && defined(__GNUC__) && defined(__ELF__)
 #define QR_POPCOUNT_CLONES __attribute__((target_clones("popcnt", "default")))
 #else
 #define QR_POPCOUNT_CLONES

@@ -1,5 +1,8 @@
 #!/bin/sh
-# Installs the Debian 12 packages the build and the tests need, when any is missing.
+# Installs the Debian 12 packages the build and the tests need, when any is missing; with
+# "windows", those of the Windows build and its tests under Wine instead (scripts/windows.sh).
+#
+#   sh scripts/deps.sh [windows]
 set -eu
 # Build: compiler, Qt 6 for the window, libjpeg, libpng and cairo for the pictures, CLI11 for the
 # command line's arguments, libcsv for batch lists.
@@ -17,6 +20,16 @@ packages="$packages strace"
 packages="$packages time hyperfine"
 # Packages: building and validating the .deb files, their manual pages and completion.
 packages="$packages dpkg-dev file help2man lintian desktop-file-utils appstream bash-completion man-db"
+options=""
+if [ "${1:-}" = windows ]; then
+  # The cross compiler with the POSIX thread model, 64-bit Wine, nasm for libjpeg-turbo's SIMD
+  # code, dpkg-dev for apt-get source; libjpeg62-turbo is the library the Linux build links,
+  # whose source is built for Windows. Xvfb, xdotool, ImageMagick and Wine's fonts are for the
+  # tests of the window. Wine's recommendations (32-bit Wine, sound, video) are not needed.
+  packages="g++-mingw-w64-x86-64-posix wine64 fonts-wine nasm cmake make dpkg-dev googletest
+    libjpeg62-turbo xvfb xauth xdotool imagemagick"
+  options=--no-install-recommends
+fi
 missing=""
 for p in $packages; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
@@ -24,5 +37,5 @@ done
 if [ -n "$missing" ]; then
   echo "Installing:$missing"
   apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq $missing
+  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq $options $missing
 fi
