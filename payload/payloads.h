@@ -13,8 +13,8 @@
 
 namespace qrpayload {
 
-// Wi-Fi network login, the WIFI: format of the Wi-Fi Alliance (WPA3 specification's QR code
-// format; the same as Android and iOS cameras read).
+// Wi-Fi network login, the WIFI: format of the Wi-Fi Alliance (the QR code format of its WPA3
+// document; the same as Android and iOS cameras read).
 enum class TWifiSecurity {
     Wpa,   // WPA2 (and WPA) personal: T:WPA
     Wpa3,  // WPA3 personal with transition disabled: T:WPA;R:1; readers that do not know R join

@@ -1,7 +1,7 @@
 // Wi-Fi logins: WIFI:T:<type>;[R:1;]S:<ssid>;[H:true;][P:<password>;]; with "\", ";", ",", ":"
-// and '"' escaped by a backslash. The WPA3 specification's grammar would percent-encode
-// instead; Android's and iOS's cameras read the backslash escapes, which is what they are
-// written with.
+// and '"' escaped by a backslash. The grammar in the Wi-Fi Alliance's WPA3 document would
+// percent-encode instead; Android's and iOS's cameras read the backslash escapes, which is what
+// they are written with.
 
 #include <gtest/gtest.h>
 
