@@ -42,8 +42,8 @@ std::vector<std::string> ReaderWarnings(const TSymbolLook& Look) {
     const bool Ascii = std::all_of(Look.Text.begin(), Look.Text.end(),
                                    [](char c) { return static_cast<unsigned char>(c) < 0x80; });
     // Without an ECI header a reader must guess how the bytes are meant; many guess wrongly
-    // for UTF-8. Latin-1 is byte mode's character set when no ECI header names one (ISO/IEC 18004
-    // 6.4.2), so a text in Latin-1 is read as meant by readers that follow the standard.
+    // for UTF-8. ISO/IEC 18004 makes Latin-1 byte mode's character set when no ECI header names
+    // one, so a text in Latin-1 is read as meant by readers that follow the standard.
     if (!Ascii && !Look.Latin1 && !Look.Eci)
         Warnings.push_back(std::string("warning: the text is not ASCII and no ECI header marks it as UTF-8, so readers "
                                        "that guess the character set may misread it (--eci adds the header") +
