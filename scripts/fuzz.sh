@@ -9,7 +9,7 @@ set -eu
 cd "$(dirname "$0")/.."
 seconds=${1:-60}
 build=build-fuzz-run
-targets="encoder textpath jpeg formats cliargs batchname"
+targets="encoder textpath jpeg formats cliargs batchname payload"
 
 sh scripts/deps.sh
 # CC and CXX only take effect when the folder is configured for the first time.
