@@ -326,7 +326,7 @@ std::optional<std::string> WriteFile(const Made& M) {
         // New files are flushed together at the end of the run: one flush per file would hold
         // every worker up on the disk. A file that replaces another is flushed before it takes
         // the name, so that the old one is never lost.
-        qrfiles::WriteFileAtomically(M.J.Path, M.File, qrfiles::Durability::NewFilesLater);
+        qrfiles::SaveFile(M.J.Path, M.File, qrfiles::Durability::NewFilesLater);
         return std::nullopt;
     } catch (const std::exception& E) {
         return std::string(E.what());
@@ -546,8 +546,8 @@ int RunBatch(const Options& Opts, const MessageFn& Say) {
     // Every file written is on the disk before the run reports.
     bool SyncError = false;
     if (C.Written > 0)
-        if (const int Error = qrfiles::SyncFileSystem(Template.Folder())) {
-            Say("cannot flush the written files to the disk: " + std::string(std::strerror(Error)));
+        if (auto Synced = qrfiles::SyncFileSystem(Template.Folder()); !Synced) {
+            Say(Synced.Error());
             SyncError = true;
         }
     const int Signal = StopSignals::Caught();

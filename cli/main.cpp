@@ -86,7 +86,7 @@ int Run(const std::vector<std::string>& Args) {
 
     if (ToStandardOutput)
         return Emit(STDOUT_FILENO, {reinterpret_cast<const char*>(Out.data()), Out.size()});
-    qrfiles::WriteFileAtomically(*O.OutputFile, Out);
+    qrfiles::SaveFile(*O.OutputFile, Out);
     return 0;
 }
 
