@@ -1,6 +1,6 @@
 #pragma once
-// The points at which the writer stops for a moment's notice: a test holds it there to change the
-// file system under it or to send it a signal. The programs link writehooks.cpp, where they do
+// The points at which the writer calls out before it goes on: a test holds it there to change
+// the file system under it or to send it a signal. The programs link writehooks.cpp, where they do
 // nothing; a test program links its own definitions in their place (the library that holds the
 // ones here is searched only for what is still missing, so a definition of the test's wins).
 
