@@ -45,7 +45,7 @@ void SavePictureAsJpeg(const QImage& Picture, const std::optional<QString>& Path
     if (!Path)
         return;
     // Compressed completely before the file is touched.
-    qrfiles::WriteFileAtomically(QFile::encodeName(*Path).toStdString(), PictureToJpeg(Picture, Quality));
+    qrfiles::SaveFile(QFile::encodeName(*Path).toStdString(), PictureToJpeg(Picture, Quality));
 }
 
 }  // namespace qrapp

@@ -4,7 +4,7 @@
 
 #include <benchmark/benchmark.h>
 
-#include "commandline.h"
+#include "symbolfile.h"
 #include "formats.h"
 #include "modulebitmap.h"
 #include "texts.h"

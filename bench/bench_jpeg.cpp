@@ -48,7 +48,7 @@ void BM_Write(benchmark::State& State) {
     QTemporaryDir Dir;
     const std::string Path = Dir.filePath("picture.jpg").toStdString();
     for (auto _ : State)
-        qrfiles::WriteFileAtomically(Path, Jpeg);
+        qrfiles::SaveFile(Path, Jpeg);
 }
 
 // What "Gravar" does once the user has picked the file: capture, then save (convert, compress,

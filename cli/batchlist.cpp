@@ -5,7 +5,8 @@
 #include <cerrno>
 #include <charconv>
 #include <cstdlib>
-#include <cstring>
+
+#include "writefile.h"
 
 namespace qrcli::batch {
 
@@ -250,7 +251,7 @@ bool ListReader::Fill() {
         Got = FRead(FBuffer.data(), FBuffer.size());
     while (Got < 0 && errno == EINTR);
     if (Got < 0) {
-        FError = std::string("cannot read the list: ") + std::strerror(errno);
+        FError = qrfiles::Cannot("read the list", errno).Message;
         FEnded = true;
         return false;
     }
@@ -285,17 +286,18 @@ bool ListReader::Fill() {
     return Ok;
 }
 
-bool ListReader::Next(ListRow& Row) {
+Result<std::optional<ListRow>> ListReader::Next() {
     while (FNext == FReady.size()) {
         FReady.clear();
         FNext = 0;
+        if (FEnded && !FError.empty())
+            return Failure{FError};
         if (FEnded)
-            return false;
+            return std::optional<ListRow>();
         Fill();
     }
-    Row = std::move(FReady[FNext++]);
     ++FRows;
-    return true;
+    return std::optional<ListRow>(std::move(FReady[FNext++]));
 }
 
 }  // namespace qrcli::batch

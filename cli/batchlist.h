@@ -15,9 +15,13 @@
 #include <string_view>
 #include <vector>
 
-#include "commandline.h"
+#include "input.h"
+#include "result.h"
 
 namespace qrcli::batch {
+
+using qrfiles::Failure;
+using qrfiles::Result;
 
 // The longest row taken, as for a single text: longer plain lines are row errors; a longer CSV
 // field stops the reading, since the rest of the list cannot be told apart from it.
@@ -76,13 +80,13 @@ public:
     ListReader(const ListReader&) = delete;
     ListReader& operator=(const ListReader&) = delete;
 
-    // The next row; false at the end of the list or when it cannot be read on (Error()).
-    bool Next(ListRow& Row);
+    // The next row, or none at the end of the list. Fails when the list cannot be read on: a read
+    // error, CSV that is not well formed, a field longer than kMaxRowBytes, a column name missing
+    // from the header; the list has ended then.
+    Result<std::optional<ListRow>> Next();
 
-    // Why the reading stopped before the end: a read error, CSV that is not well formed, a field
-    // longer than kMaxRowBytes. Empty at the end of the list.
-    const std::string& Error() const { return FError; }
-    // A column name missing from the header: an error in the arguments rather than the list.
+    // Whether the failure was a column name missing from the header: an error in the arguments
+    // rather than the list.
     bool ColumnNotFound() const { return FColumnNotFound; }
     // Rows delivered so far.
     std::uint64_t Rows() const { return FRows; }
@@ -98,7 +102,7 @@ private:
     bool FStarted = false;  // the byte-order mark is checked
     std::string FHead;      // the first bytes, until there are enough to look for the mark
     bool FEnded = false;
-    std::string FError;
+    std::string FError;  // why the reading stopped before the end
     bool FColumnNotFound = false;
     std::uint64_t FRows = 0;
     std::vector<ListRow> FReady;  // rows read ahead, in order

@@ -9,17 +9,6 @@ namespace qrcli::batch {
 
 namespace {
 
-// Whether Part, one name between slashes, may appear in a path that must stay in its folder.
-std::string BadPart(std::string_view Part) {
-    if (Part.empty())
-        return "an empty file or folder name";
-    if (Part == "." || Part == "..")
-        return "a file or folder name \"" + std::string(Part) + "\"";
-    if (Part.size() > kMaxFileName)
-        return "a file or folder name longer than " + std::to_string(kMaxFileName) + " bytes";
-    return {};
-}
-
 // Characters that do not belong in a file name: they end lines, move the cursor or reorder
 // what is shown.
 bool IsControl(char32_t c) {
@@ -29,8 +18,30 @@ bool IsControl(char32_t c) {
 
 }  // namespace
 
-std::variant<NameTemplate, std::string> NameTemplate::Parse(std::string_view Text) {
-    NameTemplate T;
+Result<NameTemplate::Piece> NameTemplate::ReadPlaceholder(std::string_view Inside) {
+    Piece P;
+    if (Inside == "name") {
+        P.What = Piece::Name;
+        return P;
+    }
+    if (Inside == "n") {
+        P.What = Piece::RowNumber;
+        return P;
+    }
+    if (Inside.size() >= 4 && Inside.substr(0, 3) == "n:0") {
+        const std::string_view Digits = Inside.substr(3);
+        int Width = 0;
+        const auto [End, Error] = std::from_chars(Digits.data(), Digits.data() + Digits.size(), Width);
+        if (Error != std::errc() || End != Digits.data() + Digits.size() || Width < 1 || Width > 20)
+            return Failure{"'{" + std::string(Inside) + "}' in the template: the width of {n:0W} is 1 to 20"};
+        P.What = Piece::RowNumber;
+        P.Width = Width;
+        return P;
+    }
+    return Failure{"unknown placeholder '{" + std::string(Inside) + "}' in the template (use {n}, {n:05} or {name})"};
+}
+
+Result<std::vector<NameTemplate::Piece>> NameTemplate::ReadPieces(std::string_view Text) {
     std::vector<Piece> Pieces;
     const auto AddLiteral = [&](char c) {
         if (Pieces.empty() || Pieces.back().What != Piece::Literal)
@@ -45,57 +56,57 @@ std::variant<NameTemplate, std::string> NameTemplate::Parse(std::string_view Tex
             continue;
         }
         if (c == '}')
-            return std::string("a lone '}' in the template (write }} for a brace)");
+            return Failure{"a lone '}' in the template (write }} for a brace)"};
         if (c != '{') {
             AddLiteral(c);
             continue;
         }
         const std::size_t Close = Text.find('}', i);
         if (Close == std::string_view::npos)
-            return std::string("an unclosed '{' in the template (write {{ for a brace)");
-        const std::string_view Inside = Text.substr(i + 1, Close - i - 1);
-        Piece P;
-        if (Inside == "name") {
-            P.What = Piece::Name;
-            T.FUsesName = true;
-        } else if (Inside == "n") {
-            P.What = Piece::RowNumber;
-            T.FUsesRow = true;
-        } else if (Inside.size() >= 4 && Inside.substr(0, 3) == "n:0") {
-            const std::string_view Digits = Inside.substr(3);
-            int Width = 0;
-            const auto [End, Error] = std::from_chars(Digits.data(), Digits.data() + Digits.size(), Width);
-            if (Error != std::errc() || End != Digits.data() + Digits.size() || Width < 1 || Width > 20)
-                return "'{" + std::string(Inside) + "}' in the template: the width of {n:0W} is 1 to 20";
-            P.What = Piece::RowNumber;
-            P.Width = Width;
-            T.FUsesRow = true;
-        } else {
-            return "unknown placeholder '{" + std::string(Inside) + "}' in the template (use {n}, {n:05} or {name})";
-        }
-        Pieces.push_back(std::move(P));
+            return Failure{"an unclosed '{' in the template (write {{ for a brace)"};
+        auto P = ReadPlaceholder(Text.substr(i + 1, Close - i - 1));
+        if (!P)
+            return P.TakeFailure();
+        Pieces.push_back(std::move(*P));
         i = Close;
     }
+    return Pieces;
+}
 
+std::string NameTemplate::SplitFolder(std::vector<Piece>& Pieces) {
     // The folder ends at the last '/' before the first placeholder (or, without any, at the last
-    // '/'): it goes to FFolder, the rest stays in the pieces.
+    // '/'): it is taken off the pieces, which keep the rest.
+    std::string Folder;
     std::size_t Fixed = 0;
     while (Fixed < Pieces.size() && Pieces[Fixed].What == Piece::Literal) ++Fixed;
     for (std::size_t k = Fixed; k-- > 0;) {
         const std::size_t Slash = Pieces[k].Text.rfind('/');
         if (Slash == std::string::npos)
             continue;
-        for (std::size_t j = 0; j < k; ++j) T.FFolder += Pieces[j].Text;
-        T.FFolder += Pieces[k].Text.substr(0, Slash + 1);
+        for (std::size_t j = 0; j < k; ++j) Folder += Pieces[j].Text;
+        Folder += Pieces[k].Text.substr(0, Slash + 1);
         Pieces[k].Text.erase(0, Slash + 1);
         Pieces.erase(Pieces.begin(), Pieces.begin() + static_cast<std::ptrdiff_t>(k));
         break;
     }
     if (!Pieces.empty() && Pieces.front().What == Piece::Literal && Pieces.front().Text.empty())
         Pieces.erase(Pieces.begin());
-    T.FPieces = std::move(Pieces);
+    return Folder;
+}
+
+Result<NameTemplate> NameTemplate::Parse(std::string_view Text) {
+    auto Pieces = ReadPieces(Text);
+    if (!Pieces)
+        return Pieces.TakeFailure();
+    NameTemplate T;
+    T.FFolder = qrfiles::ConfinedFolder(SplitFolder(*Pieces));
+    T.FPieces = std::move(*Pieces);
     if (T.FPieces.empty())
-        return std::string("the template names a folder but no file");
+        return Failure{"the template names a folder but no file"};
+    for (const Piece& P : T.FPieces) {
+        T.FUsesName |= P.What == Piece::Name;
+        T.FUsesRow |= P.What == Piece::RowNumber;
+    }
 
     // Literal parts after the folder must name real files and folders; the placeholders are
     // checked on every row.
@@ -105,7 +116,7 @@ std::variant<NameTemplate, std::string> NameTemplate::Parse(std::string_view Tex
         const std::size_t Slash = Shape.find('/', Start);
         const std::string_view Part = std::string_view(Shape).substr(Start, Slash - Start);
         if (Part.empty() || Part == "." || Part == "..")
-            return "the template has " + BadPart(Part) + " after its folder";
+            return Failure{"the template has " + qrfiles::BadName(Part) + " after its folder"};
         if (Slash == std::string::npos)
             break;
         Start = Slash + 1;
@@ -113,7 +124,7 @@ std::variant<NameTemplate, std::string> NameTemplate::Parse(std::string_view Tex
     return T;
 }
 
-PathOrError NameTemplate::Expand(std::uint64_t Row, std::string_view Name) const {
+Result<std::string> NameTemplate::Expand(std::uint64_t Row, std::string_view Name) const {
     std::string Rest;
     for (const Piece& P : FPieces) {
         switch (P.What) {
@@ -128,26 +139,16 @@ PathOrError NameTemplate::Expand(std::uint64_t Row, std::string_view Name) const
             }
         }
     }
-    for (std::size_t Start = 0;;) {
-        const std::size_t Slash = Rest.find('/', Start);
-        if (std::string Bad = BadPart(std::string_view(Rest).substr(Start, Slash - Start)); !Bad.empty())
-            return {{}, "the file name would have " + Bad};
-        if (Slash == std::string::npos)
-            break;
-        Start = Slash + 1;
-    }
-    if (FFolder.size() + Rest.size() > kMaxPath)
-        return {{}, "the path would be longer than " + std::to_string(kMaxPath) + " bytes"};
-    return {FFolder + Rest, {}};
+    return FFolder.PathOf(Rest);
 }
 
-PathOrError CleanName(std::string_view Raw) {
+Result<std::string> CleanName(std::string_view Raw) {
     std::string Name;
     Name.reserve(Raw.size());
     for (std::size_t i = 0; i < Raw.size();) {
         const auto One = qrtext::DecodeOne(Raw, i);
         if (!One)
-            return {{}, "the name is not valid UTF-8 (at byte offset " + std::to_string(i) + ")"};
+            return Failure{"the name is not valid UTF-8 (at byte offset " + std::to_string(i) + ")"};
         if (One->Value == U'/' || IsControl(One->Value))
             Name += '_';
         else
@@ -155,12 +156,12 @@ PathOrError CleanName(std::string_view Raw) {
         i += One->Length;
     }
     if (Name.empty())
-        return {{}, "the name is empty"};
+        return Failure{"the name is empty"};
     if (Name == "." || Name == "..")
-        return {{}, "the name is \"" + Name + "\""};
-    if (Name.size() > kMaxFileName)
-        return {{}, "the name is longer than " + std::to_string(kMaxFileName) + " bytes"};
-    return {std::move(Name), {}};
+        return Failure{"the name is \"" + Name + "\""};
+    if (Name.size() > qrfiles::kMaxFileName)
+        return Failure{"the name is longer than " + std::to_string(qrfiles::kMaxFileName) + " bytes"};
+    return Name;
 }
 
 std::optional<std::uint64_t> TakenNames::Take(std::string_view Path, std::uint64_t Row) {

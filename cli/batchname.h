@@ -5,42 +5,39 @@
 // A template is a path with placeholders: {n} the row number, {n:05} the row number padded with
 // zeros to 5 digits (1 to 20), {name} the row's cleaned name, {{ and }} literal braces. Its
 // folder is the part up to the last '/' before the first placeholder; every path made from it
-// stays inside that folder, whatever the rows hold.
+// stays inside that folder, whatever the rows hold (qrfiles::ConfinedFolder).
 
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <variant>
 #include <vector>
+
+#include "confinedfolder.h"
+#include "result.h"
 
 namespace qrcli::batch {
 
-// The longest file or folder name, and the longest path, the system takes (NAME_MAX, PATH_MAX - 1).
-inline constexpr std::size_t kMaxFileName = 255;
-inline constexpr std::size_t kMaxPath = 4095;
-
-// A path, or why there is none.
-struct PathOrError {
-    std::string Path;
-    std::string Error;  // empty when Path holds the result
-};
+using qrfiles::Failure;
+using qrfiles::Result;
 
 class NameTemplate {
 public:
     // The template, or the reason it is not one (an unknown or unclosed placeholder, a lone
     // brace, "." or ".." or an empty name among the parts after the folder, no file name).
-    static std::variant<NameTemplate, std::string> Parse(std::string_view Text);
+    static Result<NameTemplate> Parse(std::string_view Text);
 
     bool UsesName() const { return FUsesName; }
     bool UsesRow() const { return FUsesRow; }
     // The fixed folder every path lands in: "" for the working folder, otherwise ending in '/'.
-    const std::string& Folder() const { return FFolder; }
+    const std::string& Folder() const { return FFolder.Folder(); }
+    // The rule that keeps the files inside it.
+    const qrfiles::ConfinedFolder& Confined() const { return FFolder; }
 
     // The path of row Row with the cleaned name Name (ignored when the template has no {name}):
     // refused when a part after the folder comes out empty, "." or "..", or longer than
-    // kMaxFileName bytes, or the whole path longer than kMaxPath bytes.
-    PathOrError Expand(std::uint64_t Row, std::string_view Name) const;
+    // qrfiles::kMaxFileName bytes, or the whole path longer than qrfiles::kMaxPath bytes.
+    Result<std::string> Expand(std::uint64_t Row, std::string_view Name) const;
 
 private:
     struct Piece {
@@ -48,7 +45,11 @@ private:
         std::string Text;  // Literal
         int Width = 0;     // RowNumber: pad with zeros to this many digits
     };
-    std::string FFolder;
+    static Result<std::vector<Piece>> ReadPieces(std::string_view Text);
+    static Result<Piece> ReadPlaceholder(std::string_view Inside);
+    static std::string SplitFolder(std::vector<Piece>& Pieces);
+
+    qrfiles::ConfinedFolder FFolder{""};
     std::vector<Piece> FPieces;  // what follows the folder
     bool FUsesName = false;
     bool FUsesRow = false;
@@ -57,8 +58,8 @@ private:
 // A name from the list made safe for one file name: valid UTF-8 is required; '/' and control
 // characters (C0, DEL, C1, the line and paragraph separators and the bidirectional controls,
 // which can disguise a name) become '_'. Refused when it is not UTF-8, when it is empty, "." or
-// "..", or longer than kMaxFileName bytes.
-PathOrError CleanName(std::string_view Raw);
+// "..", or longer than qrfiles::kMaxFileName bytes.
+Result<std::string> CleanName(std::string_view Raw);
 
 // The file names given out so far in a run, so that a second row with the same file is caught.
 // Each name is kept as a 128-bit fingerprint with its row number (24 bytes), not as text; two

@@ -1,10 +1,10 @@
 #include "messages.h"
 
 #include <fcntl.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
 
 #include "text/textconv.h"
 #include "writefile.h"
@@ -17,6 +17,10 @@ void AppendHex(std::string& Out, unsigned char Byte) {
     char Text[5];
     std::snprintf(Text, sizeof Text, "\\x%02X", Byte);
     Out += Text;
+}
+
+int WriteBytes(int Fd, std::string_view Bytes) {
+    return qrfiles::WriteAll(Fd, {reinterpret_cast<const unsigned char*>(Bytes.data()), Bytes.size()});
 }
 
 }  // namespace
@@ -48,18 +52,15 @@ std::string Escaped(std::string_view Text) {
     return Out;
 }
 
-int WriteText(int Fd, std::string_view Bytes) {
-    return qrfiles::WriteAll(Fd, {reinterpret_cast<const unsigned char*>(Bytes.data()), Bytes.size()});
+Result<void> WriteStream(int Fd, std::string_view Bytes) {
+    if (const int Error = WriteBytes(Fd, Bytes))
+        return qrfiles::Cannot(Fd == STDOUT_FILENO ? "write standard output" : "write standard error", Error);
+    return {};
 }
 
-int Message(std::string_view Text, int Fd) {
-    // Formatted whole first, then handed to the system at once.
-    return WriteText(Fd, "quandrel-qr: " + Escaped(Text) + "\n");
-}
-
-std::string ErrorText(int Error) {
-    char Buffer[256];
-    return strerror_r(Error, Buffer, sizeof Buffer);
+void Message(std::string_view Text) {
+    // Formatted whole first, then handed to the system at once. A failure has nowhere to go.
+    WriteBytes(STDERR_FILENO, "quandrel-qr: " + Escaped(Text) + "\n");
 }
 
 void HoldClosedStandardStreams() {

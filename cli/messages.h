@@ -7,9 +7,12 @@
 #include <string>
 #include <string_view>
 
-#include <unistd.h>
+#include "result.h"
 
 namespace qrcli {
+
+using qrfiles::Failure;
+using qrfiles::Result;
 
 // Text as it may be shown on a terminal: UTF-8 characters pass, the rest is escaped: "\n", "\r",
 // "\t" and "\\" for line feed, carriage return, tab and backslash, "\xHH" for each byte of any
@@ -17,15 +20,13 @@ namespace qrcli {
 // part of valid UTF-8.
 std::string Escaped(std::string_view Text);
 
-// Writes "quandrel-qr: <Text, escaped>\n" to Fd in one write(2) call. Returns 0 or the error
-// that stopped it.
-int Message(std::string_view Text, int Fd = STDERR_FILENO);
+// Writes "quandrel-qr: <Text, escaped>\n" to standard error in one write(2) call. A message that
+// cannot be written has nowhere else to go: the exit status still tells.
+void Message(std::string_view Text);
 
-// Writes Bytes whole to Fd (help, version, --info, the symbol). Returns 0 or the error.
-int WriteText(int Fd, std::string_view Bytes);
-
-// The system's description of an error number ("No space left on device").
-std::string ErrorText(int Error);
+// Writes Bytes whole to Fd, standard output or standard error (help, version, --info, the symbol).
+// Fails with "cannot write standard output: <reason>" (or standard error).
+Result<void> WriteStream(int Fd, std::string_view Bytes);
 
 // Keeps standard input, output and error that were closed when the program started closed for
 // reading and writing (each read or write fails with EBADF), while taking their numbers, so that

@@ -13,33 +13,23 @@
 // Safe to call from several threads at once. Installs no signal handlers: while a temporary name
 // exists the calling thread holds back catchable signals, and a broken pipe or a file size limit
 // comes back as an error instead of a signal.
+//
+// This header and writefile.cpp are the same on every system; writefile_posix.cpp is the
+// implementation on POSIX systems.
 
-#include <functional>
 #include <span>
 #include <stdexcept>
 #include <string>
+#include <string_view>
+
+#include "result.h"
 
 namespace qrfiles {
 
-// A file that could not be created or written; what() is the message for the user:
-// "Cannot create file "<full path>". <system error>" or "Cannot write file "<full path>". <system error>".
-// The full path is the given one with its folders resolved by the system (bytes as the system
-// has them, which need not be UTF-8).
+// A file that could not be created or written; what() is the message for the user (FileErrorText).
 class FileError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
-};
-
-// Points where a test can stop the writer. Not used by the program itself.
-struct WriteHooks {
-    // The new contents are written and flushed (unless the durability leaves a new file's flush
-    // for later); the replacement has no name yet, unless NamedTemporary is set.
-    std::function<void()> ContentsFlushed;
-    // The replacement has its temporary name and the rename comes next; catchable signals are
-    // held back in the calling thread from here to the rename.
-    std::function<void()> BeforeRename;
-    // Use a named temporary file, as on file systems without unnamed ones.
-    bool NamedTemporary = false;
 };
 
 // When the writer waits for the disk.
@@ -52,24 +42,26 @@ enum class Durability {
     NewFilesLater,
 };
 
-// Puts exactly Bytes at Path (bytes, passed to the system unchanged). When a regular file is
-// replaced and anything fails, the file that was there is left as it was and no temporary file
-// remains. The one exception: when the folder refuses new files (permissions) but the file itself
-// is writable, the file is written in place, as a plain overwrite would be.
-void WriteFileAtomically(const std::string& Path, std::span<const unsigned char> Bytes,
-                         const WriteHooks* Hooks = nullptr);
-// The same with the given durability (the one above is EachFile).
-void WriteFileAtomically(const std::string& Path, std::span<const unsigned char> Bytes, Durability When,
-                         const WriteHooks* Hooks = nullptr);
+// Puts exactly Bytes at Path (bytes, passed to the system unchanged), the way what is there asks
+// for: a regular file or a free name is replaced atomically, and when that fails the file that was
+// there is left as it was and no temporary file remains; anything else that exists is opened and
+// written in full (an open file reached through /proc is appended to). The one exception to the
+// atomic replacement: when the folder refuses new files (permissions) but the file itself is
+// writable, the file is overwritten in place and cut to its new length, as a plain overwrite
+// would be. Throws FileError.
+void SaveFile(const std::string& Path, std::span<const unsigned char> Bytes, Durability When = Durability::EachFile);
 
 // Flushes to the disk everything written on the file system that holds Path (syncfs(2)).
-// Returns 0 or the error.
-int SyncFileSystem(const std::string& Path);
+Result<void> SyncFileSystem(const std::string& Path);
 
 // Writes all of Bytes to the open descriptor Fd: in one write(2) call unless the system takes
-// less at once, then the rest in further calls. Returns 0 or the error that stopped it. Signals
-// keep their usual effect (a pipe without reader raises SIGPIPE), unlike in the writer above.
+// less at once, then the rest in further calls. Returns 0 or the error number that stopped it, as
+// the system call does. Signals keep their usual effect (a pipe without reader raises SIGPIPE),
+// unlike in SaveFile.
 int WriteAll(int Fd, std::span<const unsigned char> Bytes);
+
+// The system's description of an error number ("No space left on device").
+std::string ErrorText(int Error);
 
 // A system error description as it goes into a message: trailing blanks, line breaks and full
 // stops removed, so the message box's own full stop is not doubled.
@@ -78,5 +70,16 @@ std::string TrimErrorText(std::string Text);
 // Path made absolute for a message: its longest leading part that exists resolved by the system
 // (symbolic links, "." and ".."), the rest appended as given.
 std::string FullPath(const std::string& Path);
+
+// What FileError says: "Cannot create file "<FullName>". <Reason>" or "Cannot write file
+// "<FullName>". <Reason>", the reason trimmed (TrimErrorText). FullName is the path as FullPath
+// gives it (bytes as the system has them, which need not be UTF-8).
+enum class FileStage { Create, Write };
+std::string FileErrorText(FileStage Stage, std::string_view FullName, std::string Reason);
+
+// The command line's message for a system call that failed: "cannot <Doing>: <reason>", or with
+// a path, "cannot <Doing> "<Path>": <reason>", the reason ErrorText(Error).
+Failure Cannot(std::string_view Doing, int Error);
+Failure Cannot(std::string_view Doing, std::string_view Path, int Error);
 
 }  // namespace qrfiles

@@ -20,12 +20,14 @@ namespace batch = qrcli::batch;
 
 namespace {
 
-void CheckCleanName(std::string_view Raw, const batch::PathOrError& Clean) {
-    if (!Clean.Error.empty())
+void CheckCleanName(std::string_view Raw, const batch::Result<std::string>& Clean) {
+    if (!Clean) {
+        Check(!Clean.Error().empty(), "a refused name says why");
         return;
-    const std::string& Name = Clean.Path;
+    }
+    const std::string& Name = *Clean;
     Check(!Name.empty() && Name != "." && Name != "..", "a cleaned name is a real file name");
-    Check(Name.size() <= batch::kMaxFileName, "a cleaned name fits a file name");
+    Check(Name.size() <= qrfiles::kMaxFileName, "a cleaned name fits a file name");
     Check(Name.find('/') == std::string::npos, "a cleaned name has no slash");
     Check(qrtext::DecodeUtf8(Name).Text.has_value(), "a cleaned name is UTF-8");
     for (std::size_t i = 0; i < Name.size(); ++i) {
@@ -37,20 +39,22 @@ void CheckCleanName(std::string_view Raw, const batch::PathOrError& Clean) {
     Check(Name.size() <= Raw.size(), "cleaning only replaces characters, never adds");
 }
 
-void CheckInside(const batch::NameTemplate& T, const batch::PathOrError& Path) {
-    if (!Path.Error.empty())
+void CheckInside(const batch::NameTemplate& T, const batch::Result<std::string>& Path) {
+    if (!Path) {
+        Check(!Path.Error().empty(), "a refused path says why");
         return;
+    }
     const std::string& Folder = T.Folder();
-    Check(Path.Path.compare(0, Folder.size(), Folder) == 0, "the path starts with the template's folder");
-    Check(Path.Path.size() <= batch::kMaxPath, "the path fits the system's limit");
-    Check(Path.Path.find('\0') == std::string::npos, "the path has no NUL byte");
-    const std::string Rest = Path.Path.substr(Folder.size());
+    Check(Path->compare(0, Folder.size(), Folder) == 0, "the path starts with the template's folder");
+    Check(Path->size() <= qrfiles::kMaxPath, "the path fits the system's limit");
+    Check(Path->find('\0') == std::string::npos, "the path has no NUL byte");
+    const std::string Rest = Path->substr(Folder.size());
     Check(!Rest.empty() && Rest.front() != '/', "a relative name follows the folder");
     for (std::size_t Start = 0;;) {
         const std::size_t Slash = Rest.find('/', Start);
         const std::string Part = Rest.substr(Start, Slash - Start);
         Check(!Part.empty() && Part != "." && Part != "..", "every part after the folder is a real name");
-        Check(Part.size() <= batch::kMaxFileName, "every part fits a file name");
+        Check(Part.size() <= qrfiles::kMaxFileName, "every part fits a file name");
         if (Slash == std::string::npos)
             break;
         Start = Slash + 1;
@@ -72,21 +76,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size
     const std::string_view Template = Rest.substr(0, Nul);
     const std::string_view Raw = Nul == std::string_view::npos ? std::string_view() : Rest.substr(Nul + 1);
 
-    const batch::PathOrError Clean = batch::CleanName(Raw);
-    Check(Clean.Error.empty() != Clean.Path.empty(), "either a name or a reason");
+    const auto Clean = batch::CleanName(Raw);
     CheckCleanName(Raw, Clean);
 
     const auto Parsed = batch::NameTemplate::Parse(Template);
-    if (const auto* Error = std::get_if<std::string>(&Parsed)) {
-        Check(!Error->empty(), "a refused template says why");
+    if (!Parsed) {
+        Check(!Parsed.Error().empty(), "a refused template says why");
         return 0;
     }
-    const auto& T = std::get<batch::NameTemplate>(Parsed);
+    const batch::NameTemplate& T = *Parsed;
     // The cleaned name when there is one; the raw bytes too (slashes and all), to see that Expand
     // alone never lets a path out, whatever it is given. (A NUL byte never reaches it: cleaning
     // replaces it, and the writer refuses it.)
-    if (Clean.Error.empty())
-        CheckInside(T, T.Expand(Row, Clean.Path));
+    if (Clean)
+        CheckInside(T, T.Expand(Row, *Clean));
     if (Raw.find('\0') == std::string_view::npos)
         CheckInside(T, T.Expand(Row, Raw));
     return 0;

@@ -10,7 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "commandline.h"
+#include "arguments.h"
+#include "outputtype.h"
 #include "fuzzcheck.h"
 
 using fuzzcheck::Check;
@@ -23,18 +24,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size
         else
             Args.back().push_back(static_cast<char>(Data[i]));
     }
-    const qrcli::Parsed P = qrcli::ParseArguments(Args);
-    switch (P.What) {
+    const auto P = qrcli::ParseArguments(Args);
+    if (!P) {
+        Check(!P.Error().empty() && P.Error().find('\n') == std::string::npos, "a usage error is one line");
+        return 0;
+    }
+    switch (P->What) {
         case qrcli::Action::Help:
-            Check(P.Message.find("Usage: quandrel-qr") != std::string::npos, "help is the usage text");
+            Check(P->Help.find("Usage: quandrel-qr") != std::string::npos, "help is the usage text");
             break;
         case qrcli::Action::Version:
             break;
-        case qrcli::Action::UsageError:
-            Check(!P.Message.empty() && P.Message.find('\n') == std::string::npos, "a usage error is one line");
-            break;
         case qrcli::Action::Run: {
-            const qrcli::Options& O = P.Opts;
+            const qrcli::Options& O = P->Opts;
             Check(O.Drawing.ModuleSize >= 1 && O.Drawing.ModuleSize <= 100, "size 1 to 100");
             Check(O.Margin >= 0 && O.Margin <= 100, "margin 0 to 100");
             Check(O.Drawing.Dpi >= 0 && O.Drawing.Dpi <= 100000, "dpi 1 to 100000 or none");

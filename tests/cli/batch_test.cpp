@@ -1,17 +1,25 @@
-// The batch's pure parts: templates and name cleaning, reading plain and CSV lists, the progress
-// and summary texts, and its arguments.
+// The batch's parts in the test's own process: templates and name cleaning, reading plain and CSV
+// lists, the progress and summary texts, its arguments, the ledger's order and its signals.
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <csignal>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include <poll.h>
+
+#include "arguments.h"
 #include "batchlist.h"
 #include "batchname.h"
 #include "batchprogress.h"
 #include "batchrun.h"
-#include "commandline.h"
+#include "ledger.h"
+#include "outputtype.h"
+#include "stopsignals.h"
 
 namespace {
 
@@ -21,8 +29,8 @@ using namespace qrcli::batch;
 
 NameTemplate Parsed(const std::string& Text) {
     auto T = NameTemplate::Parse(Text);
-    EXPECT_TRUE(std::holds_alternative<NameTemplate>(T)) << Text << ": " << std::get<std::string>(T);
-    return std::get<NameTemplate>(std::move(T));
+    EXPECT_TRUE(T) << Text << ": " << T.Error();
+    return *T;
 }
 
 TEST(BatchTemplate, FolderRowNumbersNamesAndBraces) {
@@ -46,9 +54,9 @@ TEST(BatchTemplate, FolderRowNumbersNamesAndBraces) {
     for (const auto& C : Cases) {
         const NameTemplate T = Parsed(C.Template);
         EXPECT_EQ(T.Folder(), C.Folder) << C.Template;
-        const PathOrError P = T.Expand(C.Row, C.Name);
-        EXPECT_EQ(P.Error, "") << C.Template;
-        EXPECT_EQ(P.Path, C.Path) << C.Template;
+        const auto P = T.Expand(C.Row, C.Name);
+        ASSERT_TRUE(P) << C.Template << ": " << P.Error();
+        EXPECT_EQ(*P, C.Path) << C.Template;
     }
     EXPECT_TRUE(Parsed("{name}-{n}").UsesName());
     EXPECT_TRUE(Parsed("{name}-{n}").UsesRow());
@@ -59,19 +67,20 @@ TEST(BatchTemplate, RefusesWhatCouldLeaveItsFolder) {
     for (const char* Bad : {"{x}.png", "{n:5}.png", "{n:0}.png", "{n:021}.png", "{N}", "out/{n", "out/}{n}",
                             "out/", "{n}/../x.png", "{n}/./x", "{n}//x", "out/{n}/", "a/{name}/.."}) {
         const auto T = NameTemplate::Parse(Bad);
-        ASSERT_TRUE(std::holds_alternative<std::string>(T)) << Bad;
-        EXPECT_FALSE(std::get<std::string>(T).empty()) << Bad;
+        ASSERT_FALSE(T) << Bad;
+        EXPECT_FALSE(T.Error().empty()) << Bad;
     }
     // Names that would make "." or ".." with the template's own text, or too long a part.
     const NameTemplate Dotted = Parsed("out/.{name}/x.png");
-    EXPECT_NE(Dotted.Expand(1, ".").Error, "");
-    EXPECT_EQ(Dotted.Expand(1, "..").Path, "out/.../x.png");
-    EXPECT_NE(Parsed("out/{name}{name}").Expand(1, ".").Error, "");
-    EXPECT_NE(Parsed("out/{name}.png").Expand(1, std::string(252, 'a')).Error, "");  // 256 bytes
-    EXPECT_EQ(Parsed("out/{name}.png").Expand(1, std::string(251, 'a')).Error, "");  // 255 bytes
+    EXPECT_EQ(Dotted.Expand(1, ".").Error(), "the file name would have a file or folder name \"..\"");
+    EXPECT_EQ(*Dotted.Expand(1, ".."), "out/.../x.png");
+    EXPECT_FALSE(Parsed("out/{name}{name}").Expand(1, "."));
+    EXPECT_EQ(Parsed("out/{name}.png").Expand(1, std::string(252, 'a')).Error(),  // 256 bytes
+              "the file name would have a file or folder name longer than 255 bytes");
+    EXPECT_TRUE(Parsed("out/{name}.png").Expand(1, std::string(251, 'a')));  // 255 bytes
     std::string Deep = "d/";
-    while (Deep.size() < kMaxPath) Deep += "{name}/";
-    EXPECT_NE(Parsed(Deep + "x").Expand(1, std::string(200, 'a')).Error, "");
+    while (Deep.size() < qrfiles::kMaxPath) Deep += "{name}/";
+    EXPECT_EQ(Parsed(Deep + "x").Expand(1, std::string(200, 'a')).Error(), "the path would be longer than 4095 bytes");
 }
 
 TEST(BatchName, CleansOrRefusesUntrustedNames) {
@@ -101,12 +110,12 @@ TEST(BatchName, CleansOrRefusesUntrustedNames) {
         {"\xC0\xAF", ""},  // an overlong '/'
     };
     for (const auto& C : Cases) {
-        const PathOrError P = CleanName(C.Raw);
+        const auto P = CleanName(C.Raw);
         if (C.Clean.empty()) {
-            EXPECT_NE(P.Error, "") << C.Raw;
+            EXPECT_FALSE(P) << C.Raw;
         } else {
-            EXPECT_EQ(P.Error, "") << C.Raw;
-            EXPECT_EQ(P.Path, C.Clean) << C.Raw;
+            ASSERT_TRUE(P) << C.Raw << ": " << P.Error();
+            EXPECT_EQ(*P, C.Clean) << C.Raw;
         }
     }
 }
@@ -143,8 +152,16 @@ struct ReadBack {
 ReadBack ReadList(const ListFormat& Format, const std::string& Bytes, std::size_t Piece) {
     ListReader Reader(Format, FromString(Bytes, Piece));
     ReadBack R;
-    for (ListRow Row; Reader.Next(Row);) R.Rows.push_back(Row);
-    R.Error = Reader.Error();
+    for (;;) {
+        auto Row = Reader.Next();
+        if (!Row) {
+            R.Error = Row.Error();
+            break;
+        }
+        if (!*Row)
+            break;
+        R.Rows.push_back(**Row);
+    }
     R.ColumnNotFound = Reader.ColumnNotFound();
     return R;
 }
@@ -282,11 +299,12 @@ TEST(BatchText, ProgressSummaryAndStatus) {
     EXPECT_EQ(SummaryText({3, 2, 1, 0}, 0), "3 rows read, 2 files written, 1 row failed");
     EXPECT_EQ(SummaryText({1, 1, 0, 0}, 0), "1 row read, 1 file written, 0 rows failed");
     EXPECT_EQ(SummaryText({10, 6, 1, 3}, SIGINT), "stopped by SIGINT: 10 rows read, 6 files written, 1 row failed, 3 rows not done");
-    EXPECT_EQ(BatchStatus({3, 3, 0, 0}, 0, false), 0);
-    EXPECT_EQ(BatchStatus({3, 2, 1, 0}, 0, false), 1);
-    EXPECT_EQ(BatchStatus({3, 3, 0, 0}, 0, true), 1);
-    EXPECT_EQ(BatchStatus({3, 3, 0, 0}, SIGINT, false), 130);
-    EXPECT_EQ(BatchStatus({3, 2, 1, 0}, SIGTERM, false), 143);
+    using qrcli::ExitStatus;
+    EXPECT_EQ(BatchStatus({3, 3, 0, 0}, 0, false), ExitStatus::Done);
+    EXPECT_EQ(BatchStatus({3, 2, 1, 0}, 0, false), ExitStatus::Failed);
+    EXPECT_EQ(BatchStatus({3, 3, 0, 0}, 0, true), ExitStatus::Failed);
+    EXPECT_EQ(BatchStatus({3, 3, 0, 0}, SIGINT, false), ExitStatus::Interrupted);
+    EXPECT_EQ(BatchStatus({3, 2, 1, 0}, SIGTERM, false), ExitStatus::Terminated);
 }
 
 // --- Arguments -----------------------------------------------------------------------------
@@ -294,15 +312,17 @@ TEST(BatchText, ProgressSummaryAndStatus) {
 TEST(BatchArguments, OptionsAndTheirUsageErrors) {
     const auto P = qrcli::ParseArguments({"--batch", "list.csv", "--csv", "--header", "--column", "url",
                                           "--name-column", "2", "-j", "3", "--quiet", "-o", "out/{name}.png"});
-    ASSERT_EQ(P.What, qrcli::Action::Run) << P.Message;
-    ASSERT_TRUE(P.Opts.Batch);
-    EXPECT_EQ(P.Opts.Batch->List, "list.csv");
-    EXPECT_TRUE(P.Opts.Batch->Csv && P.Opts.Batch->Header && P.Opts.Batch->Quiet);
-    EXPECT_EQ(P.Opts.Batch->Column, "url");
-    EXPECT_EQ(P.Opts.Batch->NameColumn, "2");
-    EXPECT_EQ(P.Opts.Batch->Jobs, 3);
-    EXPECT_EQ(qrcli::ResolveType(P.Opts), qrcli::OutputType::Png);
-    EXPECT_FALSE(qrcli::ParseArguments({"-o", "x.png", "hi"}).Opts.Batch);
+    ASSERT_TRUE(P) << P.Error();
+    ASSERT_EQ(P->What, qrcli::Action::Run);
+    const auto& B = P->Opts.Batch;
+    ASSERT_TRUE(B);
+    EXPECT_EQ(B->List, "list.csv");
+    EXPECT_TRUE(B->Csv && B->Header && B->Quiet);
+    EXPECT_EQ(B->Column, "url");
+    EXPECT_EQ(B->NameColumn, "2");
+    EXPECT_EQ(B->Jobs, 3);
+    EXPECT_EQ(qrcli::ResolveType(P->Opts), qrcli::OutputType::Png);
+    EXPECT_FALSE(qrcli::ParseArguments({"-o", "x.png", "hi"})->Opts.Batch);
 
     const std::vector<std::vector<std::string>> Bad = {
         {"--csv", "-o", "x.png"},                                   // CSV options need --batch
@@ -322,9 +342,73 @@ TEST(BatchArguments, OptionsAndTheirUsageErrors) {
     };
     for (const auto& Args : Bad) {
         const auto R = qrcli::ParseArguments(Args);
-        EXPECT_EQ(R.What, qrcli::Action::UsageError) << Args[0] << " " << Args[1] << " " << Args.back();
-        EXPECT_EQ(R.Message.find('\n'), std::string::npos) << R.Message;
+        ASSERT_FALSE(R) << Args[0] << " " << Args[1] << " " << Args.back();
+        EXPECT_EQ(R.Error().find('\n'), std::string::npos) << R.Error();
     }
+}
+
+// --- The ledger and the signals ------------------------------------------------------------
+
+TEST(BatchLedger, ReportsInRowOrderAndLetsTheReaderOnOnceHalfTheWindowIsFree) {
+    std::vector<std::string> Said;
+    const MessageFn Say = [&](const std::string& Message) { Said.push_back(Message); };
+    const StopSignals Stop;
+    Ledger Rows(4, std::size_t{1} << 20, Say, false, Stop);
+    for (std::uint64_t Row = 1; Row <= 4; ++Row)
+        ASSERT_TRUE(Rows.Admit(Row, 10));
+
+    // Row 5 waits until no more than half of the window is in flight.
+    std::atomic<bool> Admitted{false};
+    std::thread Reader([&] { Admitted = Rows.Admit(5, 10); });
+    const auto Settle = [] { std::this_thread::sleep_for(std::chrono::milliseconds(60)); };
+    Settle();
+    EXPECT_FALSE(Admitted);
+    Rows.Finish(1, 10, Outcome::Written);
+    Settle();
+    EXPECT_FALSE(Admitted) << "one free row is not half the window";
+    Rows.Finish(3, 10, Outcome::Failed, "third");
+    EXPECT_TRUE(Said.empty()) << "row 2 is not done, so nothing after it is said";
+    Rows.Finish(2, 10, Outcome::Written, "warning two");
+    EXPECT_EQ(Said, (std::vector<std::string>{"row 2: warning two", "row 3: third"}));
+    Reader.join();
+    EXPECT_TRUE(Admitted);
+    Rows.Finish(5, 10, Outcome::Written);
+    Rows.Finish(4, 10, Outcome::NotDone);
+    const Counts C = Rows.Results();
+    EXPECT_EQ(C.Read, 5u);
+    EXPECT_EQ(C.Written, 3u);
+    EXPECT_EQ(C.Failed, 1u);
+    EXPECT_EQ(C.NotDone, 1u);
+}
+
+TEST(BatchSignals, AStoppingSignalIsCaughtWakesTheReaderAndStopsTheLedger) {
+    struct sigaction Before{};
+    sigaction(SIGTERM, nullptr, &Before);
+    {
+        const StopSignals Stop;
+        Ledger Rows(2, std::size_t{1} << 20, [](const std::string&) {}, false, Stop);
+        ASSERT_TRUE(Rows.Admit(1, 0));
+        ASSERT_TRUE(Rows.Admit(2, 0));
+        EXPECT_EQ(Stop.Caught(), 0);
+        raise(SIGTERM);
+        raise(SIGINT);  // the first one counts
+        EXPECT_EQ(Stop.Caught(), SIGTERM);
+        pollfd Wake{Stop.WakeFd(), POLLIN, 0};
+        EXPECT_EQ(poll(&Wake, 1, 0), 1);
+        // A full window no longer waits for room: the run is stopping.
+        EXPECT_FALSE(Rows.Admit(3, 0));
+        // Threads started for the run never take the signals.
+        bool Blocked = false;
+        StopSignals::StartThread([&] {
+            sigset_t Mask;
+            pthread_sigmask(SIG_BLOCK, nullptr, &Mask);
+            Blocked = sigismember(&Mask, SIGINT) && sigismember(&Mask, SIGTERM);
+        }).join();
+        EXPECT_TRUE(Blocked);
+    }
+    struct sigaction After{};
+    sigaction(SIGTERM, nullptr, &After);
+    EXPECT_EQ(After.sa_handler, Before.sa_handler) << "the handler is put back when the run ends";
 }
 
 }  // namespace

@@ -1,4 +1,5 @@
-// quandrel-qr: the pure parts, then the real executable run as a process.
+// quandrel-qr's parts in the test's own process: messages and streams, what an encoding leaves
+// out, the arguments, standard input, and the exit statuses that --help and the README list.
 
 #include <fcntl.h>
 #include <poll.h>
@@ -9,22 +10,33 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstring>
 #include <csignal>
-#include <filesystem>
+#include <cstring>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <map>
 #include <sstream>
 #include <thread>
 
-#include "clirun.h"
-#include "commandline.h"
+#include "arguments.h"
+#include "exitstatus.h"
+#include "input.h"
 #include "messages.h"
-#include "grid/qrcodegrid.h"
+#include "outputtype.h"
+#include "symbol.h"
+#include "writefile.h"
 
 namespace {
 
-namespace fs = std::filesystem;
-
-// --- Pure functions ------------------------------------------------------------------------
+// What a child process reports through its exit status: 0 when Body returns true.
+bool InChild(const std::function<bool()>& Body) {
+    const pid_t Child = fork();
+    if (Child == 0)
+        _exit(Body() ? 0 : 1);
+    int Status = 0;
+    return waitpid(Child, &Status, 0) == Child && WIFEXITED(Status) && WEXITSTATUS(Status) == 0;
+}
 
 TEST(CliMessages, ControlCharactersAndBadBytesAreEscaped) {
     const std::pair<std::string, std::string> Cases[] = {
@@ -45,33 +57,38 @@ TEST(CliMessages, ControlCharactersAndBadBytesAreEscaped) {
 }
 
 TEST(CliMessages, AMessageIsOneWholeLine) {
+    // In a child whose standard error is a pipe, so the test's own is left alone.
     int Pipe[2];
     ASSERT_EQ(pipe(Pipe), 0);
-    EXPECT_EQ(qrcli::Message("Cannot create file \"/tmp/a\nb\". No such file or directory", Pipe[1]), 0);
+    EXPECT_TRUE(InChild([&] {
+        dup2(Pipe[1], STDERR_FILENO);
+        qrcli::Message("Cannot create file \"/tmp/a\nb\". No such file or directory");
+        return true;
+    }));
     close(Pipe[1]);
     char Buffer[256];
     const ssize_t Got = read(Pipe[0], Buffer, sizeof Buffer);
     close(Pipe[0]);
     EXPECT_EQ(std::string(Buffer, static_cast<std::size_t>(std::max<ssize_t>(Got, 0))),
               "quandrel-qr: Cannot create file \"/tmp/a\\nb\". No such file or directory\n");
-    EXPECT_EQ(qrcli::Message("lost", -1), EBADF);
 }
 
 TEST(CliMessages, ClosedStandardStreamsStayClosedButTaken) {
     // In a child, so the test's own streams are left alone: with standard output and error
-    // closed, a file opened later must not become either, and writes to them still fail.
-    const pid_t Child = fork();
-    if (Child == 0) {
+    // closed, a file opened later must not become either, and writes to them still fail, each
+    // with the stream's name and the reason.
+    EXPECT_TRUE(InChild([] {
         close(STDOUT_FILENO);
         close(STDERR_FILENO);
         qrcli::HoldClosedStandardStreams();
         const int Opened = open("/", O_RDONLY | O_DIRECTORY);
-        const bool Refused = qrcli::WriteText(STDOUT_FILENO, "x") == EBADF && qrcli::Message("x") == EBADF;
-        _exit(Opened > STDERR_FILENO && Refused ? 0 : 1);
-    }
-    int Status = 0;
-    ASSERT_EQ(waitpid(Child, &Status, 0), Child);
-    EXPECT_TRUE(WIFEXITED(Status) && WEXITSTATUS(Status) == 0) << Status;
+        qrcli::Message("nowhere to go, and no harm done");
+        const auto Out = qrcli::WriteStream(STDOUT_FILENO, "x");
+        const auto Err = qrcli::WriteStream(STDERR_FILENO, "x");
+        const std::string Reason = qrfiles::ErrorText(EBADF);
+        return Opened > STDERR_FILENO && !Out && Out.Error() == "cannot write standard output: " + Reason && !Err &&
+               Err.Error() == "cannot write standard error: " + Reason;
+    }));
 }
 
 TEST(CliFilter, CountsTheCharactersAnEncodingDrops) {
@@ -100,33 +117,44 @@ TEST(CliFilter, CountsTheCharactersAnEncodingDrops) {
               "warning: 1 character left out of the symbol: numeric holds only the digits 0-9");
 }
 
+// The options of a run, or none with the usage error shown.
+std::optional<qrcli::Options> RunOptions(const std::vector<std::string>& Args) {
+    auto C = qrcli::ParseArguments(Args);
+    EXPECT_TRUE(C) << C.Error();
+    if (!C)
+        return std::nullopt;
+    EXPECT_EQ(C->What, qrcli::Action::Run);
+    return C->Opts;
+}
+
 TEST(CliArguments, ParsesTheOptions) {
-    const auto P = qrcli::ParseArguments({"-t", "MATRIX", "--encoding=latin1", "--quiet-zone", "0", "--crlf", "-l", "q",
+    const auto O = RunOptions({"-t", "MATRIX", "--encoding=latin1", "--quiet-zone", "0", "--crlf", "-l", "q",
                                           "-s", "7", "--dpi=300", "--foreground", "1A2b3C", "--background", "ffffff00",
-                                          "hi"});
-    ASSERT_EQ(P.What, qrcli::Action::Run) << P.Message;
-    EXPECT_EQ(P.Opts.Type, qrcli::OutputType::Matrix);
-    EXPECT_EQ(P.Opts.Encoding, qr::qrISO88591);
-    EXPECT_EQ(P.Opts.Margin, 0);
-    EXPECT_EQ(P.Opts.Level, 'Q');
-    EXPECT_EQ(P.Opts.Drawing.ModuleSize, 7);
-    EXPECT_EQ(P.Opts.Drawing.Dpi, 300);
-    EXPECT_EQ(P.Opts.Drawing.Foreground, (qrpicture::TColour{0x1a, 0x2b, 0x3c, 0xff}));
-    EXPECT_EQ(P.Opts.Drawing.Background, (qrpicture::TColour{0xff, 0xff, 0xff, 0x00}));
-    EXPECT_TRUE(P.Opts.Crlf);
-    EXPECT_EQ(P.Opts.Text, "hi");
+                        "hi"});
+    ASSERT_TRUE(O);
+    EXPECT_EQ(O->Type, qrcli::OutputType::Matrix);
+    EXPECT_EQ(O->Encoding, qr::qrISO88591);
+    EXPECT_EQ(O->Margin, 0);
+    EXPECT_EQ(O->Level, 'Q');
+    EXPECT_EQ(O->Drawing.ModuleSize, 7);
+    EXPECT_EQ(O->Drawing.Dpi, 300);
+    EXPECT_EQ(O->Drawing.Foreground, (qrpicture::TColour{0x1a, 0x2b, 0x3c, 0xff}));
+    EXPECT_EQ(O->Drawing.Background, (qrpicture::TColour{0xff, 0xff, 0xff, 0x00}));
+    EXPECT_TRUE(O->Crlf);
+    EXPECT_EQ(O->Text, "hi");
 
     // The defaults are qrencode's size and margin, and the window's level and encoding.
-    const auto Defaults = qrcli::ParseArguments({});
-    EXPECT_EQ(Defaults.Opts.Drawing.ModuleSize, 3);
-    EXPECT_EQ(Defaults.Opts.Margin, 4);
-    EXPECT_EQ(Defaults.Opts.Level, 'L');
-    EXPECT_EQ(Defaults.Opts.Encoding, qr::qrUTF8BOM);
-    EXPECT_EQ(qrcli::ParseArguments({"-m", "9"}).Opts.Margin, 9);
-    EXPECT_FALSE(qrcli::ParseArguments({"-"}).Opts.Text.has_value());
-    EXPECT_EQ(qrcli::ParseArguments({"--", "-o"}).Opts.Text, "-o");
-    EXPECT_EQ(qrcli::ParseArguments({"--help"}).What, qrcli::Action::Help);
-    EXPECT_EQ(qrcli::ParseArguments({"-V"}).What, qrcli::Action::Version);
+    const auto Defaults = RunOptions({});
+    ASSERT_TRUE(Defaults);
+    EXPECT_EQ(Defaults->Drawing.ModuleSize, 3);
+    EXPECT_EQ(Defaults->Margin, 4);
+    EXPECT_EQ(Defaults->Level, 'L');
+    EXPECT_EQ(Defaults->Encoding, qr::qrUTF8BOM);
+    EXPECT_EQ(RunOptions({"-m", "9"})->Margin, 9);
+    EXPECT_FALSE(RunOptions({"-"})->Text.has_value());
+    EXPECT_EQ(RunOptions({"--", "-o"})->Text, "-o");
+    EXPECT_EQ(qrcli::ParseArguments({"--help"})->What, qrcli::Action::Help);
+    EXPECT_EQ(qrcli::ParseArguments({"-V"})->What, qrcli::Action::Version);
 }
 
 TEST(CliArguments, UsageErrorsAreOneLine) {
@@ -137,9 +165,9 @@ TEST(CliArguments, UsageErrorsAreOneLine) {
         {"-o"}, {"-o", ""}, {"a", "b"}};
     for (const auto& Args : Bad) {
         const auto P = qrcli::ParseArguments(Args);
-        EXPECT_EQ(P.What, qrcli::Action::UsageError) << Args[0] << " " << (Args.size() > 1 ? Args[1] : "");
-        EXPECT_FALSE(P.Message.empty());
-        EXPECT_EQ(P.Message.find('\n'), std::string::npos) << P.Message;
+        ASSERT_FALSE(P) << Args[0] << " " << (Args.size() > 1 ? Args[1] : "");
+        EXPECT_FALSE(P.Error().empty());
+        EXPECT_EQ(P.Error().find('\n'), std::string::npos) << P.Error();
     }
 }
 
@@ -165,9 +193,9 @@ TEST(CliArguments, TypeFromTypeOptionThenExtension) {
         {{"-t", "Jpg"}, qrcli::OutputType::Jpeg},
     };
     for (const auto& C : Cases) {
-        const auto P = qrcli::ParseArguments(C.Args);
-        ASSERT_EQ(P.What, qrcli::Action::Run) << P.Message;
-        EXPECT_EQ(qrcli::ResolveType(P.Opts), C.Expected) << (C.Args.empty() ? "" : C.Args.back());
+        const auto O = RunOptions(C.Args);
+        ASSERT_TRUE(O);
+        EXPECT_EQ(qrcli::ResolveType(*O), C.Expected) << (C.Args.empty() ? "" : C.Args.back());
     }
 }
 
@@ -183,7 +211,7 @@ TEST(CliInput, ReadsToTheEndButNeverPastTheLimit) {
             }
             close(Pipe[1]);
         });
-        qrcli::Input In = qrcli::ReadInput(Pipe[0], Limit);
+        auto In = qrcli::ReadInput(Pipe[0], Limit);
         close(Pipe[0]);
         Writer.join();
         return In;
@@ -191,15 +219,17 @@ TEST(CliInput, ReadsToTheEndButNeverPastTheLimit) {
     signal(SIGPIPE, SIG_IGN);
     const std::string Text(100000, 'a');
     for (const std::size_t Limit : {Text.size(), Text.size() + 1, std::size_t{1} << 20}) {
-        const qrcli::Input In = Feed(Text, Limit);
-        EXPECT_FALSE(In.TooLong) << Limit;
-        EXPECT_EQ(In.Bytes, Text) << Limit;
+        const auto In = Feed(Text, Limit);
+        ASSERT_TRUE(In) << Limit << ": " << In.Error();
+        EXPECT_EQ(*In, Text) << Limit;
     }
-    const qrcli::Input Over = Feed(Text, Text.size() - 1);
-    EXPECT_TRUE(Over.TooLong);
-    EXPECT_LE(Over.Bytes.size(), Text.size() - 1);
-    EXPECT_TRUE(Feed("", 10).Bytes.empty());
-    EXPECT_EQ(qrcli::ReadInput(-1, 10).Error, EBADF);
+    const auto Over = Feed(Text, Text.size() - 1);
+    ASSERT_FALSE(Over);
+    EXPECT_EQ(Over.Error(), "text too long for a QR symbol: more than 99999 bytes of input");
+    EXPECT_EQ(*Feed("", 10), "");
+    const auto Closed = qrcli::ReadInput(-1, 10);
+    ASSERT_FALSE(Closed);
+    EXPECT_EQ(Closed.Error(), "cannot read standard input: " + qrfiles::ErrorText(EBADF));
 }
 
 TEST(CliInput, ANonBlockingInputIsWaitedForNotAnError) {
@@ -213,138 +243,69 @@ TEST(CliInput, ANonBlockingInputIsWaitedForNotAnError) {
         }
         close(Pipe[1]);
     });
-    const qrcli::Input In = qrcli::ReadInput(Pipe[0]);
+    const auto In = qrcli::ReadInput(Pipe[0]);
     Writer.join();
     close(Pipe[0]);
-    EXPECT_EQ(In.Error, 0);
-    EXPECT_EQ(In.Bytes, "first second");
+    ASSERT_TRUE(In) << In.Error();
+    EXPECT_EQ(*In, "first second");
 }
 
-// --- The executable ------------------------------------------------------------------------
 
-using clirun::ReadAll;
-using clirun::Result;
-using clirun::RunQr;
+// --- Exit statuses -------------------------------------------------------------------------
 
-// The encoder's matrix of a text, as matrix output writes it.
-std::string EncoderMatrix(std::u16string_view Text, int Option) {
-    qr::TEncoder Encoder;
-    qr::TQRCode Record;
-    Encoder.EncodeSymbol(Text, Option, qr::LevelL(), Record);
-    std::string Lines;
-    const qr::TByteMatrix& M = *Record.Matrix();
-    for (int y = 0; y < M.Height(); ++y) {
-        for (int x = 0; x < M.Width(); ++x) Lines += M.Get(x, y) == 1 ? 'X' : '.';
-        Lines += '\n';
-    }
-    return Lines;
+using Meanings = std::map<int, std::string>;
+
+Meanings FromTable(const char* qrcli::ExitStatusMeaning::*Column) {
+    Meanings Out;
+    for (const qrcli::ExitStatusMeaning& M : qrcli::ExitStatusMeanings())
+        if (M.*Column)
+            Out[static_cast<int>(M.Status)] = M.*Column;
+    return Out;
 }
 
-TEST(CliProcess, MatrixOutputIsTheEncodersMatrixForEveryEncoding) {
-    const std::pair<const char*, int> Encodings[] = {{"auto", qr::qrAuto},       {"numeric", qr::qrNumeric},
-                                                    {"alphanumeric", qr::qrAlphanumeric}, {"latin1", qr::qrISO88591},
-                                                    {"utf8", qr::qrUTF8BOM},     {"utf8-bom", qr::qrUTF8NoBOM}};
-    const std::pair<std::string, std::u16string> Texts[] = {
-        {"", u""}, {"0123456789", u"0123456789"}, {"HELLO WORLD", u"HELLO WORLD"},
-        {"Ol\xC3\xA1 mundo", u"Ol\u00E1 mundo"}, {"\xE2\x82\xAC 12", u"\u20AC 12"},
-        {"\xF0\x9F\x98\x80 emoji", u"\U0001F600 emoji"}};
-    for (const auto& [Name, Option] : Encodings)
-        for (const auto& [Utf8, Utf16] : Texts) {
-            const Result R = RunQr({"-t", "matrix", "--encoding", Name, "--", Utf8});
-            EXPECT_EQ(R.Status, 0) << Name << " " << Utf8 << R.Err;
-            EXPECT_EQ(R.Out, EncoderMatrix(Utf16, Option)) << Name << " " << Utf8;
+// The statuses listed after the line Heading of Text, one a line: "  N    meaning" (the help) or
+// "| N | meaning |" (a table of the README, after its header), up to the first line that is
+// neither.
+Meanings Listed(const std::string& Text, const std::string& Heading) {
+    std::istringstream Lines(Text);
+    std::string Line;
+    while (std::getline(Lines, Line) && Line != Heading) {}
+    Meanings Out;
+    while (std::getline(Lines, Line)) {
+        std::replace(Line.begin(), Line.end(), '|', ' ');
+        const std::size_t Start = Line.find_first_not_of(' ');
+        const std::size_t Digits = Line.find_first_not_of("0123456789", Start);
+        if (Start == std::string::npos || Digits == Start) {
+            // The blank line and the header before a table's rows; anything after them ends it.
+            if (Out.empty())
+                continue;
+            break;
         }
-}
-
-TEST(CliProcess, StandardInputDashAndCrlf) {
-    EXPECT_EQ(RunQr({"-t", "matrix"}, "line\nbreak").Out, EncoderMatrix(u"line\nbreak", qr::qrUTF8BOM));
-    EXPECT_EQ(RunQr({"-t", "matrix", "-"}, "x").Out, EncoderMatrix(u"x", qr::qrUTF8BOM));
-    EXPECT_EQ(RunQr({"-t", "matrix", "--crlf"}, "line\nbreak").Out, EncoderMatrix(u"line\r\nbreak", qr::qrUTF8BOM));
-}
-
-TEST(CliProcess, TextOutputsKeepTheQuietZone) {
-    const Result Ascii = RunQr({"-t", "ascii", "--quiet-zone", "2", "x"});
-    ASSERT_EQ(Ascii.Status, 0);
-    std::istringstream Lines(Ascii.Out);
-    std::vector<std::string> Rows;
-    for (std::string L; std::getline(Lines, L);) Rows.push_back(L);
-    ASSERT_EQ(Rows.size(), 25u);  // 21 modules and 2 on each side
-    EXPECT_EQ(Rows[0], std::string(50, ' '));
-    EXPECT_EQ(Rows[2].substr(0, 6), "    ##");  // the finder's corner after two light modules
-    const Result Blocks = RunQr({"-t", "utf8", "x"});
-    ASSERT_EQ(Blocks.Status, 0);
-    EXPECT_EQ(std::count(Blocks.Out.begin(), Blocks.Out.end(), '\n'), 15);  // 29 rows, two a line
-}
-
-TEST(CliProcess, InvalidUtf8IsRefusedWithItsOffset) {
-    const Result R = RunQr({"-t", "matrix"}, "abc\xFF");
-    EXPECT_EQ(R.Status, 2);
-    EXPECT_NE(R.Err.find("offset 3"), std::string::npos) << R.Err;
-    EXPECT_TRUE(R.Out.empty());
-}
-
-TEST(CliProcess, TextThatNoVersionHoldsIsAnErrorAndWritesNothing) {
-    const fs::path File = fs::temp_directory_path() / "cli-too-long.jpg";
-    fs::remove(File);
-    const Result R = RunQr({"-o", File.string()}, std::string(2954, 'a'));
-    EXPECT_EQ(R.Status, 1);
-    EXPECT_NE(R.Err.find("2954 bytes"), std::string::npos) << R.Err;
-    EXPECT_NE(R.Err.find("2953"), std::string::npos) << R.Err;
-    EXPECT_FALSE(fs::exists(File));
-    const Result Digits = RunQr({"--encoding", "numeric", "-t", "matrix"}, std::string(7090, '1'));
-    EXPECT_EQ(Digits.Status, 1);
-    EXPECT_NE(Digits.Err.find("7089"), std::string::npos) << Digits.Err;
-    EXPECT_EQ(RunQr({"-t", "matrix"}, std::string(2953, 'a')).Status, 0);
-}
-
-TEST(CliProcess, JpegFileAndUnwritableOutput) {
-    const fs::path Dir = fs::temp_directory_path() / ("cli-jpeg-" + std::to_string(getpid()));
-    fs::create_directories(Dir);
-    const Result Ok = RunQr({"-o", (Dir / "a.jpg").string(), "hello"});
-    EXPECT_EQ(Ok.Status, 0) << Ok.Err;
-    const std::string Jpeg = ReadAll(Dir / "a.jpg");
-    ASSERT_GE(Jpeg.size(), 4u);
-    EXPECT_EQ(Jpeg.substr(0, 2), "\xFF\xD8");
-    // Same text, same bytes: one rendering and one compression.
-    EXPECT_EQ(RunQr({"-o", (Dir / "b.jpg").string(), "hello"}).Status, 0);
-    EXPECT_EQ(ReadAll(Dir / "b.jpg"), Jpeg);
-    EXPECT_EQ(RunQr({"-t", "jpeg", "hello"}).Out, Jpeg);  // to standard output, which is no terminal here
-
-    // A path whose parent is a regular file cannot be created (root ignores permissions).
-    const Result Bad = RunQr({"-o", (Dir / "a.jpg" / "x.jpg").string(), "hello"});
-    EXPECT_EQ(Bad.Status, 1);
-    EXPECT_NE(Bad.Err.find("Cannot create file"), std::string::npos) << Bad.Err;
-    EXPECT_EQ(ReadAll(Dir / "a.jpg"), Jpeg);
-    fs::remove_all(Dir);
-}
-
-TEST(CliProcess, HelpVersionAndBadOptions) {
-    const Result Help = RunQr({"--help"});
-    EXPECT_EQ(Help.Status, 0);
-    EXPECT_NE(Help.Out.find("Usage: quandrel-qr"), std::string::npos);
-    const Result Version = RunQr({"--version"});
-    EXPECT_EQ(Version.Status, 0);
-    EXPECT_EQ(Version.Out.rfind("quandrel-qr ", 0), 0u);
-    // Unknown option, unknown type, size 0, margin out of range, bad colour, unknown level.
-    for (const std::vector<std::string>& Args :
-         {std::vector<std::string>{"--frobnicate", "x"}, {"-t", "gif", "x"}, {"-s", "0", "x"}, {"-m", "101", "x"},
-          {"--foreground", "00000g", "x"}, {"-l", "Z", "x"}}) {
-        const Result Bad = RunQr(Args, "not read");
-        EXPECT_EQ(Bad.Status, 2) << Args[0];
-        EXPECT_EQ(Bad.Err.rfind("quandrel-qr: ", 0), 0u) << Bad.Err;
-        EXPECT_EQ(std::count(Bad.Err.begin(), Bad.Err.end(), '\n'), 1) << Bad.Err;
-        EXPECT_TRUE(Bad.Out.empty());
+        const std::size_t Meaning = Line.find_first_not_of(' ', Digits);
+        const std::size_t End = Line.find_last_not_of(' ');
+        Out[std::stoi(Line.substr(Start, Digits - Start))] =
+            Meaning == std::string::npos ? std::string() : Line.substr(Meaning, End + 1 - Meaning);
     }
+    return Out;
 }
 
-TEST(CliProcess, InfoOnStandardError) {
-    const Result R = RunQr({"--info", "-t", "matrix", "Ol\xC3\xA1"});
-    EXPECT_EQ(R.Status, 0);
-    EXPECT_NE(R.Err.find("version: 1"), std::string::npos) << R.Err;
-    EXPECT_NE(R.Err.find("mask: 2"), std::string::npos) << R.Err;
-    EXPECT_NE(R.Err.find("mode: byte"), std::string::npos) << R.Err;
-    EXPECT_NE(R.Err.find("side: 21"), std::string::npos) << R.Err;
-    EXPECT_NE(R.Err.find("bytes: 4"), std::string::npos) << R.Err;
+TEST(CliExitStatus, TheHelpAndTheReadmeListTheStatusesTheProgramReturns) {
+    EXPECT_EQ(static_cast<int>(qrcli::ExitStatus::Interrupted), 128 + SIGINT);
+    EXPECT_EQ(static_cast<int>(qrcli::ExitStatus::Terminated), 128 + SIGTERM);
+    const Meanings Single = FromTable(&qrcli::ExitStatusMeaning::Single);
+    const Meanings Batch = FromTable(&qrcli::ExitStatusMeaning::Batch);
+    EXPECT_EQ(Single.size(), 3u);
+    EXPECT_EQ(Batch.size(), 5u);
+
+    const std::string Help = qrcli::ParseArguments({"--help"})->Help;
+    EXPECT_EQ(Listed(Help, "Exit status:"), Single) << Help;
+    EXPECT_EQ(Listed(Help, "Exit status of --batch:"), Batch) << Help;
+
+    std::ifstream File(QUANDREL_README);
+    ASSERT_TRUE(File) << QUANDREL_README;
+    const std::string Readme((std::istreambuf_iterator<char>(File)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(Listed(Readme, "Exit statuses:"), Single);
+    EXPECT_EQ(Listed(Readme, "Exit statuses of `--batch`:"), Batch);
 }
 
 }  // namespace

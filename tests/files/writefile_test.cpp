@@ -28,6 +28,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "heldwriter.h"
 #include "testfolder.h"
 #include "writefile.h"
 
@@ -54,9 +55,9 @@ std::string AsText(const std::vector<unsigned char>& Bytes) { return std::string
 using Outcome = std::optional<std::string>;
 
 Outcome Write(const std::string& Path, std::span<const unsigned char> Bytes = NewBytes,
-              const qrfiles::WriteHooks* Hooks = nullptr) {
+              qrfiles::Durability When = qrfiles::Durability::EachFile) {
     try {
-        qrfiles::WriteFileAtomically(Path, Bytes, Hooks);
+        qrfiles::SaveFile(Path, Bytes, When);
         return std::nullopt;
     } catch (const qrfiles::FileError& E) {
         return std::string(E.what());
@@ -451,6 +452,13 @@ void PrintTo(const SignalCase& Case, std::ostream* Out) { *Out << Case.Name; }
 
 class WriterSignals : public ::testing::TestWithParam<SignalCase> {};
 
+// Named temporary files, as on file systems without unnamed ones, or not.
+heldwriter::Hold NamedTemporaries(bool Named) {
+    heldwriter::Hold Hold;
+    Hold.NamedTemporary = Named;
+    return Hold;
+}
+
 TEST_P(WriterSignals, LeaveNoTemporaryFile) {
     const SignalCase& Case = GetParam();
     const Folder F;
@@ -469,10 +477,11 @@ TEST_P(WriterSignals, LeaveNoTemporaryFile) {
                 while (read(Release[0], &Byte, 1) < 0 && errno == EINTR) {
                 }
         };
-        qrfiles::WriteHooks Hooks;
-        Hooks.NamedTemporary = Case.NamedTemporary;
-        (Case.AtRename ? Hooks.BeforeRename : Hooks.ContentsFlushed) = Stop;
-        _exit(Write(F / "picture.jpg", NewBytes, &Hooks) ? 5 : 0);
+        heldwriter::Hold Hold;
+        Hold.NamedTemporary = Case.NamedTemporary;
+        (Case.AtRename ? Hold.BeforeRename : Hold.ContentsFlushed) = Stop;
+        const heldwriter::Holding Held(std::move(Hold));
+        _exit(Write(F / "picture.jpg") ? 5 : 0);
     }
     close(Stopped[1]);
     close(Release[0]);
@@ -508,10 +517,9 @@ TEST(WriterSignals, NamedTemporariesWorkLikeUnnamedOnes) {
     // The path taken on file systems without unnamed files: the same results.
     const Folder F;
     F.Put("p.jpg", Old, 0440, Nobody);
-    qrfiles::WriteHooks Hooks;
-    Hooks.NamedTemporary = true;
-    EXPECT_EQ(Write(F / "p.jpg", NewBytes, &Hooks), std::nullopt);
-    EXPECT_EQ(Write(F / "new.jpg", NewBytes, &Hooks), std::nullopt);
+    const heldwriter::Holding Named(NamedTemporaries(true));
+    EXPECT_EQ(Write(F / "p.jpg"), std::nullopt);
+    EXPECT_EQ(Write(F / "new.jpg"), std::nullopt);
     HasNew(F, "p.jpg");
     HasNew(F, "new.jpg");
     EXPECT_EQ(F.Stat("p.jpg").st_mode & 07777, 0440u);
@@ -525,17 +533,18 @@ TEST(WriterDurability, NewFilesLaterWritesTheSameFiles) {
     for (const bool Named : {false, true}) {
         const Folder F;
         F.Put("p.jpg", Old, 0440, Nobody);
-        qrfiles::WriteHooks Hooks;
-        Hooks.NamedTemporary = Named;
+        const heldwriter::Holding Temporary(NamedTemporaries(Named));
         for (const char* Name : {"p.jpg", "new.jpg"})
-            EXPECT_NO_THROW(qrfiles::WriteFileAtomically(F / Name, NewBytes, qrfiles::Durability::NewFilesLater, &Hooks));
+            EXPECT_EQ(Write(F / Name, NewBytes, qrfiles::Durability::NewFilesLater), std::nullopt);
         HasNew(F, "p.jpg");
         HasNew(F, "new.jpg");
         EXPECT_EQ(F.Stat("p.jpg").st_mode & 07777, 0440u);
         EXPECT_EQ(F.Stat("p.jpg").st_uid, Nobody);
         EXPECT_EQ(F.Listing(), (std::set<std::string>{"new.jpg", "p.jpg"}));
-        EXPECT_EQ(qrfiles::SyncFileSystem(F.Root()), 0);
-        EXPECT_EQ(qrfiles::SyncFileSystem(F / "missing/x"), ENOENT);
+        EXPECT_TRUE(qrfiles::SyncFileSystem(F.Root()));
+        const auto Missing = qrfiles::SyncFileSystem(F / "missing/x");
+        ASSERT_FALSE(Missing);
+        EXPECT_EQ(Missing.Error(), "cannot flush the written files to the disk: " + qrfiles::ErrorText(ENOENT));
     }
 }
 

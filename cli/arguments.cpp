@@ -1,0 +1,258 @@
+#include "arguments.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <utility>
+
+#include <CLI/CLI.hpp>
+
+#include "batchlist.h"
+#include "batchname.h"
+#include "exitstatus.h"
+#include "names.h"
+#include "outputtype.h"
+
+namespace qrcli {
+
+namespace {
+
+const NameTable<qr::TQRCodeEncoding> kEncodingNames = {
+    {"auto", qr::qrAuto},
+    {"numeric", qr::qrNumeric},
+    {"alphanumeric", qr::qrAlphanumeric},
+    {"latin1", qr::qrISO88591},
+    {"utf8", qr::qrUTF8BOM},       // UTF-8 alone, as the window writes it
+    {"utf8-bom", qr::qrUTF8NoBOM},  // EF BB BF, then UTF-8
+};
+
+const NameTable<char> kLevelNames = {{"l", 'L'}, {"m", 'M'}, {"q", 'Q'}, {"h", 'H'}};
+
+// A validator that looks Value up in Names, in any case, and names the choices when it fails.
+template <typename T>
+CLI::Validator OneOf(const NameTable<T>& Names, std::string Choices) {
+    return CLI::Validator(
+        [&Names, Choices](std::string& Value) -> std::string {
+            return Names.count(Value) ? std::string() : "'" + Value + "' is not one of " + Choices;
+        },
+        "", "");
+}
+
+// What the help says after the options; the exit statuses follow.
+constexpr const char* kHelpNotes =
+    "JPEG is the window's picture: 406 x 406 pixels, the symbol with a quiet zone of 4 modules scaled to fit,\n"
+    "byte for byte what \"Gravar\" saves at 100 % screen scale; -s, -m, --dpi and the colours do not apply.\n"
+    "The text outputs (utf8, ascii, matrix) take -m but no colours; matrix is the bare symbol, 'X' dark.\n"
+    "\n"
+    "An encoding that cannot hold some characters of the text (numeric, alphanumeric, latin1) leaves them\n"
+    "out of the symbol, as the window does, and says how many on standard error.\n"
+    "\n"
+    "Batch: --batch FILE makes a file of every row of FILE: one text a line (LF or CR LF; an empty line is\n"
+    "an empty text) or, with --csv, one CSV record a row. -o TEMPLATE names the files: {n} is the row\n"
+    "number (from 1; a header is not counted), {n:05} the same padded with zeros to 5 digits, {name} the\n"
+    "--name-column's value with '/' and control characters made '_', {{ and }} are braces. Missing folders\n"
+    "are created; a file lands inside the template's folder or its row fails. The type comes from -t or\n"
+    "the template's extension. A row that makes no file is reported as \"row N: reason\" and the others go\n"
+    "on; a second row with the same file name fails. Standard error ends with a summary line; on a\n"
+    "terminal it shows the progress too. SIGINT or SIGTERM stop the run after the files being written.\n"
+    "\n";
+
+// The parser, its options bound to Opts and to the strings that are converted after parsing.
+struct Parser {
+    CLI::App App{"Makes the QR Code symbol of TEXT (UTF-8), or of standard input when TEXT is missing or \"-\".",
+                 "quandrel-qr"};
+    std::string Type, Encoding = "utf8", Level = "L", Foreground, Background;
+    bool Version = false;
+    std::optional<std::string> BatchList;
+    BatchOptions Batch;
+
+    explicit Parser(Options& Opts) {
+        App.set_help_flag("-h,--help", "show this help and exit");
+        App.add_flag("-V,--version", Version, "show the program's version and exit");
+        App.add_option("TEXT", Opts.Text, "the text to encode; standard input when missing or \"-\"")->type_name("");
+        AddOutputOptions(Opts);
+        AddDrawingOptions(Opts);
+        AddEncodingOptions(Opts);
+        AddBatchOptions();
+        App.footer(kHelpNotes + ExitStatusHelp());
+    }
+
+    bool Given(const char* Name) const { return App.count(Name) > 0; }
+
+    void AddOutputOptions(Options& Opts) {
+        App.add_option("-o,--output", Opts.OutputFile,
+                       "write to FILE instead of standard output: a regular file is\n"
+                       "replaced atomically, a device or pipe written to; - is\n"
+                       "standard output (./- for a file named -)")
+            ->type_name("FILE")
+            ->check([](const std::string& Value) { return Value.empty() ? std::string("needs a file name") : std::string(); },
+                    "", "");
+        App.add_option("-t,--type", Type,
+                       "png, svg, eps, pdf, jpeg (jpg), utf8, ascii or matrix, in any case.\n"
+                       "Without -t: from the extension of FILE (.png .svg .eps .pdf\n"
+                       ".jpg .jpeg, .txt for utf8), otherwise jpeg with -o (-o - too),\n"
+                       "utf8 without")
+            ->type_name("TYPE")
+            ->check(OneOf(TypeNames(), "png, svg, eps, pdf, jpeg, jpg, utf8, ascii, matrix"));
+    }
+
+    void AddDrawingOptions(Options& Opts) {
+        App.add_option("-s,--size", Opts.Drawing.ModuleSize,
+                       "pixels per module for PNG, 1 to 100 (default 3); the module's\n"
+                       "size in SVG (px), EPS and PDF (points)")
+            ->type_name("N")
+            ->check(CLI::Range(1, 100).description(""));
+        App.add_option("-m,--margin,--quiet-zone", Opts.Margin,
+                       "light border in modules, 0 to 100 (default 4), for every\n"
+                       "output but JPEG")
+            ->type_name("N")
+            ->check(CLI::Range(0, 100).description(""));
+        App.add_option("-l,--level", Level, "error-correction level L, M, Q or H (default L, as the window)")
+            ->type_name("L|M|Q|H")
+            ->check(OneOf(kLevelNames, "L, M, Q, H"));
+        App.add_option("-d,--dpi", Opts.Drawing.Dpi, "resolution written into a PNG (pHYs chunk), 1 to 100000\n"
+                       "dots per inch")
+            ->type_name("N")
+            ->check(CLI::Range(1, 100000).description(""));
+        const auto Colour = [](const std::string& Value) {
+            return ParseColour(Value) ? std::string() : "'" + Value + "' is not a colour RRGGBB or RRGGBBAA";
+        };
+        App.add_option("--foreground", Foreground, "colour of the dark modules (default 000000), for PNG, SVG,\n"
+                       "EPS and PDF")
+            ->type_name("RRGGBB[AA]")
+            ->check(Colour, "", "");
+        App.add_option("--background", Background,
+                       "colour of the light modules and the margin (default ffffff).\n"
+                       "AA is the opacity, 00 transparent; EPS has none: 00 leaves\n"
+                       "the colour out, any other AA draws it opaque")
+            ->type_name("RRGGBB[AA]")
+            ->check(Colour, "", "");
+    }
+
+    void AddEncodingOptions(Options& Opts) {
+        App.add_option("--encoding", Encoding,
+                       "auto, numeric, alphanumeric, latin1, utf8 (default, as the\n"
+                       "window), utf8-bom (EF BB BF, then UTF-8)")
+            ->type_name("ENC")
+            ->check(OneOf(kEncodingNames, "auto, numeric, alphanumeric, latin1, utf8, utf8-bom"));
+        App.add_flag("--crlf", Opts.Crlf, "line breaks as CR LF, as the window's text box stores them");
+        App.add_flag("--info", Opts.Info, "print version, level, mask, mode, side and count on standard\n"
+                                       "error");
+    }
+
+    // Which options go together is checked after parsing (CheckBatch), so that the help lists each
+    // option once, without CLI11's "Needs" and "Excludes" notes.
+    void AddBatchOptions() {
+        App.add_option("--batch", BatchList,
+                       "make one file for each text of the list FILE (\"-\": standard\n"
+                       "input), each named by -o TEMPLATE (see Batch below)")
+            ->type_name("FILE");
+        App.add_flag("--csv", Batch.Csv, "batch: the list is CSV (RFC 4180), not one text a line");
+        App.add_option("--column", Batch.Column, "CSV: the text's column, a number from 1 (default 1) or,\n"
+                       "with --header, a name")
+            ->type_name("N|NAME");
+        App.add_option("--name-column", Batch.NameColumn, "CSV: the column that {name} takes, a number or a name")
+            ->type_name("N|NAME");
+        App.add_flag("--header", Batch.Header, "CSV: the first record names the columns and makes no file");
+        App.add_option("-j,--jobs", Batch.Jobs, "batch: N workers (default one per core)")
+            ->type_name("N")
+            ->check(CLI::Range(1, 1024).description(""));
+        App.add_flag("--quiet", Batch.Quiet, "batch: no progress line on a terminal");
+    }
+};
+
+// The values parsed as strings, converted (the validators have accepted them).
+void Convert(const Parser& Cli, Options& O) {
+    if (!Cli.Type.empty())
+        O.Type = TypeNames().at(Cli.Type);
+    O.Encoding = kEncodingNames.at(Cli.Encoding);
+    O.Level = kLevelNames.at(Cli.Level);
+    if (!Cli.Foreground.empty())
+        O.Drawing.Foreground = *ParseColour(Cli.Foreground);
+    if (!Cli.Background.empty())
+        O.Drawing.Background = *ParseColour(Cli.Background);
+    if (O.Text && *O.Text == "-")
+        O.Text.reset();
+}
+
+// The batch's options: each only with --batch (or --csv), and what --batch needs with it.
+Result<void> CheckBatch(Parser& Cli, Options& O) {
+    for (const char* Name : {"--csv", "--jobs", "--quiet"})
+        if (Cli.Given(Name) && !Cli.BatchList)
+            return Failure{std::string(Name) + " needs --batch"};
+    for (const char* Name : {"--column", "--name-column", "--header"})
+        if (Cli.Given(Name) && !Cli.Batch.Csv)
+            return Failure{std::string(Name) + " needs --csv"};
+    if (!Cli.BatchList)
+        return {};
+    if (O.Text)
+        return Failure{"--batch takes its texts from the list, not from TEXT"};
+    if (O.Info)
+        return Failure{"--info is for a single symbol, not for --batch"};
+    if (!O.OutputFile || *O.OutputFile == "-")
+        return Failure{"--batch needs -o TEMPLATE, the name of each file"};
+    const auto Template = batch::NameTemplate::Parse(*O.OutputFile);
+    if (!Template)
+        return Failure{"-o: " + Template.Error()};
+    for (const auto& [Name, Value] : {std::pair<const char*, std::optional<std::string>>{"--column", Cli.Batch.Column},
+                                      {"--name-column", Cli.Batch.NameColumn}}) {
+        if (!Value)
+            continue;
+        const auto Column = batch::ParseColumn(*Value);
+        if (!Column)
+            return Failure{std::string(Name) + ": '" + *Value + "' is neither a column number from 1 nor a name"};
+        if (Column->Number == 0 && !Cli.Batch.Header)
+            return Failure{std::string(Name) + " " + *Value + ": a column name needs --header"};
+    }
+    if (Template->UsesName() && !Cli.Batch.NameColumn)
+        return Failure{"-o: {name} needs --name-column"};
+    O.Batch = std::move(Cli.Batch);
+    O.Batch->List = *Cli.BatchList;
+    return {};
+}
+
+}  // namespace
+
+Result<Command> ParseArguments(const std::vector<std::string>& Args) {
+    Command C;
+    Parser Cli(C.Opts);
+    // CLI11 takes the arguments last first.
+    std::vector<std::string> Reversed(Args.rbegin(), Args.rend());
+    try {
+        Cli.App.parse(Reversed);
+    } catch (const CLI::CallForHelp&) {
+        C.What = Action::Help;
+        C.Help = Cli.App.help();
+        return C;
+    } catch (const CLI::ParseError& E) {
+        std::string Message = E.what();
+        std::replace(Message.begin(), Message.end(), '\n', ' ');
+        return Failure{std::move(Message)};
+    }
+    if (Cli.Version) {
+        C.What = Action::Version;
+        return C;
+    }
+    Convert(Cli, C.Opts);
+    if (auto Checked = CheckBatch(Cli, C.Opts); !Checked)
+        return Checked.TakeFailure();
+    return C;
+}
+
+std::optional<qrpicture::TColour> ParseColour(std::string_view Text) {
+    if (Text.size() != 6 && Text.size() != 8)
+        return std::nullopt;
+    std::uint8_t Bytes[4] = {0, 0, 0, 255};
+    for (std::size_t i = 0; i < Text.size(); ++i) {
+        const char c = Text[i];
+        int Digit = 0;
+        if (c >= '0' && c <= '9') Digit = c - '0';
+        else if (c >= 'a' && c <= 'f') Digit = c - 'a' + 10;
+        else if (c >= 'A' && c <= 'F') Digit = c - 'A' + 10;
+        else return std::nullopt;
+        if (i % 2 == 0) Bytes[i / 2] = 0;
+        Bytes[i / 2] = static_cast<std::uint8_t>(Bytes[i / 2] << 4 | Digit);
+    }
+    return qrpicture::TColour{Bytes[0], Bytes[1], Bytes[2], Bytes[3]};
+}
+
+}  // namespace qrcli

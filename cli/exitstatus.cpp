@@ -1,0 +1,39 @@
+#include "exitstatus.h"
+
+namespace qrcli {
+
+namespace {
+
+constexpr ExitStatusMeaning kMeanings[] = {
+    {ExitStatus::Done, "done, also when characters were left out", "every row was written"},
+    {ExitStatus::Failed,
+     "the text does not fit a symbol, the input is unreadable or too long, or the output cannot be written",
+     "a row failed, the list could not be read to its end, or the files could not be flushed"},
+    {ExitStatus::Usage, "bad arguments, input that is not UTF-8, or a binary type for a terminal",
+     "bad arguments, a list that cannot be opened, or a column name missing from the header"},
+    {ExitStatus::Interrupted, nullptr, "stopped by SIGINT"},
+    {ExitStatus::Terminated, nullptr, "stopped by SIGTERM"},
+};
+
+}  // namespace
+
+std::span<const ExitStatusMeaning> ExitStatusMeanings() { return kMeanings; }
+
+std::string ExitStatusHelp() {
+    std::string Text;
+    for (const auto& [Heading, Meaning] : {std::pair{"Exit status:\n", &ExitStatusMeaning::Single},
+                                           std::pair{"Exit status of --batch:\n", &ExitStatusMeaning::Batch}}) {
+        Text += Heading;
+        for (const ExitStatusMeaning& M : kMeanings) {
+            if (!(M.*Meaning))
+                continue;
+            std::string Value = std::to_string(static_cast<int>(M.Status));
+            Value.resize(5, ' ');
+            Text += "  " + Value + (M.*Meaning) + "\n";
+        }
+    }
+    Text.pop_back();
+    return Text;
+}
+
+}  // namespace qrcli

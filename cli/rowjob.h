@@ -1,0 +1,30 @@
+#pragma once
+// A row of the batch's list turned into the job of making its file: its text decoded and checked,
+// its path named. Done on the reading thread, in row order, so that names are given out in order.
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "batchlist.h"
+#include "batchname.h"
+#include "options.h"
+
+namespace qrcli::batch {
+
+struct Job {
+    std::uint64_t Row = 0;
+    std::u16string Text;
+    std::string Path;
+    std::string Warning;    // said with the row when its file is written
+    std::size_t Bytes = 0;  // what it holds, for the ledger
+};
+
+// The job of Row, or why the row makes no file: the list's own problem with it, a text that is
+// not UTF-8 or too long for a symbol, a name that cannot be cleaned, a path that would leave the
+// template's folder, or a file another row already has (Taken, when names can repeat).
+Result<Job> PrepareRow(ListRow& Row, const Options& Opts, const NameTemplate& Template,
+                       std::optional<TakenNames>& Taken);
+
+}  // namespace qrcli::batch

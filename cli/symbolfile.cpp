@@ -1,0 +1,39 @@
+#include "symbolfile.h"
+
+#include "displayarea.h"
+#include "jpegwriter.h"
+#include "modulebitmap.h"
+#include "symbol.h"
+
+namespace qrcli {
+
+qrpicture::TBytes MakeSymbolFile(OutputType Type, std::u16string_view Text, const Options& Opts) {
+    // The JPEG is the window's picture, so it keeps the window's quiet zone.
+    const int QuietZone = Type == OutputType::Jpeg ? qrpicture::kWindowQuietZone : Opts.Margin;
+    const qr::TQRCodeGrid Grid = qrpicture::SymbolGrid(Text, {Opts.Encoding, LevelFor(Opts.Level), QuietZone});
+    return MakeOutput(Type, Grid, Opts.Drawing);
+}
+
+qrpicture::TBytes MakeOutput(OutputType Type, const qr::TQRCodeGrid& Grid, const qrpicture::TDrawing& Drawing) {
+    switch (Type) {
+        case OutputType::Png: return qrpicture::MakePng(Grid, Drawing);
+        case OutputType::Svg: return qrpicture::MakeSvg(Grid, Drawing);
+        case OutputType::Eps: return qrpicture::MakeEps(Grid, Drawing);
+        case OutputType::Pdf: return qrpicture::MakePdf(Grid, Drawing);
+        case OutputType::Jpeg:
+            return qrpicture::PictureToJpeg(qrpicture::WindowPicture(qrpicture::MakeModuleBitmap(Grid)),
+                                            qrpicture::kSaveQuality);
+        case OutputType::Utf8:
+        case OutputType::Ascii:
+        case OutputType::Matrix: {
+            const std::string Text = qrpicture::RenderText(
+                Grid, Type == OutputType::Utf8    ? qrpicture::TTextStyle::Utf8
+                      : Type == OutputType::Ascii ? qrpicture::TTextStyle::Ascii
+                                                  : qrpicture::TTextStyle::Matrix);
+            return {Text.begin(), Text.end()};
+        }
+    }
+    return {};
+}
+
+}  // namespace qrcli

@@ -1,0 +1,20 @@
+#pragma once
+// The file quandrel-qr writes for a text: its symbol drawn as the output type asks.
+
+#include <string_view>
+
+#include "formats.h"
+#include "grid/qrcodegrid.h"
+#include "options.h"
+
+namespace qrcli {
+
+// The file of Text: its symbol with the options' encoding, level and margin (the window's quiet
+// zone for JPEG), as Type.
+qrpicture::TBytes MakeSymbolFile(OutputType Type, std::u16string_view Text, const Options& Opts);
+
+// What the program writes for a grid: the drawing, the text rendering, or for JPEG the window's
+// picture at 96 DPI (the grid must then have the window's quiet zone).
+qrpicture::TBytes MakeOutput(OutputType Type, const qr::TQRCodeGrid& Grid, const qrpicture::TDrawing& Drawing);
+
+}  // namespace qrcli

@@ -1,0 +1,11 @@
+// The writer's stopping points as the programs have them: they pass straight on.
+
+#include "writehooks.h"
+
+namespace qrfiles::hooks {
+
+void ContentsFlushed() {}
+void BeforeRename() {}
+bool NamedTemporary() { return false; }
+
+}  // namespace qrfiles::hooks
