@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <memory>
-#include <optional>
 #include <vector>
 
 #include "qrcode.h"
@@ -60,16 +59,15 @@ void TEncoder::BlockSizes(int TotalCodewords, int DataCodewords, int BlockCount,
 }
 
 TByteArray TEncoder::ComputeECCodewords(const TByteArray& Data, int ECCount) {
-    if (ECCount > 255) {  // more than the field has roots for: no such block
+    if (ECCount > TReedSolomonEncoder::MaxECBytes) {  // more than the field has roots for: no such block
         FEncoderError = true;
         return {};
     }
-    return ComputeECCodewords(TQRBlockCoder(ECCount), Data);
-}
-
-TByteArray TEncoder::ComputeECCodewords(const TQRBlockCoder& Coder, const TByteArray& Data) {
-    TByteArray EC(static_cast<std::size_t>(Coder.ECBytes()));
-    Coder.Encode(Data, EC);
+    // A field and an encoder for the block: both are free to make, their tables being the
+    // compile-time ones.
+    TGenericGF Field = TGenericGF::CreateQRCodeField256();
+    TByteArray EC(static_cast<std::size_t>(std::max(ECCount, 0)));
+    TReedSolomonEncoder(&Field).Encode(Data, EC);
     return EC;
 }
 
@@ -83,14 +81,12 @@ void TEncoder::InterleaveBlocks(const TBitArray& Bits, int TotalCodewords, int D
     Blocks.reserve(static_cast<std::size_t>(std::max(BlockCount, 0)));
     int DataOffset = 0;
     std::size_t LongestData = 0, LongestEC = 0;
-    std::optional<TQRBlockCoder> Coder;  // every block has the same number of EC codewords: one coder serves all
     for (int k = 0; k < BlockCount; ++k) {
         int d = 0, e = 0;
         BlockSizes(TotalCodewords, DataCodewords, BlockCount, k, d, e);
         TByteArray DataBytes(static_cast<std::size_t>(d));
         Bits.ToBytes(8 * DataOffset, DataBytes, 0, d);
-        if (!Coder || Coder->ECBytes() != e) Coder.emplace(e);
-        TByteArray ECBytes = ComputeECCodewords(*Coder, DataBytes);
+        TByteArray ECBytes = ComputeECCodewords(DataBytes, e);
         LongestData = std::max(LongestData, DataBytes.size());
         LongestEC = std::max(LongestEC, ECBytes.size());
         Blocks.emplace_back(std::move(DataBytes), std::move(ECBytes));

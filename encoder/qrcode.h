@@ -131,7 +131,6 @@ protected:
     void InterleaveBlocks(const TBitArray& Bits, int TotalCodewords, int DataCodewords, int BlockCount,
                           TBitArray& Result);
     TByteArray ComputeECCodewords(const TByteArray& Data, int ECCount);
-    TByteArray ComputeECCodewords(const TQRBlockCoder& Coder, const TByteArray& Data);
 
     // Mask choice. The penalty rules score a matrix of modules (0 light, 1 dark); a matrix
     // holding any other value is refused with -1.

@@ -50,15 +50,16 @@ TIntegerArray Coefficients(TGenericGFPoly* P) { return P->GetCoefficients(); }
 
 class Field : public ::testing::Test {
 protected:
-    std::unique_ptr<TGenericGF> F = TGenericGF::CreateQRCodeField256();
-    TGenericGFPoly* Poly(TIntegerArray C) { return TGenericGFPoly::Create(F.get(), std::move(C)); }
+    TGenericGF QRField = TGenericGF::CreateQRCodeField256();
+    TGenericGF* F = &QRField;
+    TGenericGFPoly* Poly(TIntegerArray C) { return TGenericGFPoly::Create(F, std::move(C)); }
 };
 
 // ---- the field ----
 
 TEST_F(Field, ExponentAndLogarithmTables) {
-    const TIntegerArray& Exp = F->ExpTable();
-    const TIntegerArray& Log = F->LogTable();
+    const auto Exp = F->ExpTable();
+    const auto Log = F->LogTable();
     ASSERT_EQ(Exp.size(), 256u);
     const TIntegerArray Head = {1, 2, 4, 8, 16, 32, 64, 128, 29, 58, 116, 232, 205, 135, 19, 38};
     EXPECT_EQ(TIntegerArray(Exp.begin(), Exp.begin() + 16), Head);
@@ -185,8 +186,8 @@ TEST_F(Field, DivisionIsExactForRandomPolynomials) {
 }
 
 TEST_F(Field, OperandsOfAnotherFieldAreRefused) {
-    const auto Other = TGenericGF::CreateQRCodeField256();
-    TGenericGFPoly* Foreign = TGenericGFPoly::Create(Other.get(), {1, 2});
+    TGenericGF Other = TGenericGF::CreateQRCodeField256();
+    TGenericGFPoly* Foreign = TGenericGFPoly::Create(&Other, {1, 2});
     TGenericGFPoly* P = Poly({3, 4});
     EXPECT_EQ(P->AddOrSubtract(Foreign), nullptr);
     EXPECT_EQ(P->AddOrSubtract(nullptr), nullptr);
@@ -198,24 +199,25 @@ TEST_F(Field, OperandsOfAnotherFieldAreRefused) {
 // encoder, by arithmetic) stay usable until the field goes and are freed with it; the sanitizer
 // run of this suite reports any polynomial leaked or freed twice.
 TEST(FieldOwnership, PolynomialsLiveAsLongAsTheirField) {
-    auto F = TGenericGF::CreateQRCodeField256();
-    TGenericGFPoly* Early = TGenericGFPoly::Create(F.get(), {1, 2});  // before the tables exist
+    TGenericGF Field = TGenericGF::CreateQRCodeField256();
+    TGenericGF* F = &Field;
+    TGenericGFPoly* Early = TGenericGFPoly::Create(F, {1, 2});
     TGenericGFPoly* Generator = nullptr;
     {
-        TReedSolomonEncoder Encoder(F.get());
+        TReedSolomonEncoder Encoder(F);
         TIntegerArray Block = {16, 32, 12, 86, 97, 128, 236, 17, 236, 17, 236, 17, 236, 17, 236, 17,
                                0,  0,  0,  0,  0,  0,   0,   0,  0,   0};
         Encoder.Encode(Block, 10);
         Generator = Encoder.BuildGenerator(2);
     }
-    TGenericGFPoly* A = TGenericGFPoly::Create(F.get(), {1, 0, 0, 7, 3});
-    const TGenericGFPolyArray QR = A->Divide(TGenericGFPoly::Create(F.get(), {1, 3, 2}));
+    TGenericGFPoly* A = TGenericGFPoly::Create(F, {1, 0, 0, 7, 3});
+    const TGenericGFPolyArray QR = A->Divide(TGenericGFPoly::Create(F, {1, 3, 2}));
     TGenericGFPoly* Sum = A->Multiply(A)->AddOrSubtract(A);
     // Everything is still there after the encoder that made some of it is gone.
     EXPECT_EQ(Early->GetCoefficients(), (TIntegerArray{1, 2}));
     EXPECT_EQ(Generator->GetCoefficients(), (TIntegerArray{1, 3, 2}));
     ASSERT_EQ(QR.size(), 2u);
-    EXPECT_EQ(QR[0]->Multiply(TGenericGFPoly::Create(F.get(), {1, 3, 2}))->AddOrSubtract(QR[1])->GetCoefficients(),
+    EXPECT_EQ(QR[0]->Multiply(TGenericGFPoly::Create(F, {1, 3, 2}))->AddOrSubtract(QR[1])->GetCoefficients(),
               A->GetCoefficients());
     EXPECT_EQ(Sum->GetDegree(), 8);
 }
@@ -224,7 +226,7 @@ TEST(FieldOwnership, PolynomialsLiveAsLongAsTheirField) {
 
 class ReedSolomon : public Field {
 protected:
-    TReedSolomonEncoder Encoder{F.get()};
+    TReedSolomonEncoder Encoder{F};
 
     // The error-correction codewords of Data; the tail starts as a sentinel so every written entry shows.
     TIntegerArray EC(const TIntegerArray& Data, int ECBytes) {
@@ -303,7 +305,7 @@ TEST_F(ReedSolomon, GeneratorsAreCachedAndExtendedByAppending) {
     EXPECT_EQ(Encoder.BuildGenerator(10), Ten);
     EXPECT_EQ(Encoder.BuildGenerator(0), One);
     // Each entry is the one before times its linear factor: degree 10 = degree 9 times (x + a^9).
-    EXPECT_EQ(Coefficients(Nine->Multiply(TGenericGFPoly::Create(F.get(), {1, F->Exp(9)}))), Coefficients(Ten));
+    EXPECT_EQ(Coefficients(Nine->Multiply(TGenericGFPoly::Create(F, {1, F->Exp(9)}))), Coefficients(Ten));
 }
 
 // Every block shape of the version table, with random data: the codeword has zero syndromes,
