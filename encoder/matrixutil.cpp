@@ -112,13 +112,6 @@ TModulePlane TModulePlane::OfCells(const TByteMatrix& Matrix, std::uint8_t Value
     return P;
 }
 
-bool TModulePlane::HoldsOnlyModules(const TByteMatrix& Matrix) {
-    for (const auto& Row : Matrix.GetArray())
-        for (const std::uint8_t c : Row)
-            if (c > 1) return false;
-    return true;
-}
-
 void TModulePlane::WriteTo(TByteMatrix& Matrix) const {
     auto& Cells = Matrix.GetArray();
     for (int y = 0; y < H; ++y) {
@@ -170,18 +163,91 @@ TModulePlane TModulePlane::Transposed() const {
     return T;
 }
 
-void TMatrixUtil::BuildMatrix(const TBitArray& DataBits, const TErrorCorrectionLevel& ECLevel, int Version,
-                              int MaskPattern, TByteMatrix& Matrix) {
-    BuildLayout(ECLevel, Version, MaskPattern, Matrix);
-    PlaceDataBits(DataBits, MaskPattern, Matrix);
+namespace {
+
+// The eight data masks (Table 10); -1 is no mask, and any other number inverts every data cell.
+bool IsDataMask(int MaskPattern) { return MaskPattern >= 0 && MaskPattern < 8; }
+
+// To := From with the pattern of data mask Mask (0 to 7) applied to the cells set in Cells:
+// along rows, or down columns for a transposed plane. The pattern is read from its tiles, which
+// repeat every TileLines lines and are wider than any symbol; N words per row, 0 to read it
+// from the plane.
+template <int Fixed>
+void ApplyMask(const TModulePlane& From, const TModulePlane& Cells, int Mask, bool Transposed, TModulePlane& To) {
+    const int N = Fixed ? Fixed : From.Words();
+    const auto& Lines = TMaskUtil::Tiles[Transposed][static_cast<std::size_t>(Mask)];
+    const std::uint64_t* Source = From.Row(0);
+    const std::uint64_t* Data = Cells.Row(0);
+    std::uint64_t* Target = To.Row(0);
+    for (int y = 0, Line = 0; y < From.Height(); ++y, Line = Line + 1 == TMaskUtil::TileLines ? 0 : Line + 1) {
+        const auto& Pattern = Lines[static_cast<std::size_t>(Line)];
+        for (int i = 0; i < N; ++i, ++Source, ++Data, ++Target) {
+            const std::uint64_t MaskWord = i < TMaskUtil::TileWords ? Pattern[static_cast<std::size_t>(i)]
+                                           : Transposed             ? TMaskUtil::MaskColumnWord(Mask, y, i)
+                                                                    : TMaskUtil::MaskRowWord(Mask, y, i);
+            *Target = *Source ^ (*Data & MaskWord);
+        }
+    }
 }
 
-void TMatrixUtil::BuildLayout(const TErrorCorrectionLevel& ECLevel, int Version, int MaskPattern,
-                              TByteMatrix& Matrix) {
+}  // namespace
+
+TPlacedSymbol TPlacedSymbol::Transposed() const {
+    TPlacedSymbol T(FDataCells.Transposed(), FUnmasked.Transposed(), FECLevel, FLayoutMask);
+    T.FTransposed = !FTransposed;
+    return T;
+}
+
+void TPlacedSymbol::Masked(int MaskPattern, TModulePlane& Out) const {
+    if (Out.Width() != FUnmasked.Width() || Out.Height() != FUnmasked.Height())
+        Out = TModulePlane(FUnmasked.Width(), FUnmasked.Height());
+    if (MaskPattern == -1) {
+        Out = FUnmasked;
+    } else if (!IsDataMask(MaskPattern)) {  // no such mask: every data cell inverted
+        const std::size_t Words = static_cast<std::size_t>(FUnmasked.Words()) * static_cast<std::size_t>(FUnmasked.Height());
+        for (std::size_t k = 0; k < Words; ++k) Out.Row(0)[k] = FUnmasked.Row(0)[k] ^ FDataCells.Row(0)[k];
+    } else {
+        switch (FUnmasked.Words()) {
+            case 1: ApplyMask<1>(FUnmasked, FDataCells, MaskPattern, FTransposed, Out); break;
+            case 2: ApplyMask<2>(FUnmasked, FDataCells, MaskPattern, FTransposed, Out); break;
+            case 3: ApplyMask<3>(FUnmasked, FDataCells, MaskPattern, FTransposed, Out); break;
+            default: ApplyMask<0>(FUnmasked, FDataCells, MaskPattern, FTransposed, Out); break;
+        }
+    }
+    if (!IsDataMask(FLayoutMask) || !IsDataMask(MaskPattern)) return;
+    const int Word = TMatrixUtil::FormatWord(FECLevel, MaskPattern);
+    TMatrixUtil::ForEachFormatCell(FTransposed ? FUnmasked.Height() : FUnmasked.Width(), [&](int X, int Y, int Bit) {
+        const bool Dark = (Word >> Bit) & 1;
+        if (FTransposed)
+            Out.Set(Y, X, Dark);
+        else
+            Out.Set(X, Y, Dark);
+    });
+}
+
+void TPlacedSymbol::WriteTo(int MaskPattern, TByteMatrix& Matrix) const {
+    TModulePlane Symbol;
+    Masked(MaskPattern, Symbol);
+    Symbol.WriteTo(Matrix);
+}
+
+void TMatrixUtil::BuildMatrix(const TBitArray& DataBits, const TErrorCorrectionLevel& ECLevel, int Version,
+                              int MaskPattern, TByteMatrix& Matrix) {
+    PlaceSymbol(DataBits, ECLevel, Version, MaskPattern, Matrix).WriteTo(MaskPattern, Matrix);
+}
+
+TPlacedSymbol TMatrixUtil::PlaceSymbol(const TBitArray& DataBits, const TErrorCorrectionLevel& ECLevel, int Version,
+                                       int LayoutMask, TByteMatrix& Matrix) {
     ResetToEmpty(Matrix);
     PlaceFixedPatterns(Version, Matrix);
-    PlaceFormatInfo(ECLevel, MaskPattern, Matrix);
+    PlaceFormatInfo(ECLevel, LayoutMask, Matrix);
     PlaceVersionInfo(Version, Matrix);
+    // The cells still empty are the data cells; the data go into the plane of the dark
+    // modules, where every data cell is 0 so far.
+    TModulePlane Free = TModulePlane::OfCells(Matrix, 255);
+    TModulePlane Unmasked = TModulePlane::OfCells(Matrix, 1);
+    if (PlaceDataBits(DataBits, Free, Unmasked) != DataBits.GetSize()) FMatrixUtilError = true;
+    return TPlacedSymbol(std::move(Free), std::move(Unmasked), ECLevel, LayoutMask);
 }
 
 void TMatrixUtil::ResetToEmpty(TByteMatrix& Matrix) { Matrix.Clear(255); }
@@ -255,12 +321,13 @@ void TMatrixUtil::PlaceDarkModule(TByteMatrix& Matrix) {
 }
 
 void TMatrixUtil::PlaceAlignmentPatterns(int Version, TByteMatrix& Matrix) {
-    if (Version < 2 || Version > 40) return;
-    const auto& Centres = AlignmentCentres[static_cast<std::size_t>(Version - 1)];
+    const TVersion* Record = TVersion::GetVersionForNumber(Version);
+    if (!Record) return;
+    const auto Centres = Record->GetAlignmentPatternCenters();
     for (const int Y : Centres)
         for (const int X : Centres)
             // Centres that fall on a finder pattern or separator get no pattern.
-            if (X != -1 && Y != -1 && IsEmptyCell(Matrix.Get(X, Y))) PlaceAlignmentPattern(X - 2, Y - 2, Matrix);
+            if (IsEmptyCell(Matrix.Get(X, Y))) PlaceAlignmentPattern(X - 2, Y - 2, Matrix);
 }
 
 void TMatrixUtil::PlaceAlignmentPattern(int XStart, int YStart, TByteMatrix& Matrix) {
@@ -278,38 +345,22 @@ void TMatrixUtil::PlaceTimingPatterns(TByteMatrix& Matrix) {
 }
 
 void TMatrixUtil::PlaceFormatInfo(const TErrorCorrectionLevel& ECLevel, int MaskPattern, TByteMatrix& Matrix) {
-    TBitArray Bits;
-    BuildFormatInfoBits(ECLevel, MaskPattern, Bits);
-    if (Bits.GetSize() == 0) return;  // no format information for a mask outside 0 to 7
-    // Bit i of the word, counted from its least significant bit, is the array's bit 14 - i.
-    int Word = 0;
-    for (int i = 0; i < Bits.GetSize(); ++i) Word = (Word << 1) | Bits.Get(i);
+    if (!IsDataMask(MaskPattern)) return;  // no format information without a data mask
+    const int Word = FormatWord(ECLevel, MaskPattern);
     ForEachFormatCell(Matrix.Width(), [&](int X, int Y, int Bit) { Matrix.SetBoolean(X, Y, (Word >> Bit) & 1); });
-}
-
-void TMatrixUtil::BuildFormatInfoBits(const TErrorCorrectionLevel& ECLevel, int MaskPattern, TBitArray& Bits) {
-    if (MaskPattern < 0 || MaskPattern > 7) return;
-    Bits.AppendBits(FormatWord(ECLevel, MaskPattern), 15);
-    if (Bits.GetSize() != 15) FMatrixUtilError = true;
 }
 
 void TMatrixUtil::PlaceVersionInfo(int Version, TByteMatrix& Matrix) {
     if (Version < 7) return;
     const int D = Matrix.Width();
-    TBitArray Bits;
-    BuildVersionInfoBits(Version, Bits);
-    int k = 17;
-    for (int i = 0; i < 6; ++i)
-        for (int j = 0; j < 3; ++j) {
-            const bool b = Bits.Get(k--);
-            Matrix.SetBoolean(i, D - 11 + j, b);
-            Matrix.SetBoolean(D - 11 + j, i, b);
-        }
-}
-
-void TMatrixUtil::BuildVersionInfoBits(int Version, TBitArray& Bits) {
-    Bits.AppendBits(VersionWord(Version), 18);
-    if (Bits.GetSize() != 18) FMatrixUtilError = true;
+    const int Word = VersionWord(Version);
+    // Bit n in the block of 6 x 3 above the lower-left finder and in its mirror left of the
+    // upper-right one.
+    for (int n = 0; n < 18; ++n) {
+        const bool b = (Word >> n) & 1;
+        Matrix.SetBoolean(n / 3, D - 11 + n % 3, b);
+        Matrix.SetBoolean(D - 11 + n % 3, n / 3, b);
+    }
 }
 
 int TMatrixUtil::FormatWord(const TErrorCorrectionLevel& ECLevel, int MaskPattern) {
@@ -328,26 +379,7 @@ int TMatrixUtil::BCHRemainder(int Value, int Generator) {
     return static_cast<int>(v);
 }
 
-void TMatrixUtil::PlaceDataBits(const TBitArray& DataBits, int MaskPattern, TByteMatrix& Matrix) {
-    const TModulePlane Free = TModulePlane::OfCells(Matrix, 255);
-    TModulePlane Data(Free.Width(), Free.Height());
-    const int Placed = PlaceDataPlane(DataBits, Free, Data);
-    // Every empty cell gets its bit (0 past the end of the data), inverted where the mask says.
-    auto& Cells = Matrix.GetArray();
-    for (int y = 0; y < Free.Height(); ++y)
-        for (int i = 0; i < Free.Words(); ++i) {
-            std::uint64_t Empty = Free.Row(y)[i];
-            const std::uint64_t Bits = Data.Row(y)[i] ^ (MaskPattern == -1 ? 0 : TMaskUtil::MaskRowWord(MaskPattern, y, i));
-            while (Empty) {
-                const int b = std::countr_zero(Empty);
-                Cells[static_cast<std::size_t>(y)][static_cast<std::size_t>(64 * i + b)] = (Bits >> b) & 1;
-                Empty &= Empty - 1;
-            }
-        }
-    if (Placed != DataBits.GetSize()) FMatrixUtilError = true;
-}
-
-int TMatrixUtil::PlaceDataPlane(const TBitArray& DataBits, const TModulePlane& Free, TModulePlane& Data) {
+int TMatrixUtil::PlaceDataBits(const TBitArray& DataBits, const TModulePlane& Free, TModulePlane& Data) {
     const int D = Free.Width();
     const int Size = DataBits.GetSize();
     const auto N = static_cast<std::size_t>(Free.Words());

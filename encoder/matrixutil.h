@@ -5,6 +5,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 #include "bitarray.h"
@@ -66,8 +67,6 @@ public:
 
     // Bits set where the matrix's cell holds Value.
     static TModulePlane OfCells(const TByteMatrix& Matrix, std::uint8_t Value);
-    // True when every cell of the matrix is 0 or 1.
-    static bool HoldsOnlyModules(const TByteMatrix& Matrix);
     // Row x of the result is column x of this plane.
     TModulePlane Transposed() const;
     // Stores every cell: 1 where the bit is set, 0 elsewhere.
@@ -95,29 +94,65 @@ private:
     std::vector<Word> Bits;
 };
 
+// A symbol laid out and with its data placed, before any mask (7.7): the part that the
+// symbols under all the masks share, as packed rows. The symbol under a mask is derived from
+// it (7.8.2, and the format information of 7.9).
+class TPlacedSymbol {
+public:
+    // DataCells: the cells that hold data; Unmasked: the dark modules, the data unmasked and the
+    // format information of LayoutMask written (none for a mask outside 0 to 7, whose format
+    // cells hold data instead).
+    TPlacedSymbol(TModulePlane DataCells, TModulePlane Unmasked, const TErrorCorrectionLevel& ECLevel, int LayoutMask)
+        : FDataCells(std::move(DataCells)), FUnmasked(std::move(Unmasked)), FECLevel(ECLevel), FLayoutMask(LayoutMask) {}
+
+    const TModulePlane& DataCells() const { return FDataCells; }
+    const TModulePlane& Unmasked() const { return FUnmasked; }
+    // The same symbol with rows and columns exchanged.
+    TPlacedSymbol Transposed() const;
+
+    // Out := the symbol under MaskPattern: the data cells inverted where the mask says (none
+    // for -1, all for any other mask outside 0 to 7) and, when the layout's mask and MaskPattern
+    // are both 0 to 7, the format information of MaskPattern. Out keeps its storage when it has
+    // the symbol's size already.
+    void Masked(int MaskPattern, TModulePlane& Out) const;
+    // Every cell of Matrix (the symbol's size) := the symbol under MaskPattern, 0 or 1.
+    void WriteTo(int MaskPattern, TByteMatrix& Matrix) const;
+
+private:
+    TModulePlane FDataCells;
+    TModulePlane FUnmasked;
+    TErrorCorrectionLevel FECLevel;
+    int FLayoutMask;
+    bool FTransposed = false;
+};
+
 class TMatrixUtil {
 public:
     TMatrixUtil() = default;
 
-    // Overwrites every cell of Matrix (D x D, D = 17 + 4 * Version) with the complete symbol.
-    // MaskPattern -1 places the data unmasked and writes no format information.
+    // Overwrites every cell of Matrix (D x D, D = 17 + 4 * Version) with the complete symbol:
+    // PlaceSymbol with the mask, and the symbol under it written in. MaskPattern -1 places the
+    // data unmasked and writes no format information.
     void BuildMatrix(const TBitArray& DataBits, const TErrorCorrectionLevel& ECLevel, int Version,
                      int MaskPattern, TByteMatrix& Matrix);
-    // The first four steps of BuildMatrix: everything but the data, whose cells stay empty.
-    void BuildLayout(const TErrorCorrectionLevel& ECLevel, int Version, int MaskPattern, TByteMatrix& Matrix);
-    // The last step: the data bits in the zigzag order into the cells still empty.
-    void PlaceDataBits(const TBitArray& DataBits, int MaskPattern, TByteMatrix& Matrix);
-    // The zigzag on packed rows: sets the cells of Data (a plane of Free's size, 0 in every
-    // Free cell) that receive a 1 bit among the Free cells, unmasked; Data's other cells are
-    // left as they are. Returns the number of bits placed.
-    static int PlaceDataPlane(const TBitArray& DataBits, const TModulePlane& Free, TModulePlane& Data);
+    // Lays out Matrix (D x D) for the version: the function patterns (7.7.2), the format
+    // information of LayoutMask (7.9; none for a mask outside 0 to 7) and the version
+    // information (7.10), every other cell left empty (255) for data, and places the data bits
+    // in those cells in the standard's order (7.7.3), 0 past the end of the data. The data go
+    // into the result, unmasked; Matrix is left holding the layout.
+    TPlacedSymbol PlaceSymbol(const TBitArray& DataBits, const TErrorCorrectionLevel& ECLevel, int Version,
+                              int LayoutMask, TByteMatrix& Matrix);
 
+    // Set by any inconsistency met while building (a pattern over a cell already taken, the
+    // dark module over a light cell, data left over), never cleared; advisory.
     bool MatrixUtilError() const { return FMatrixUtilError; }
 
+    // The number of binary digits of Value (0 for 0).
     static int BitLength(std::uint32_t Value);
+    // Value x^(degree of Generator) modulo Generator, both as polynomials over GF(2).
     static int BCHRemainder(int Value, int Generator);
-    // The 15-bit format word and the 18-bit version word, as integers: the one statement of
-    // each, from which the bits placed in a symbol are taken.
+    // The 15-bit format word (Annex C) and the 18-bit version word (Annex D), as integers: the
+    // one statement of each, from which the bits placed in a symbol are taken.
     static int FormatWord(const TErrorCorrectionLevel& ECLevel, int MaskPattern);
     static int VersionWord(int Version);
     // Calls Place(X, Y, Bit) for the cells of both copies of each bit 0 to 14 of the format
@@ -145,9 +180,11 @@ private:
     void PlaceAlignmentPattern(int XStart, int YStart, TByteMatrix& Matrix);
     void PlaceTimingPatterns(TByteMatrix& Matrix);
     void PlaceFormatInfo(const TErrorCorrectionLevel& ECLevel, int MaskPattern, TByteMatrix& Matrix);
-    void BuildFormatInfoBits(const TErrorCorrectionLevel& ECLevel, int MaskPattern, TBitArray& Bits);
     void PlaceVersionInfo(int Version, TByteMatrix& Matrix);
-    void BuildVersionInfoBits(int Version, TBitArray& Bits);
+    // The zigzag on packed rows: sets the cells of Data that receive a 1 bit among the Free
+    // cells (0 in Data so far), unmasked; Data's other cells are left as they are. Returns the
+    // number of bits placed.
+    static int PlaceDataBits(const TBitArray& DataBits, const TModulePlane& Free, TModulePlane& Data);
     static bool IsEmptyCell(int Value) { return Value == -1; }
     // First copy of the format information, by bit of the format word (bit 0 first): (X, Y).
     static constexpr int FormatInfoCells[15][2] = {

@@ -8,8 +8,7 @@
 
 #include "encoder/galoisfield.h"
 #include "encoder/reedsolomon.h"
-#include "encoder/version.h"
-#include "testing.h"
+#include "encoder/steps.h"
 
 using namespace qr;
 
@@ -308,57 +307,59 @@ TEST_F(ReedSolomon, GeneratorsAreCachedAndExtendedByAppending) {
     EXPECT_EQ(Coefficients(Nine->Multiply(TGenericGFPoly::Create(F, {1, F->Exp(9)}))), Coefficients(Ten));
 }
 
-// Every block shape of the version table, with random data: the codeword has zero syndromes,
-// and one encoder serving many blocks gives what a fresh field and encoder give.
-TEST_F(ReedSolomon, EveryBlockShapeGivesAValidCodeword) {
+// The long division of the error-correction codewords, as polynomials over the field: the data
+// shifted up by x^ECBytes, divided by the generator made factor by factor; the remainder's
+// coefficients right-aligned in ECBytes codewords.
+TIntegerArray DividedEC(TGenericGF* F, const TIntegerArray& Data, int ECBytes) {
+    TGenericGFPoly* Generator = TGenericGFPoly::Create(F, {1});
+    for (int d = 0; d < ECBytes; ++d) Generator = Generator->Multiply(TGenericGFPoly::Create(F, {1, PlainPower(d)}));
+    const TGenericGFPolyArray QR = TGenericGFPoly::Create(F, Data)->MultiplyByMonomial(ECBytes, 1)->Divide(Generator);
+    const TIntegerArray& R = QR.at(1)->GetCoefficients();
+    TIntegerArray EC(static_cast<std::size_t>(ECBytes), 0);
+    if (!QR[1]->IsZero()) std::copy(R.begin(), R.end(), EC.end() - static_cast<std::ptrdiff_t>(R.size()));
+    return EC;
+}
+
+// Every block shape of the version table, and counts on both sides of the 30 whose multiples
+// are made at compile time up to the most the field allows, with random data: the shift
+// register gives the long division's codewords, the codeword has zero syndromes, and the
+// pipeline's ComputeECCodewords gives the same.
+TEST_F(ReedSolomon, ShiftRegisterGivesTheLongDivisionsCodewords) {
     std::set<std::pair<int, int>> Shapes;
-    for (int v = 1; v <= 40; ++v) {
-        const auto V = TVersion::GetVersionForNumber(v);
-        for (int Level = 0; Level < 4; ++Level)
-            for (const TECB& Group : V->GetECBlocksAt(Level).GetECBlocks())
-                Shapes.insert({Group.GetDataCodewords(), V->GetECBlocksAt(Level).GetECCodewordsPerBlock()});
-    }
+    const TErrorCorrectionLevel Levels[] = {LevelL(), LevelM(), LevelQ(), LevelH()};
+    for (int v = 1; v <= 40; ++v)
+        for (const TErrorCorrectionLevel& Level : Levels) {
+            const TECBlocks& Layout = TVersion::GetVersionForNumber(v)->GetECBlocksForLevel(Level);
+            for (const TECB& Group : Layout.GetECBlocks())
+                Shapes.insert({Group.GetDataCodewords(), Layout.GetECCodewordsPerBlock()});
+        }
+    for (const int ECBytes : {1, 2, 5, 29, 31, 32, 33, 64, 255}) Shapes.insert({20, ECBytes});
     std::mt19937 Rng(11);
-    qrtest::Encoder Pipeline;
     for (const auto& [Data, ECBytes] : Shapes) {
         TIntegerArray Block(static_cast<std::size_t>(Data));
         for (int& c : Block) c = static_cast<int>(Rng() % 256);
         const TIntegerArray Tail = EC(Block, ECBytes);
+        ASSERT_EQ(Tail, DividedEC(F, Block, ECBytes)) << Data << " data, " << ECBytes << " EC";
 
         TIntegerArray Codeword = Block;
         Codeword.insert(Codeword.end(), Tail.begin(), Tail.end());
         ASSERT_EQ(Syndromes(Codeword, ECBytes), std::vector<int>(static_cast<std::size_t>(ECBytes), 0))
             << Data << " data, " << ECBytes << " EC";
 
-        const TByteArray Bytes(Block.begin(), Block.end());
-        const TByteArray Computed = Pipeline.ComputeECCodewords(Bytes, ECBytes);
+        const TByteArray Computed = ComputeECCodewords(TByteArray(Block.begin(), Block.end()), ECBytes);
         EXPECT_EQ(TIntegerArray(Computed.begin(), Computed.end()), Tail) << Data << " data, " << ECBytes << " EC";
     }
 }
 
-}  // namespace
-
-namespace {
-
-// Up to the most error-correction codewords the field has distinct roots for (255), a codeword
-// with zero syndromes; more than that is no block: an empty result and the flag. Counts outside
-// the version table too, on both sides of the 30 whose multiples are made at compile time.
-TEST(ReedSolomonLimits, UpTo255ErrorCorrectionCodewords) {
-    std::mt19937 Rng(5);
-    for (const int ECBytes : {1, 2, 5, 29, 31, 32, 33, 255}) {
-        qrtest::Encoder Pipeline;
-        TByteArray Data(20);
-        for (auto& b : Data) b = static_cast<std::uint8_t>(Rng() % 256);
-        const TByteArray EC = Pipeline.ComputeECCodewords(Data, ECBytes);
-        ASSERT_EQ(EC.size(), static_cast<std::size_t>(ECBytes));
-        TIntegerArray Codeword(Data.begin(), Data.end());
-        Codeword.insert(Codeword.end(), EC.begin(), EC.end());
-        EXPECT_EQ(Syndromes(Codeword, ECBytes), std::vector<int>(static_cast<std::size_t>(ECBytes), 0)) << ECBytes;
-        EXPECT_FALSE(Pipeline.EncoderError());
-    }
-    qrtest::Encoder Pipeline;
-    EXPECT_TRUE(Pipeline.ComputeECCodewords(TByteArray(20, 1), 256).empty());
-    EXPECT_TRUE(Pipeline.EncoderError());
+// More error-correction codewords than the field has distinct roots for (255) make no block.
+TEST_F(ReedSolomon, MoreThan255ErrorCorrectionCodewordsAreNoBlock) {
+    EXPECT_TRUE(ComputeECCodewords(TByteArray(20, 1), 256).empty());
+    TIntegerArray Block(300, 1);
+    Encoder.Encode(Block, 256);
+    EXPECT_EQ(Block, TIntegerArray(300, 1));
+    std::vector<std::uint8_t> Codewords(256, 7);
+    Encoder.Encode(std::vector<std::uint8_t>(20, 1), Codewords);
+    EXPECT_EQ(Codewords, std::vector<std::uint8_t>(256, 7));
 }
 
 }  // namespace

@@ -31,9 +31,11 @@ class CompleteExample : public ::testing::TestWithParam<Example> {};
 
 TEST_P(CompleteExample, CodewordsPenaltiesAndMask) {
     const Example& E = GetParam();
-    int Version = 0;
-    EXPECT_EQ(qrtest::FinalCodewords(E.Text, qrUTF8BOM, Version), E.Codewords);
-    EXPECT_EQ(Version, 1);
+    const TCodewords C = AssembleCodewords(E.Text, qrUTF8BOM, LevelL());
+    EXPECT_TRUE(C.ChecksPassed);
+    ASSERT_NE(C.Version, nullptr);
+    EXPECT_EQ(C.Version->GetVersionNumber(), 1);
+    EXPECT_EQ(qrtest::Codewords(C.Bits), E.Codewords);
     EXPECT_EQ(qrtest::PenaltiesOfAllMasks(E.Text, qrUTF8BOM, LevelL()), E.Penalties);
 
     TEncoder Encoder;
@@ -44,7 +46,10 @@ TEST_P(CompleteExample, CodewordsPenaltiesAndMask) {
     EXPECT_EQ(Record.Version(), 1);
     EXPECT_EQ(Record.MaskPattern(), E.Mask);
     ASSERT_NE(Record.Matrix(), nullptr);
-    EXPECT_EQ(Record.Matrix()->Width(), 21);
+    // The symbol is these codewords built with that mask.
+    TByteMatrix Built(21, 21);
+    TMatrixUtil().BuildMatrix(C.Bits, LevelL(), 1, E.Mask, Built);
+    EXPECT_EQ(qrtest::MatrixLines(*Record.Matrix()), qrtest::MatrixLines(Built));
 }
 
 INSTANTIATE_TEST_SUITE_P(
