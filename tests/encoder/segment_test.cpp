@@ -100,6 +100,12 @@ INSTANTIATE_TEST_SUITE_P(
         SegmentCase{"letter_and_zero", u"A0", qrAuto, qmAlphanumeric, qrAuto, 2, Field(450, 11)},
         SegmentCase{"lower_case", u"hello", qrAuto, qmByte, qrISO88591, 5, Bytes({0x68, 0x65, 0x6C, 0x6C, 0x6F})},
         SegmentCase{"latin1", u"\u00E9", qrAuto, qmByte, qrISO88591, 1, Bytes({0xE9})},
+        // Both sides of the Latin-1 boundary under qrAuto: U+00FF is one byte, U+0100 makes the
+        // whole text UTF-8 behind a byte-order mark.
+        SegmentCase{"latin1_last", u"caf\u00E9 \u00FF", qrAuto, qmByte, qrISO88591, 6,
+                    Bytes({0x63, 0x61, 0x66, 0xE9, 0x20, 0xFF})},
+        SegmentCase{"above_latin1_first", u"\u0100", qrAuto, qmByte, qrUTF8NoBOM, 5,
+                    Bytes({0xEF, 0xBB, 0xBF, 0xC4, 0x80})},
         SegmentCase{"above_latin1", u"\u20AC", qrAuto, qmByte, qrUTF8NoBOM, 6,
                     Bytes({0xEF, 0xBB, 0xBF, 0xE2, 0x82, 0xAC})},
         SegmentCase{"empty_auto", u"", qrAuto, qmByte, qrUTF8NoBOM, 3, Bytes({0xEF, 0xBB, 0xBF})},

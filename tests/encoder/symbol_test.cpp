@@ -122,6 +122,10 @@ INSTANTIATE_TEST_SUITE_P(
                       // The byte-order mark counts: 2950 + 3 bytes fit, 2951 + 3 do not.
                       Capacity{"bom2953", Repeat(u'a', 2950), qrUTF8NoBOM, 40},
                       Capacity{"bom2954", Repeat(u'a', 2951), qrUTF8NoBOM, 0},
+                      // Under qrAuto a last U+00FF keeps 2953 units one byte each; U+0100 turns
+                      // them into 2957 bytes with the byte-order mark, too many.
+                      Capacity{"latin1ff2953", Repeat(u'a', 2952) + u"\u00FF", qrAuto, 40},
+                      Capacity{"u0100at2953", Repeat(u'a', 2952) + u"\u0100", qrAuto, 0},
                       // Count-field widths switch at versions 10 and 27: version 9 holds at most
                       // 230 bytes, version 26 at most 1367.
                       Capacity{"bytes230", Repeat(u'a', 230), qrUTF8BOM, 9},
