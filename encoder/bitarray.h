@@ -37,6 +37,8 @@ public:
 
 private:
     void ReserveBits(int N);
+    // Appends the NumBits (1 to 32) low bits of Field, its bit 0 first; room reserved.
+    void PutField(std::uint32_t Field, int NumBits);
 
     std::vector<std::uint32_t> Bits;
     int Size = 0;

@@ -13,7 +13,6 @@
 #include <climits>
 #include <cmath>
 #include <optional>
-#include <type_traits>
 
 #include "steps.h"
 
@@ -36,9 +35,8 @@ using Word = TModulePlane::Word;
 
 QR_INLINE int Count(Word w) { return std::popcount(w); }
 
-// The rules below take the number of words per row as a template argument where it is known
-// (Fixed 1 to 3: every symbol, whose side is at most 177), so that their loops over a row's
-// words unroll; Fixed 0 reads it from the plane.
+// The rules below take the number of words per row as Fixed, the constant WithWordsPerRow
+// passes; 0 reads it from the plane.
 template <int Fixed>
 QR_INLINE int WordsOf(const TModulePlane& P) {
     return Fixed ? Fixed : P.Words();
@@ -160,17 +158,6 @@ QR_INLINE int Balance(const TModulePlane& P) {
     return static_cast<int>(std::nearbyint(std::fabs(Percent - 50) / 50));
 }
 
-// Calls Rule with the plane's words per row as its Fixed (see WordsOf).
-template <typename RuleFn>
-QR_INLINE int ForWordsPerRow(const TModulePlane& P, RuleFn Rule) {
-    switch (P.Words()) {
-        case 1: return Rule(std::integral_constant<int, 1>());
-        case 2: return Rule(std::integral_constant<int, 2>());
-        case 3: return Rule(std::integral_constant<int, 3>());
-        default: return Rule(std::integral_constant<int, 0>());
-    }
-}
-
 // Rows of one word are counted in themselves, wider ones down the columns of the transposition.
 bool OneWordRows(const TPackedSymbol& Symbol) { return Symbol.Rows.Words() == 1; }
 
@@ -179,7 +166,7 @@ bool OneWordRows(const TPackedSymbol& Symbol) { return Symbol.Rows.Words() == 1;
 QR_POPCOUNT_CLONES int PenaltyRunsInLines(const TPackedSymbol& Symbol, bool ByRows) {
     if (ByRows && OneWordRows(Symbol)) return RunsAlongOneWordRows(Symbol.Rows);
     const TModulePlane& Lines = ByRows ? Symbol.Columns : Symbol.Rows;
-    return ForWordsPerRow(Lines, [&](auto W) QR_INLINE_LAMBDA { return RunsDown<decltype(W)::value>(Lines); });
+    return WithWordsPerRow(Lines, [&](auto W) QR_INLINE_LAMBDA { return RunsDown<decltype(W)::value>(Lines); });
 }
 
 int PenaltyRuns(const TPackedSymbol& Symbol) {
@@ -187,19 +174,19 @@ int PenaltyRuns(const TPackedSymbol& Symbol) {
 }
 
 QR_POPCOUNT_CLONES int PenaltyBlocks(const TPackedSymbol& Symbol) {
-    return ForWordsPerRow(Symbol.Rows, [&](auto W) QR_INLINE_LAMBDA { return Blocks<decltype(W)::value>(Symbol.Rows); });
+    return WithWordsPerRow(Symbol.Rows, [&](auto W) QR_INLINE_LAMBDA { return Blocks<decltype(W)::value>(Symbol.Rows); });
 }
 
 QR_POPCOUNT_CLONES int PenaltyFinderLike(const TPackedSymbol& Symbol) {
     const int AlongRows = OneWordRows(Symbol) ? FinderLikeAlongOneWordRows(Symbol.Rows)
-                                              : ForWordsPerRow(Symbol.Columns, [&](auto W) QR_INLINE_LAMBDA {
+                                              : WithWordsPerRow(Symbol.Columns, [&](auto W) QR_INLINE_LAMBDA {
                                                     return FinderLikeDown<decltype(W)::value>(Symbol.Columns);
                                                 });
-    return AlongRows + ForWordsPerRow(Symbol.Rows, [&](auto W) QR_INLINE_LAMBDA { return FinderLikeDown<decltype(W)::value>(Symbol.Rows); });
+    return AlongRows + WithWordsPerRow(Symbol.Rows, [&](auto W) QR_INLINE_LAMBDA { return FinderLikeDown<decltype(W)::value>(Symbol.Rows); });
 }
 
 QR_POPCOUNT_CLONES int PenaltyBalance(const TPackedSymbol& Symbol) {
-    return ForWordsPerRow(Symbol.Rows, [&](auto W) QR_INLINE_LAMBDA { return Balance<decltype(W)::value>(Symbol.Rows); });
+    return WithWordsPerRow(Symbol.Rows, [&](auto W) QR_INLINE_LAMBDA { return Balance<decltype(W)::value>(Symbol.Rows); });
 }
 
 int MaskPenalty(const TPackedSymbol& Symbol, int Bound) {

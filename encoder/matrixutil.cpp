@@ -3,6 +3,10 @@
 #include <array>
 #include <bit>
 #include <cstring>
+#include <utility>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 #include <vector>
 
 namespace qr {
@@ -67,27 +71,26 @@ TModulePlane::TModulePlane(int Width, int Height)
 
 namespace {
 
-// The starts of the 8-cell chunks that cover a row of Width >= 8 cells: every multiple of 8 that
-// fits and, when Width is not one, Width - 8, overlapping the chunk before it. Rows are thereby
-// converted a chunk at a time to their last cell.
-template <typename Fn>
+// The starts of the chunks of Size cells that cover a row of Width >= Size cells: every
+// multiple of Size that fits and, when Width is not one, Width - Size, overlapping the chunk
+// before it. Rows are thereby converted a chunk at a time to their last cell.
+template <int Size, typename Fn>
 void ForEachChunk(int Width, Fn Visit) {
     int x = 0;
-    for (; x + 8 <= Width; x += 8) Visit(x);
-    if (x < Width) Visit(Width - 8);
+    for (; x + Size <= Width; x += Size) Visit(x);
+    if (x < Width) Visit(Width - Size);
 }
 
-// The cells x .. x + 7 of a packed row as the bits 0 .. 7, and the same bits or-ed into a row;
-// a chunk may straddle two words.
 unsigned EightBits(const std::uint64_t* Row, int x) {
     const int Shift = x & 63;
     const std::uint64_t Low = Row[x >> 6] >> Shift;
     return static_cast<unsigned>((Shift > 56 ? Low | Row[(x >> 6) + 1] << (64 - Shift) : Low) & 0xFF);
 }
-void OrEightBits(std::uint64_t* Row, int x, unsigned Bits) {
+template <int Size>
+void OrBits(std::uint64_t* Row, int x, unsigned Bits) {
     const int Shift = x & 63;
     Row[x >> 6] |= std::uint64_t{Bits} << Shift;
-    if (Shift > 56) Row[(x >> 6) + 1] |= std::uint64_t{Bits} >> (64 - Shift);
+    if (Shift > 64 - Size) Row[(x >> 6) + 1] |= std::uint64_t{Bits} >> (64 - Shift);
 }
 
 }  // namespace
@@ -95,19 +98,31 @@ void OrEightBits(std::uint64_t* Row, int x, unsigned Bits) {
 TModulePlane TModulePlane::OfCells(const TByteMatrix& Matrix, std::uint8_t Value) {
     TModulePlane P(Matrix.Width(), Matrix.Height());
     const auto& Cells = Matrix.GetArray();
-    const std::uint64_t Ones = 0x0101010101010101u, Low7 = 0x7F7F7F7F7F7F7F7Fu;
     for (int y = 0; y < P.H; ++y) {
         Word* R = P.Row(y);
         const std::uint8_t* Cell = Cells[static_cast<std::size_t>(y)].data();
-        if (LittleEndian && P.W >= 8)
-            ForEachChunk(P.W, [&](int x) {
+#if defined(__SSE2__)
+        // Sixteen cells at a time: a byte comparison, its lanes gathered into bits.
+        if (P.W >= 16) {
+            const __m128i Wanted = _mm_set1_epi8(static_cast<char>(Value));
+            ForEachChunk<16>(P.W, [&](int x) {
+                const __m128i Sixteen = _mm_loadu_si128(reinterpret_cast<const __m128i*>(Cell + x));
+                OrBits<16>(R, x, static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(Sixteen, Wanted))));
+            });
+            continue;
+        }
+#endif
+        if (LittleEndian && P.W >= 8) {
+            const std::uint64_t Ones = 0x0101010101010101u, Low7 = 0x7F7F7F7F7F7F7F7Fu;
+            ForEachChunk<8>(P.W, [&](int x) {
                 // 0x80 in each byte equal to Value, exactly (no borrow between bytes), then gathered.
                 const std::uint64_t Diff = Load8(Cell + x) ^ (Ones * Value);
                 const std::uint64_t Zero = ~(((Diff & Low7) + Low7) | Diff | Low7);
-                OrEightBits(R, x, Gather8(Zero >> 7));
+                OrBits<8>(R, x, Gather8(Zero >> 7));
             });
-        else
-            for (int x = 0; x < P.W; ++x) R[x >> 6] |= Word{Cell[x] == Value} << (x & 63);
+            continue;
+        }
+        for (int x = 0; x < P.W; ++x) R[x >> 6] |= Word{Cell[x] == Value} << (x & 63);
     }
     return P;
 }
@@ -118,7 +133,7 @@ void TModulePlane::WriteTo(TByteMatrix& Matrix) const {
         std::uint8_t* Cell = Cells[static_cast<std::size_t>(y)].data();
         const Word* R = Row(y);
         if (LittleEndian && W >= 8)
-            ForEachChunk(W, [&](int x) {
+            ForEachChunk<8>(W, [&](int x) {
                 const std::uint64_t Eight = Spread8[EightBits(R, x)];
                 std::memcpy(Cell + x, &Eight, 8);
             });
@@ -192,9 +207,29 @@ void ApplyMask(const TModulePlane& From, const TModulePlane& Cells, int Mask, bo
 
 }  // namespace
 
+TPlacedSymbol::TPlacedSymbol(TModulePlane DataCells, TModulePlane Unmasked, const TErrorCorrectionLevel& ECLevel,
+                             int LayoutMask)
+    : FDataCells(std::move(DataCells)), FUnmasked(std::move(Unmasked)), FECLevel(ECLevel), FLayoutMask(LayoutMask) {
+    LocateFormatCells();
+}
+
+void TPlacedSymbol::LocateFormatCells() {
+    if (!IsDataMask(FLayoutMask)) return;  // no format information: its cells hold data
+    std::array<int, 15> Found{};
+    TMatrixUtil::ForEachFormatCell(FUnmasked.Width(), [&](int X, int Y, int Bit) {
+        if (FTransposed) std::swap(X, Y);
+        const auto b = static_cast<std::size_t>(Bit);
+        FFormatCells[b][static_cast<std::size_t>(Found[b]++)] = {
+            static_cast<std::size_t>(Y) * static_cast<std::size_t>(FUnmasked.Words()) + static_cast<std::size_t>(X >> 6),
+            std::uint64_t{1} << (X & 63)};
+    });
+}
+
 TPlacedSymbol TPlacedSymbol::Transposed() const {
-    TPlacedSymbol T(FDataCells.Transposed(), FUnmasked.Transposed(), FECLevel, FLayoutMask);
+    TPlacedSymbol T(FDataCells.Transposed(), FUnmasked.Transposed(), FECLevel, -1);
+    T.FLayoutMask = FLayoutMask;
     T.FTransposed = !FTransposed;
+    T.LocateFormatCells();
     return T;
 }
 
@@ -207,22 +242,18 @@ void TPlacedSymbol::Masked(int MaskPattern, TModulePlane& Out) const {
         const std::size_t Words = static_cast<std::size_t>(FUnmasked.Words()) * static_cast<std::size_t>(FUnmasked.Height());
         for (std::size_t k = 0; k < Words; ++k) Out.Row(0)[k] = FUnmasked.Row(0)[k] ^ FDataCells.Row(0)[k];
     } else {
-        switch (FUnmasked.Words()) {
-            case 1: ApplyMask<1>(FUnmasked, FDataCells, MaskPattern, FTransposed, Out); break;
-            case 2: ApplyMask<2>(FUnmasked, FDataCells, MaskPattern, FTransposed, Out); break;
-            case 3: ApplyMask<3>(FUnmasked, FDataCells, MaskPattern, FTransposed, Out); break;
-            default: ApplyMask<0>(FUnmasked, FDataCells, MaskPattern, FTransposed, Out); break;
-        }
+        WithWordsPerRow(FUnmasked, [&](auto W) {
+            ApplyMask<decltype(W)::value>(FUnmasked, FDataCells, MaskPattern, FTransposed, Out);
+        });
     }
+    // The layout holds the format word of its own mask; this mask's differs from it in the bits
+    // of their exclusive-or, whose cells are flipped.
     if (!IsDataMask(FLayoutMask) || !IsDataMask(MaskPattern)) return;
-    const int Word = TMatrixUtil::FormatWord(FECLevel, MaskPattern);
-    TMatrixUtil::ForEachFormatCell(FTransposed ? FUnmasked.Height() : FUnmasked.Width(), [&](int X, int Y, int Bit) {
-        const bool Dark = (Word >> Bit) & 1;
-        if (FTransposed)
-            Out.Set(Y, X, Dark);
-        else
-            Out.Set(X, Y, Dark);
-    });
+    for (auto Flips = static_cast<unsigned>(TMatrixUtil::FormatWord(FECLevel, MaskPattern) ^
+                                            TMatrixUtil::FormatWord(FECLevel, FLayoutMask));
+         Flips != 0; Flips &= Flips - 1)
+        for (const TFormatCell& Cell : FFormatCells[static_cast<std::size_t>(std::countr_zero(Flips))])
+            Out.Row(0)[Cell.Word] ^= Cell.Bit;
 }
 
 void TPlacedSymbol::WriteTo(int MaskPattern, TByteMatrix& Matrix) const {

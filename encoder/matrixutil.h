@@ -5,6 +5,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -94,6 +95,19 @@ private:
     std::vector<Word> Bits;
 };
 
+// Calls Rule with the plane's words per row as a std::integral_constant: 1 to 3 where every
+// symbol has them (a side of at most 177), so that loops over a row's words unroll, else 0
+// (for a loop that reads them from the plane).
+template <typename RuleFn>
+[[gnu::always_inline]] inline auto WithWordsPerRow(const TModulePlane& P, RuleFn Rule) {
+    switch (P.Words()) {
+        case 1: return Rule(std::integral_constant<int, 1>());
+        case 2: return Rule(std::integral_constant<int, 2>());
+        case 3: return Rule(std::integral_constant<int, 3>());
+        default: return Rule(std::integral_constant<int, 0>());
+    }
+}
+
 // A symbol laid out and with its data placed, before any mask (7.7): the part that the
 // symbols under all the masks share, as packed rows. The symbol under a mask is derived from
 // it (7.8.2, and the format information of 7.9).
@@ -102,8 +116,7 @@ public:
     // DataCells: the cells that hold data; Unmasked: the dark modules, the data unmasked and the
     // format information of LayoutMask written (none for a mask outside 0 to 7, whose format
     // cells hold data instead).
-    TPlacedSymbol(TModulePlane DataCells, TModulePlane Unmasked, const TErrorCorrectionLevel& ECLevel, int LayoutMask)
-        : FDataCells(std::move(DataCells)), FUnmasked(std::move(Unmasked)), FECLevel(ECLevel), FLayoutMask(LayoutMask) {}
+    TPlacedSymbol(TModulePlane DataCells, TModulePlane Unmasked, const TErrorCorrectionLevel& ECLevel, int LayoutMask);
 
     const TModulePlane& DataCells() const { return FDataCells; }
     const TModulePlane& Unmasked() const { return FUnmasked; }
@@ -119,11 +132,19 @@ public:
     void WriteTo(int MaskPattern, TByteMatrix& Matrix) const;
 
 private:
+    // Finds the two cells of each bit of the format word, as a word of the planes and the bit in it.
+    void LocateFormatCells();
+
     TModulePlane FDataCells;
     TModulePlane FUnmasked;
     TErrorCorrectionLevel FECLevel;
     int FLayoutMask;
     bool FTransposed = false;
+    struct TFormatCell {
+        std::size_t Word;
+        std::uint64_t Bit;
+    };
+    std::array<std::array<TFormatCell, 2>, 15> FFormatCells{};
 };
 
 class TMatrixUtil {

@@ -46,14 +46,12 @@ template <typename Fn>
 void ForEachCodePoint(std::u16string_view Text, Fn Visit) {
     for (std::size_t i = 0; i < Text.size(); ++i) {
         const char16_t u = Text[i];
-        if (u >= 0xD800 && u <= 0xDBFF && i + 1 < Text.size() && Text[i + 1] >= 0xDC00 && Text[i + 1] <= 0xDFFF) {
-            Visit(0x10000 + ((static_cast<char32_t>(u) - 0xD800) << 10) + (Text[i + 1] - 0xDC00));
-            ++i;
-        } else if (u >= 0xD800 && u <= 0xDFFF) {
-            Visit(char32_t{0xFFFD});
-        } else {
+        if (u < 0xD800 || u > 0xDFFF)
             Visit(char32_t{u});
-        }
+        else if (u <= 0xDBFF && i + 1 < Text.size() && Text[i + 1] >= 0xDC00 && Text[i + 1] <= 0xDFFF)
+            Visit(0x10000 + ((static_cast<char32_t>(u) - 0xD800) << 10) + (Text[++i] - 0xDC00));
+        else
+            Visit(char32_t{0xFFFD});
     }
 }
 
