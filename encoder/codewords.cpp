@@ -1,5 +1,5 @@
-// Codeword assembly: the version fit, padding to the capacity, error-correction blocks and
-// interleaving.
+// Codeword assembly (ISO/IEC 18004:2015 7.4.9 to 7.6): the version fit, padding to the
+// capacity, error-correction blocks and interleaving.
 
 #include <algorithm>
 #include <vector>
@@ -51,6 +51,7 @@ bool PadToCapacity(int DataCodewords, TBitArray& Bits) {
     return Bits.GetSize() == Capacity;
 }
 
+// 7.5.1, Table 9: the blocks of a layout, the shorter ones first.
 bool BlockSizes(int TotalCodewords, int DataCodewords, int BlockCount, int BlockIndex, int& DataInBlock, int& ECInBlock) {
     const int T = TotalCodewords, D = DataCodewords, N = BlockCount;
     if (BlockIndex >= N) return false;
@@ -65,6 +66,7 @@ bool BlockSizes(int TotalCodewords, int DataCodewords, int BlockCount, int Block
     return true;
 }
 
+// 7.5.2: the block's Reed-Solomon codewords.
 TByteArray ComputeECCodewords(const TByteArray& Data, int ECCount) {
     if (ECCount < 0 || ECCount > TReedSolomonEncoder::MaxECBytes) return {};
     // A field and an encoder for the block: both are free to make, their tables being the
@@ -75,6 +77,7 @@ TByteArray ComputeECCodewords(const TByteArray& Data, int ECCount) {
     return EC;
 }
 
+// 7.6: data codeword i of every block in turn, then error-correction codeword i likewise.
 bool InterleaveBlocks(const TBitArray& Bits, int TotalCodewords, int DataCodewords, int BlockCount, TBitArray& Result) {
     if (Bits.GetSizeInBytes() != DataCodewords) return false;
     std::vector<TBlockPair> Blocks;

@@ -90,7 +90,6 @@ public:
     // Registers the new polynomial with AField, which owns it; leading zeros are removed.
     static TGenericGFPoly* Create(TGenericGF* AField, TIntegerArray ACoefficients);
 
-    const TIntegerArray& Coefficients() const { return FCoefficients; }
     const TIntegerArray& GetCoefficients() const { return FCoefficients; }
     // The coefficient of x^Degree, Degree from 0 to GetDegree().
     int GetCoefficient(int Degree) const {

@@ -1,3 +1,6 @@
+// Matrix construction (ISO/IEC 18004:2015 7.7, with the format and version information of
+// 7.9 and 7.10) and the data masks (7.8.2).
+
 #include "matrixutil.h"
 
 #include <array>
@@ -13,15 +16,19 @@ namespace qr {
 
 namespace {
 
+// 6.3.3: the finder pattern, 7 x 7 modules.
 constexpr std::uint8_t FinderPatternCells[7][7] = {
     {1, 1, 1, 1, 1, 1, 1}, {1, 0, 0, 0, 0, 0, 1}, {1, 0, 1, 1, 1, 0, 1}, {1, 0, 1, 1, 1, 0, 1},
     {1, 0, 1, 1, 1, 0, 1}, {1, 0, 0, 0, 0, 0, 1}, {1, 1, 1, 1, 1, 1, 1},
 };
 
+// 6.3.6: the alignment pattern, 5 x 5 modules.
 constexpr std::uint8_t AlignmentPatternCells[5][5] = {
     {1, 1, 1, 1, 1}, {1, 0, 0, 0, 1}, {1, 0, 1, 0, 1}, {1, 0, 0, 0, 1}, {1, 1, 1, 1, 1},
 };
 
+// 7.9.1 and Annex C: the (15, 5) BCH code of the format information and the mask it is
+// combined with; 7.10 and Annex D: the (18, 6) BCH code of the version information.
 constexpr int FormatInfoGenerator = 0x537;   // x^10 + x^8 + x^5 + x^4 + x^2 + x + 1
 constexpr int FormatInfoMask = 0x5412;
 constexpr int VersionInfoGenerator = 0x1F25;  // x^12 + x^11 + x^10 + x^9 + x^8 + x^5 + x^2 + 1
@@ -56,15 +63,6 @@ constexpr std::array<std::uint64_t, 256> Spread8 = [] {
 }  // namespace
 
 constinit const TMaskUtil::MaskTiles TMaskUtil::Tiles = MakeMaskTiles();
-
-std::uint64_t TMaskUtil::ComputeMaskWord(int MaskPattern, int Line, int i, bool AlongColumns) {
-    std::uint64_t w = 0;
-    for (int b = 0; b < 64; ++b) {
-        const int k = 64 * i + b;
-        w |= std::uint64_t{AlongColumns ? GetDataMaskBit(MaskPattern, Line, k) : GetDataMaskBit(MaskPattern, k, Line)} << b;
-    }
-    return w;
-}
 
 TModulePlane::TModulePlane(int Width, int Height)
     : W(Width), H(Height), N((Width + 63) / 64), Bits(static_cast<std::size_t>(N) * static_cast<std::size_t>(Height), 0) {}
@@ -184,9 +182,8 @@ namespace {
 bool IsDataMask(int MaskPattern) { return MaskPattern >= 0 && MaskPattern < 8; }
 
 // To := From with the pattern of data mask Mask (0 to 7) applied to the cells set in Cells:
-// along rows, or down columns for a transposed plane. The pattern is read from its tiles, which
-// repeat every TileLines lines and are wider than any symbol; N words per row, 0 to read it
-// from the plane.
+// along rows, or down columns for a transposed plane, read from the pattern's tiles. N words
+// per row, 0 to read it from the plane.
 template <int Fixed>
 void ApplyMask(const TModulePlane& From, const TModulePlane& Cells, int Mask, bool Transposed, TModulePlane& To) {
     const int N = Fixed ? Fixed : From.Words();
@@ -197,10 +194,7 @@ void ApplyMask(const TModulePlane& From, const TModulePlane& Cells, int Mask, bo
     for (int y = 0, Line = 0; y < From.Height(); ++y, Line = Line + 1 == TMaskUtil::TileLines ? 0 : Line + 1) {
         const auto& Pattern = Lines[static_cast<std::size_t>(Line)];
         for (int i = 0; i < N; ++i, ++Source, ++Data, ++Target) {
-            const std::uint64_t MaskWord = i < TMaskUtil::TileWords ? Pattern[static_cast<std::size_t>(i)]
-                                           : Transposed             ? TMaskUtil::MaskColumnWord(Mask, y, i)
-                                                                    : TMaskUtil::MaskRowWord(Mask, y, i);
-            *Target = *Source ^ (*Data & MaskWord);
+            *Target = *Source ^ (*Data & Pattern[static_cast<std::size_t>(i % TMaskUtil::TileWords)]);
         }
     }
 }
@@ -290,6 +284,7 @@ void TMatrixUtil::PlaceFixedPatterns(int Version, TByteMatrix& Matrix) {
     PlaceTimingPatterns(Matrix);
 }
 
+// 6.3.3 and 6.3.4: a finder pattern in three corners, each bounded by a light separator.
 void TMatrixUtil::PlaceFindersAndSeparators(TByteMatrix& Matrix) {
     const int D = Matrix.Width();
     PlaceFinderPattern(0, 0, Matrix);
@@ -342,6 +337,7 @@ void TMatrixUtil::PlaceSeparatorColumn(int XStart, int YStart, TByteMatrix& Matr
     }
 }
 
+// 7.9.1: the one dark module beside the lower-left finder's separator, at (8, 4 V + 9).
 void TMatrixUtil::PlaceDarkModule(TByteMatrix& Matrix) {
     const int D = Matrix.Height();
     if (Matrix.Get(8, D - 8) == 0) {
@@ -351,6 +347,7 @@ void TMatrixUtil::PlaceDarkModule(TByteMatrix& Matrix) {
     Matrix.SetInteger(8, D - 8, 1);
 }
 
+// 6.3.6 and Annex E: an alignment pattern centred on every pair of the version's coordinates.
 void TMatrixUtil::PlaceAlignmentPatterns(int Version, TByteMatrix& Matrix) {
     const TVersion* Record = TVersion::GetVersionForNumber(Version);
     if (!Record) return;
@@ -365,6 +362,7 @@ void TMatrixUtil::PlaceAlignmentPattern(int XStart, int YStart, TByteMatrix& Mat
     PlaceSquare(AlignmentPatternCells, XStart, YStart, Matrix);
 }
 
+// 6.3.5: row 6 and column 6 between the separators, dark and light in turn from dark.
 void TMatrixUtil::PlaceTimingPatterns(TByteMatrix& Matrix) {
     const int D = Matrix.Width();
     for (int i = 8; i <= D - 9; ++i) {
@@ -375,12 +373,14 @@ void TMatrixUtil::PlaceTimingPatterns(TByteMatrix& Matrix) {
     }
 }
 
+// 7.9.1: both copies of the format word.
 void TMatrixUtil::PlaceFormatInfo(const TErrorCorrectionLevel& ECLevel, int MaskPattern, TByteMatrix& Matrix) {
     if (!IsDataMask(MaskPattern)) return;  // no format information without a data mask
     const int Word = FormatWord(ECLevel, MaskPattern);
     ForEachFormatCell(Matrix.Width(), [&](int X, int Y, int Bit) { Matrix.SetBoolean(X, Y, (Word >> Bit) & 1); });
 }
 
+// 7.10: both copies of the version word, from version 7 on.
 void TMatrixUtil::PlaceVersionInfo(int Version, TByteMatrix& Matrix) {
     if (Version < 7) return;
     const int D = Matrix.Width();
@@ -410,6 +410,8 @@ int TMatrixUtil::BCHRemainder(int Value, int Generator) {
     return static_cast<int>(v);
 }
 
+// 7.7.3: the codewords' bits up and down two-module columns from the lower right, the right
+// module of each row first, the vertical timing pattern's column skipped.
 int TMatrixUtil::PlaceDataBits(const TBitArray& DataBits, const TModulePlane& Free, TModulePlane& Data) {
     const int D = Free.Width();
     const int Size = DataBits.GetSize();

@@ -1,6 +1,6 @@
 #pragma once
 // Lays out a complete QR symbol in a byte matrix: function patterns, format and version
-// information, and the masked data bits.
+// information, and the masked data bits (ISO/IEC 18004:2015 7.7 to 7.10).
 
 #include <array>
 #include <cstddef>
@@ -15,11 +15,12 @@
 
 namespace qr {
 
+// The data masks (7.8.2).
 class TMaskUtil {
 public:
-    // True when the data bit at column X, row Y is inverted under the mask; true for every
-    // cell under a mask outside 0 to 7. The one statement of the mask conditions: every other
-    // form of them is derived from this one.
+    // True when the data bit at column X, row Y is inverted under the mask (Table 10, with
+    // i = Y and j = X); true for every cell under a mask outside 0 to 7. The one statement of
+    // the mask conditions: every other form of them is derived from this one.
     static constexpr bool GetDataMaskBit(int MaskPattern, int X, int Y) {
         switch (MaskPattern) {
             case 0: return (X + Y) % 2 == 0;
@@ -34,27 +35,15 @@ public:
         }
     }
 
-    // Word i of row Y of the mask's pattern: bit b set when GetDataMaskBit(MaskPattern, 64 i + b, Y).
-    static std::uint64_t MaskRowWord(int MaskPattern, int Y, int i) {
-        if (MaskPattern >= 0 && MaskPattern < 8 && i < TileWords) return Tiles[0][MaskPattern][Y % TileLines][i];
-        return ComputeMaskWord(MaskPattern, Y, i, false);
-    }
-    // The same down column X: bit b of word i set when GetDataMaskBit(MaskPattern, X, 64 i + b).
-    static std::uint64_t MaskColumnWord(int MaskPattern, int X, int i) {
-        if (MaskPattern >= 0 && MaskPattern < 8 && i < TileWords) return Tiles[1][MaskPattern][X % TileLines][i];
-        return ComputeMaskWord(MaskPattern, X, i, true);
-    }
-
-    // The eight patterns along rows (tile 0) and down columns (tile 1), 192 cells wide (wider
-    // than any symbol), derived from GetDataMaskBit at compile time: every pattern repeats
-    // every 12 rows and columns.
+    // The eight patterns along rows (tile 0) and down columns (tile 1), derived from
+    // GetDataMaskBit at compile time. Every pattern repeats every 12 rows and every 12 columns,
+    // so 12 lines of 192 cells (three words) tile a line of any length: word i of a line is
+    // word i mod 3 of its tile.
     static constexpr int TileLines = 12;
     static constexpr int TileWords = 3;
+    static_assert(64 * TileWords % TileLines == 0);
     using MaskTiles = std::array<std::array<std::array<std::array<std::uint64_t, TileWords>, TileLines>, 8>, 2>;
     static const MaskTiles Tiles;
-
-private:
-    static std::uint64_t ComputeMaskWord(int MaskPattern, int Line, int i, bool AlongColumns);
 };
 
 // Modules packed 64 to a word: bit x mod 64 of word x / 64 of row y is the cell at column x,
@@ -78,12 +67,6 @@ public:
     int Words() const { return N; }
     Word* Row(int y) { return Bits.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(N); }
     const Word* Row(int y) const { return Bits.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(N); }
-    bool Get(int x, int y) const { return (Row(y)[x >> 6] >> (x & 63)) & 1; }
-    void Set(int x, int y, bool Dark) {
-        Word& w = Row(y)[x >> 6];
-        const Word Bit = Word{1} << (x & 63);
-        w = Dark ? (w | Bit) : (w & ~Bit);
-    }
     // Bits of word i that lie on columns 0 .. Columns - 1.
     static Word Span(int i, int Columns) {
         const int Below = Columns - 64 * i;
@@ -118,7 +101,6 @@ public:
     // cells hold data instead).
     TPlacedSymbol(TModulePlane DataCells, TModulePlane Unmasked, const TErrorCorrectionLevel& ECLevel, int LayoutMask);
 
-    const TModulePlane& DataCells() const { return FDataCells; }
     const TModulePlane& Unmasked() const { return FUnmasked; }
     // The same symbol with rows and columns exchanged.
     TPlacedSymbol Transposed() const;

@@ -1,3 +1,5 @@
+// Reed-Solomon error-correction codewords (ISO/IEC 18004:2015 7.5.2).
+
 #include "reedsolomon.h"
 
 #include <algorithm>
@@ -13,7 +15,7 @@ constexpr std::array<std::uint8_t, TReedSolomonEncoder::MaxECBytes + 1> Generato
     std::array<std::uint8_t, TReedSolomonEncoder::MaxECBytes + 1> g{};
     g[0] = 1;
     for (int d = 0; d < Degree; ++d) {
-        const int Root = TGenericGF::Exp(d + TGenericGF::GeneratorBase);
+        const int Root = TGenericGF::Exp(d + TGenericGF::GetGeneratorBase());
         for (auto j = static_cast<std::size_t>(d) + 1; j > 0; --j)
             g[j] = static_cast<std::uint8_t>(TGenericGF::AddOrSubtract(g[j], TGenericGF::Multiply(g[j - 1], Root)));
     }
@@ -23,9 +25,9 @@ constexpr std::array<std::uint8_t, TReedSolomonEncoder::MaxECBytes + 1> Generato
 // The shift register of Encode holds the remainder so far with its highest coefficient in the
 // low byte of word 0, eight coefficients to a 64-bit word. Each data codeword's feedback f adds
 // f times the generator (without its leading 1) in that layout, read as the sum of two rows:
-// row f mod 16 of the low half (the multiples by 0 .. 15) and row f / 16 of the high half (the
-// multiples by 16 (f / 16)). Multiplication distributes over addition, so f g = (f mod 16) g +
-// 16 (f / 16) g.
+// row f & 0x0F of the low half (the multiples by 0 to 15) and row f >> 4 of the high half (the
+// multiples by 0x00, 0x10, ... 0xF0). In the field f is the sum of f & 0x0F and f & 0xF0, and
+// multiplication distributes over that sum.
 //
 // Fills Rows (32 rows of (ECBytes + 7) / 8 words, all zero) for ECBytes from 1 to MaxECBytes.
 constexpr void FillMultiples(int ECBytes, std::span<std::uint64_t> Rows) {
@@ -80,10 +82,12 @@ const std::uint64_t* TReedSolomonEncoder::Multiples(int ECBytes) {
 void TReedSolomonEncoder::Encode(std::span<const std::uint8_t> Data, std::span<std::uint8_t> EC) {
     const int ECBytes = static_cast<int>(EC.size());
     if (ECBytes == 0 || ECBytes > MaxECBytes) return;
-    // The register is the remainder of the data read so far, times x^ECBytes, by the generator:
-    // the long division's working tail. Each codeword shifts it one place towards the highest
-    // degree, and the feedback (the coefficient that would leave it) cancels as the division's
-    // subtraction of the generator times the feedback would.
+    // The long division of Data(x) x^n by the generator g (monic, degree n) takes, step by step,
+    // the leading coefficient f of what is left and subtracts f g from it, shifted into place.
+    // The register holds the n coefficients after the leading one of what is left, highest
+    // first; the next data codeword plus the register's highest coefficient is the step's f,
+    // and the step is the register shifted up one place less f times g without its leading 1
+    // (which only cancels f). After the last data codeword the register is the remainder.
     std::array<std::uint64_t, (MaxECBytes + 7) / 8> Register{};
     const auto Words = static_cast<std::size_t>((ECBytes + 7) / 8);
     const std::uint64_t* const Rows = Multiples(ECBytes);

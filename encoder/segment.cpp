@@ -1,8 +1,10 @@
-// Modes and the data segment: mode choice, character filter, data writers, header fields.
+// Modes and the data segment (ISO/IEC 18004:2015 7.2 to 7.4.5): mode choice, character
+// filter, data writers, header fields.
 
 #include <algorithm>
 #include <array>
 #include <climits>
+#include <iterator>
 
 #include "steps.h"
 
@@ -10,6 +12,8 @@ namespace qr {
 
 namespace {
 
+// Each mode's indicator (Table 2; Hanzi's from GB/T 18284) and the widths of its
+// character-count field (Table 3), by the order of TMode.
 struct ModeInfo {
     int Indicator;
     int Widths[3];  // count-field bits for versions 1-9, 10-26, 27-40
@@ -28,7 +32,8 @@ constexpr ModeInfo Modes[] = {
     {13, {8, 10, 12}},   // qmHanzi
 };
 
-// Values of the 45 alphanumeric characters by code unit; -1 for every other unit below 96.
+// Values of the 45 alphanumeric characters by code unit (Table 5); -1 for every other unit
+// below 96.
 constexpr std::array<std::int8_t, 96> AlphanumericTable = [] {
     std::array<std::int8_t, 96> t{};
     t.fill(-1);

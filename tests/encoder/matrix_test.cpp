@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <climits>
 #include <bit>
 #include <cmath>
 #include <random>
@@ -358,6 +359,20 @@ TEST(Masks, DataMaskBit) {
         }
 }
 
+// The packed patterns repeat every 12 lines and every three words (192 cells) along a line.
+TEST(Masks, TilesHoldEveryPatternAlongLinesOfAnyLength) {
+    for (int Mask = 0; Mask < 8; ++Mask)
+        for (int Line = 0; Line < 30; ++Line)
+            for (int k = 0; k < 450; ++k) {
+                auto Tiled = [&](int Tile) {
+                    const std::uint64_t Word = TMaskUtil::Tiles[Tile][Mask][Line % 12][(k / 64) % 3];
+                    return ((Word >> (k % 64)) & 1) != 0;
+                };
+                ASSERT_EQ(Tiled(0), MaskCondition(Mask, Line, k)) << Mask << " row " << Line << " column " << k;
+                ASSERT_EQ(Tiled(1), MaskCondition(Mask, k, Line)) << Mask << " column " << Line << " row " << k;
+            }
+}
+
 TEST(Masks, NoMaskPlacesDataInTheFormatCellsToo) {
     TByteMatrix M(21, 21);
     TMatrixUtil().PlaceSymbol(TBitArray(), LevelL(), 1, -1, M);
@@ -465,6 +480,22 @@ TEST(Penalty, AllDarkVersion1Matrix) {
     EXPECT_EQ(PenaltyFinderLike(Packed(M)), 0);
     EXPECT_EQ(PenaltyBalance(Packed(M)), 1);
     EXPECT_EQ(MaskPenalty(Packed(M)), 798 + 1200 + 0 + 1);
+}
+
+// With a bound, the rules after the one that reaches it are skipped: below the bound the
+// penalty is exact, and from it on at least the bound and at most the whole.
+TEST(Penalty, BoundCutsTheSumShortOnlyFromTheBoundOn) {
+    const TByteMatrix M = MatrixFrom(std::vector<std::string>(21, std::string(21, 'X')));  // 798 + 1200 + 0 + 1
+    for (const int Bound : {1, 500, 798, 799, 1998, 1999, 2000, INT_MAX}) {
+        const int Penalty = MaskPenalty(Packed(M), Bound);
+        if (Bound > 1999) {
+            EXPECT_EQ(Penalty, 1999) << Bound;
+        } else {
+            EXPECT_GE(Penalty, Bound) << Bound;
+            EXPECT_LE(Penalty, 1999) << Bound;
+        }
+    }
+    EXPECT_EQ(MaskPenalty(Packed(M), 799), 1998);  // the balance rule is the one skipped
 }
 
 TEST(Penalty, OverlappingBlocksCountEach) {
