@@ -59,7 +59,8 @@ public:
     // A and B from 0 to 255.
     static constexpr int Multiply(int A, int B) {
         if (A == 0 || B == 0) return 0;
-        return Tables.Exp[static_cast<std::size_t>(Tables.Log[static_cast<std::size_t>(A)] + Tables.Log[static_cast<std::size_t>(B)])];
+        const int LogSum = Tables.Log[static_cast<std::size_t>(A)] + Tables.Log[static_cast<std::size_t>(B)];
+        return Tables.Exp[static_cast<std::size_t>(LogSum)];
     }
     static constexpr int GetGeneratorBase() { return GeneratorBase; }
     // Exponents a^0 .. a^255, and logarithms (log 0 is 0 and means nothing; log 1 is 0).

@@ -182,7 +182,9 @@ QR_POPCOUNT_CLONES int PenaltyFinderLike(const TPackedSymbol& Symbol) {
                                               : WithWordsPerRow(Symbol.Columns, [&](auto W) QR_INLINE_LAMBDA {
                                                     return FinderLikeDown<decltype(W)::value>(Symbol.Columns);
                                                 });
-    return AlongRows + WithWordsPerRow(Symbol.Rows, [&](auto W) QR_INLINE_LAMBDA { return FinderLikeDown<decltype(W)::value>(Symbol.Rows); });
+    return AlongRows + WithWordsPerRow(Symbol.Rows, [&](auto W) QR_INLINE_LAMBDA {
+               return FinderLikeDown<decltype(W)::value>(Symbol.Rows);
+           });
 }
 
 QR_POPCOUNT_CLONES int PenaltyBalance(const TPackedSymbol& Symbol) {

@@ -61,10 +61,10 @@ constexpr auto TabledMultiples = [] {
 
 TGenericGFPoly* TReedSolomonEncoder::BuildGenerator(int Degree) {
     while (static_cast<int>(FCachedGenerators.size()) <= Degree) {
-        const auto d = FCachedGenerators.size();
+        const auto d = static_cast<std::ptrdiff_t>(FCachedGenerators.size());
         const auto Coefficients = GeneratorCoefficients(static_cast<int>(d));
         FCachedGenerators.push_back(
-            TGenericGFPoly::Create(FField, TIntegerArray(Coefficients.begin(), Coefficients.begin() + static_cast<std::ptrdiff_t>(d) + 1)));
+            TGenericGFPoly::Create(FField, TIntegerArray(Coefficients.begin(), Coefficients.begin() + d + 1)));
     }
     return FCachedGenerators[static_cast<std::size_t>(Degree)];
 }

@@ -84,7 +84,7 @@ struct TCodewords {
     TMode Mode = qmTerminator;
     const TVersion* Version = nullptr;  // none: no version holds the text, and there are no bits
     TBitArray Bits;
-    bool ChecksPassed = true;  // every step's check held (always, when there is a version)
+    bool ChecksPassed = true;  // every step's check held
 };
 TCodewords AssembleCodewords(std::u16string_view Text, int Option, const TErrorCorrectionLevel& Level);
 
