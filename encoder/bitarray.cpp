@@ -39,6 +39,14 @@ void TBitArray::AppendBit(bool Bit) {
     ++Size;
 }
 
+void TBitArray::PutField(std::uint32_t Field, int NumBits) {
+    const int Offset = Size & 31;
+    const auto Word = static_cast<std::size_t>(Size >> 5);
+    Bits[Word] |= Field << Offset;
+    if (Offset + NumBits > 32) Bits[Word + 1] |= Field >> (32 - Offset);
+    Size += NumBits;
+}
+
 void TBitArray::AppendBits(std::int32_t Value, int NumBits) {
     if (NumBits <= 0) return;
     if (NumBits > 32) {
@@ -49,12 +57,7 @@ void TBitArray::AppendBits(std::int32_t Value, int NumBits) {
     }
     ReserveBits(Size + NumBits);
     // The low NumBits bits in appending order: the field's most significant bit lands lowest.
-    const std::uint32_t Field = ReverseBits(static_cast<std::uint32_t>(Value)) >> (32 - NumBits);
-    const int Offset = Size & 31;
-    const auto Word = static_cast<std::size_t>(Size >> 5);
-    Bits[Word] |= Field << Offset;
-    if (Offset + NumBits > 32) Bits[Word + 1] |= Field >> (32 - Offset);
-    Size += NumBits;
+    PutField(ReverseBits(static_cast<std::uint32_t>(Value)) >> (32 - NumBits), NumBits);
 }
 
 void TBitArray::AppendBitArray(const TBitArray& NewBitArray) {
@@ -63,25 +66,19 @@ void TBitArray::AppendBitArray(const TBitArray& NewBitArray) {
     // Whole words at a time; bits of the store past n are 0 and stay out of the count.
     for (int i = 0; i < n; i += 32) {
         const int Count = std::min(32, n - i);
-        const std::uint32_t Chunk = NewBitArray.Bits[static_cast<std::size_t>(i >> 5)] &
-                                    (Count == 32 ? ~0u : (1u << Count) - 1);
-        const int Offset = Size & 31;
-        const auto Word = static_cast<std::size_t>(Size >> 5);
-        Bits[Word] |= Chunk << Offset;
-        if (Offset + Count > 32) Bits[Word + 1] |= Chunk >> (32 - Offset);
-        Size += Count;
+        PutField(NewBitArray.Bits[static_cast<std::size_t>(i >> 5)] & (Count == 32 ? ~0u : (1u << Count) - 1), Count);
     }
 }
 
 void TBitArray::AppendBytes(std::span<const std::uint8_t> Bytes) {
     ReserveBits(Size + 8 * static_cast<int>(Bytes.size()));
+    // Four bytes make one 32-bit field, the first byte's most significant bit lowest.
     std::size_t i = 0;
-    // Four bytes make one 32-bit field, the first byte most significant.
     for (; i + 4 <= Bytes.size(); i += 4)
-        AppendBits(static_cast<std::int32_t>(std::uint32_t{Bytes[i]} << 24 | std::uint32_t{Bytes[i + 1]} << 16 |
-                                             std::uint32_t{Bytes[i + 2]} << 8 | Bytes[i + 3]),
-                   32);
-    for (; i < Bytes.size(); ++i) AppendBits(Bytes[i], 8);
+        PutField(std::uint32_t{ReversedBytes[Bytes[i]]} | std::uint32_t{ReversedBytes[Bytes[i + 1]]} << 8 |
+                     std::uint32_t{ReversedBytes[Bytes[i + 2]]} << 16 | std::uint32_t{ReversedBytes[Bytes[i + 3]]} << 24,
+                 32);
+    for (; i < Bytes.size(); ++i) PutField(ReversedBytes[Bytes[i]], 8);
 }
 
 void TBitArray::ToBytes(int BitOffset, TByteArray& Source, int Offset, int NumBytes) const {

@@ -12,8 +12,8 @@ using TIntegerArray = std::vector<std::int32_t>;
 
 class TBitArray {
 public:
-    TBitArray();                       // empty, one zero word
-    explicit TBitArray(int Size);      // Size zero bits, (Size + 31) / 32 words
+    TBitArray();                   // empty, one zero word
+    explicit TBitArray(int Size);  // Size zero bits, (Size + 31) / 32 words, to be set with SetBit
 
     int GetSize() const { return Size; }
     int GetSizeInBytes() const { return (Size + 7) / 8; }
@@ -32,11 +32,14 @@ public:
     // NumBytes bytes packed from the bits at BitOffset on, first bit as the most significant,
     // written into Source from index Offset on. Source must already be long enough.
     void ToBytes(int BitOffset, TByteArray& Source, int Offset, int NumBytes) const;
-    // Word-wise exclusive-or; a silent no-op when the stores differ in length.
+    // Word-wise exclusive-or, for combining a bit field with its mask; a silent no-op when the
+    // stores differ in length. (The encoder combines the format word as an integer instead.)
     void XorOperation(const TBitArray& Other);
 
 private:
     void ReserveBits(int N);
+    // Appends the NumBits (1 to 32) low bits of Field, its bit 0 first; room reserved.
+    void PutField(std::uint32_t Field, int NumBits);
 
     std::vector<std::uint32_t> Bits;
     int Size = 0;

@@ -27,9 +27,11 @@ public:
     T2DByteArray& GetArray() { return Bytes; }
     const T2DByteArray& GetArray() const { return Bytes; }
 
+    // An independent copy of Source, its size included.
     void Assign(const TByteMatrix& Source) { *this = Source; }
     void Clear(std::uint8_t Value);
-    // One letter per row: 'A' + (sum of the row's stored bytes) mod 26.
+    // One letter per row, 'A' + (sum of the row's stored bytes) mod 26: a summary that tells
+    // matrices apart at a glance, for diagnostics.
     std::string Hash() const;
 
 private:

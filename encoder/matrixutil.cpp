@@ -1,23 +1,34 @@
+// Matrix construction (ISO/IEC 18004:2015 7.7, with the format and version information of
+// 7.9 and 7.10) and the data masks (7.8.2).
+
 #include "matrixutil.h"
 
 #include <array>
 #include <bit>
 #include <cstring>
+#include <utility>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 #include <vector>
 
 namespace qr {
 
 namespace {
 
+// 6.3.3: the finder pattern, 7 x 7 modules.
 constexpr std::uint8_t FinderPatternCells[7][7] = {
     {1, 1, 1, 1, 1, 1, 1}, {1, 0, 0, 0, 0, 0, 1}, {1, 0, 1, 1, 1, 0, 1}, {1, 0, 1, 1, 1, 0, 1},
     {1, 0, 1, 1, 1, 0, 1}, {1, 0, 0, 0, 0, 0, 1}, {1, 1, 1, 1, 1, 1, 1},
 };
 
+// 6.3.6: the alignment pattern, 5 x 5 modules.
 constexpr std::uint8_t AlignmentPatternCells[5][5] = {
     {1, 1, 1, 1, 1}, {1, 0, 0, 0, 1}, {1, 0, 1, 0, 1}, {1, 0, 0, 0, 1}, {1, 1, 1, 1, 1},
 };
 
+// 7.9.1 and Annex C: the (15, 5) BCH code of the format information and the mask it is
+// combined with; 7.10 and Annex D: the (18, 6) BCH code of the version information.
 constexpr int FormatInfoGenerator = 0x537;   // x^10 + x^8 + x^5 + x^4 + x^2 + x + 1
 constexpr int FormatInfoMask = 0x5412;
 constexpr int VersionInfoGenerator = 0x1F25;  // x^12 + x^11 + x^10 + x^9 + x^8 + x^5 + x^2 + 1
@@ -53,41 +64,31 @@ constexpr std::array<std::uint64_t, 256> Spread8 = [] {
 
 constinit const TMaskUtil::MaskTiles TMaskUtil::Tiles = MakeMaskTiles();
 
-std::uint64_t TMaskUtil::ComputeMaskWord(int MaskPattern, int Line, int i, bool AlongColumns) {
-    std::uint64_t w = 0;
-    for (int b = 0; b < 64; ++b) {
-        const int k = 64 * i + b;
-        w |= std::uint64_t{AlongColumns ? GetDataMaskBit(MaskPattern, Line, k) : GetDataMaskBit(MaskPattern, k, Line)} << b;
-    }
-    return w;
-}
-
 TModulePlane::TModulePlane(int Width, int Height)
     : W(Width), H(Height), N((Width + 63) / 64), Bits(static_cast<std::size_t>(N) * static_cast<std::size_t>(Height), 0) {}
 
 namespace {
 
-// The starts of the 8-cell chunks that cover a row of Width >= 8 cells: every multiple of 8 that
-// fits and, when Width is not one, Width - 8, overlapping the chunk before it. Rows are thereby
-// converted a chunk at a time to their last cell.
-template <typename Fn>
+// The starts of the chunks of Size cells that cover a row of Width >= Size cells: every
+// multiple of Size that fits and, when Width is not one, Width - Size, overlapping the chunk
+// before it. Rows are thereby converted a chunk at a time to their last cell.
+template <int Size, typename Fn>
 void ForEachChunk(int Width, Fn Visit) {
     int x = 0;
-    for (; x + 8 <= Width; x += 8) Visit(x);
-    if (x < Width) Visit(Width - 8);
+    for (; x + Size <= Width; x += Size) Visit(x);
+    if (x < Width) Visit(Width - Size);
 }
 
-// The cells x .. x + 7 of a packed row as the bits 0 .. 7, and the same bits or-ed into a row;
-// a chunk may straddle two words.
 unsigned EightBits(const std::uint64_t* Row, int x) {
     const int Shift = x & 63;
     const std::uint64_t Low = Row[x >> 6] >> Shift;
     return static_cast<unsigned>((Shift > 56 ? Low | Row[(x >> 6) + 1] << (64 - Shift) : Low) & 0xFF);
 }
-void OrEightBits(std::uint64_t* Row, int x, unsigned Bits) {
+template <int Size>
+void OrBits(std::uint64_t* Row, int x, unsigned Bits) {
     const int Shift = x & 63;
     Row[x >> 6] |= std::uint64_t{Bits} << Shift;
-    if (Shift > 56) Row[(x >> 6) + 1] |= std::uint64_t{Bits} >> (64 - Shift);
+    if (Shift > 64 - Size) Row[(x >> 6) + 1] |= std::uint64_t{Bits} >> (64 - Shift);
 }
 
 }  // namespace
@@ -95,28 +96,33 @@ void OrEightBits(std::uint64_t* Row, int x, unsigned Bits) {
 TModulePlane TModulePlane::OfCells(const TByteMatrix& Matrix, std::uint8_t Value) {
     TModulePlane P(Matrix.Width(), Matrix.Height());
     const auto& Cells = Matrix.GetArray();
-    const std::uint64_t Ones = 0x0101010101010101u, Low7 = 0x7F7F7F7F7F7F7F7Fu;
     for (int y = 0; y < P.H; ++y) {
         Word* R = P.Row(y);
         const std::uint8_t* Cell = Cells[static_cast<std::size_t>(y)].data();
-        if (LittleEndian && P.W >= 8)
-            ForEachChunk(P.W, [&](int x) {
+#if defined(__SSE2__)
+        // Sixteen cells at a time: a byte comparison, its lanes gathered into bits.
+        if (P.W >= 16) {
+            const __m128i Wanted = _mm_set1_epi8(static_cast<char>(Value));
+            ForEachChunk<16>(P.W, [&](int x) {
+                const __m128i Sixteen = _mm_loadu_si128(reinterpret_cast<const __m128i*>(Cell + x));
+                OrBits<16>(R, x, static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(Sixteen, Wanted))));
+            });
+            continue;
+        }
+#endif
+        if (LittleEndian && P.W >= 8) {
+            const std::uint64_t Ones = 0x0101010101010101u, Low7 = 0x7F7F7F7F7F7F7F7Fu;
+            ForEachChunk<8>(P.W, [&](int x) {
                 // 0x80 in each byte equal to Value, exactly (no borrow between bytes), then gathered.
                 const std::uint64_t Diff = Load8(Cell + x) ^ (Ones * Value);
                 const std::uint64_t Zero = ~(((Diff & Low7) + Low7) | Diff | Low7);
-                OrEightBits(R, x, Gather8(Zero >> 7));
+                OrBits<8>(R, x, Gather8(Zero >> 7));
             });
-        else
-            for (int x = 0; x < P.W; ++x) R[x >> 6] |= Word{Cell[x] == Value} << (x & 63);
+            continue;
+        }
+        for (int x = 0; x < P.W; ++x) R[x >> 6] |= Word{Cell[x] == Value} << (x & 63);
     }
     return P;
-}
-
-bool TModulePlane::HoldsOnlyModules(const TByteMatrix& Matrix) {
-    for (const auto& Row : Matrix.GetArray())
-        for (const std::uint8_t c : Row)
-            if (c > 1) return false;
-    return true;
 }
 
 void TModulePlane::WriteTo(TByteMatrix& Matrix) const {
@@ -125,7 +131,7 @@ void TModulePlane::WriteTo(TByteMatrix& Matrix) const {
         std::uint8_t* Cell = Cells[static_cast<std::size_t>(y)].data();
         const Word* R = Row(y);
         if (LittleEndian && W >= 8)
-            ForEachChunk(W, [&](int x) {
+            ForEachChunk<8>(W, [&](int x) {
                 const std::uint64_t Eight = Spread8[EightBits(R, x)];
                 std::memcpy(Cell + x, &Eight, 8);
             });
@@ -170,18 +176,103 @@ TModulePlane TModulePlane::Transposed() const {
     return T;
 }
 
-void TMatrixUtil::BuildMatrix(const TBitArray& DataBits, const TErrorCorrectionLevel& ECLevel, int Version,
-                              int MaskPattern, TByteMatrix& Matrix) {
-    BuildLayout(ECLevel, Version, MaskPattern, Matrix);
-    PlaceDataBits(DataBits, MaskPattern, Matrix);
+namespace {
+
+// The eight data masks (Table 10); -1 is no mask, and any other number inverts every data cell.
+bool IsDataMask(int MaskPattern) { return MaskPattern >= 0 && MaskPattern < 8; }
+
+// To := From with the pattern of data mask Mask (0 to 7) applied to the cells set in Cells:
+// along rows, or down columns for a transposed plane, read from the pattern's tiles. N words
+// per row, 0 to read it from the plane.
+template <int Fixed>
+void ApplyMask(const TModulePlane& From, const TModulePlane& Cells, int Mask, bool Transposed, TModulePlane& To) {
+    const int N = Fixed ? Fixed : From.Words();
+    const auto& Lines = TMaskUtil::Tiles[Transposed][static_cast<std::size_t>(Mask)];
+    const std::uint64_t* Source = From.Row(0);
+    const std::uint64_t* Data = Cells.Row(0);
+    std::uint64_t* Target = To.Row(0);
+    for (int y = 0, Line = 0; y < From.Height(); ++y, Line = Line + 1 == TMaskUtil::TileLines ? 0 : Line + 1) {
+        const auto& Pattern = Lines[static_cast<std::size_t>(Line)];
+        for (int i = 0; i < N; ++i, ++Source, ++Data, ++Target) {
+            *Target = *Source ^ (*Data & Pattern[static_cast<std::size_t>(i % TMaskUtil::TileWords)]);
+        }
+    }
 }
 
-void TMatrixUtil::BuildLayout(const TErrorCorrectionLevel& ECLevel, int Version, int MaskPattern,
-                              TByteMatrix& Matrix) {
+}  // namespace
+
+TPlacedSymbol::TPlacedSymbol(TModulePlane DataCells, TModulePlane Unmasked, const TErrorCorrectionLevel& ECLevel,
+                             int LayoutMask)
+    : FDataCells(std::move(DataCells)), FUnmasked(std::move(Unmasked)), FECLevel(ECLevel), FLayoutMask(LayoutMask) {
+    LocateFormatCells();
+}
+
+void TPlacedSymbol::LocateFormatCells() {
+    if (!IsDataMask(FLayoutMask)) return;  // no format information: its cells hold data
+    std::array<int, 15> Found{};
+    TMatrixUtil::ForEachFormatCell(FUnmasked.Width(), [&](int X, int Y, int Bit) {
+        if (FTransposed) std::swap(X, Y);
+        const auto b = static_cast<std::size_t>(Bit);
+        FFormatCells[b][static_cast<std::size_t>(Found[b]++)] = {
+            static_cast<std::size_t>(Y) * static_cast<std::size_t>(FUnmasked.Words()) + static_cast<std::size_t>(X >> 6),
+            std::uint64_t{1} << (X & 63)};
+    });
+}
+
+TPlacedSymbol TPlacedSymbol::Transposed() const {
+    TPlacedSymbol T(FDataCells.Transposed(), FUnmasked.Transposed(), FECLevel, -1);
+    T.FLayoutMask = FLayoutMask;
+    T.FTransposed = !FTransposed;
+    T.LocateFormatCells();
+    return T;
+}
+
+void TPlacedSymbol::Masked(int MaskPattern, TModulePlane& Out) const {
+    if (Out.Width() != FUnmasked.Width() || Out.Height() != FUnmasked.Height())
+        Out = TModulePlane(FUnmasked.Width(), FUnmasked.Height());
+    if (MaskPattern == -1) {
+        Out = FUnmasked;
+    } else if (!IsDataMask(MaskPattern)) {  // no such mask: every data cell inverted
+        const std::size_t Words = static_cast<std::size_t>(FUnmasked.Words()) * static_cast<std::size_t>(FUnmasked.Height());
+        for (std::size_t k = 0; k < Words; ++k) Out.Row(0)[k] = FUnmasked.Row(0)[k] ^ FDataCells.Row(0)[k];
+    } else {
+        WithWordsPerRow(FUnmasked, [&](auto W) {
+            ApplyMask<decltype(W)::value>(FUnmasked, FDataCells, MaskPattern, FTransposed, Out);
+        });
+    }
+    // The layout holds the format word of its own mask; this mask's differs from it in the bits
+    // of their exclusive-or, whose cells are flipped.
+    if (!IsDataMask(FLayoutMask) || !IsDataMask(MaskPattern)) return;
+    for (auto Flips = static_cast<unsigned>(TMatrixUtil::FormatWord(FECLevel, MaskPattern) ^
+                                            TMatrixUtil::FormatWord(FECLevel, FLayoutMask));
+         Flips != 0; Flips &= Flips - 1)
+        for (const TFormatCell& Cell : FFormatCells[static_cast<std::size_t>(std::countr_zero(Flips))])
+            Out.Row(0)[Cell.Word] ^= Cell.Bit;
+}
+
+void TPlacedSymbol::WriteTo(int MaskPattern, TByteMatrix& Matrix) const {
+    TModulePlane Symbol;
+    Masked(MaskPattern, Symbol);
+    Symbol.WriteTo(Matrix);
+}
+
+void TMatrixUtil::BuildMatrix(const TBitArray& DataBits, const TErrorCorrectionLevel& ECLevel, int Version,
+                              int MaskPattern, TByteMatrix& Matrix) {
+    PlaceSymbol(DataBits, ECLevel, Version, MaskPattern, Matrix).WriteTo(MaskPattern, Matrix);
+}
+
+TPlacedSymbol TMatrixUtil::PlaceSymbol(const TBitArray& DataBits, const TErrorCorrectionLevel& ECLevel, int Version,
+                                       int LayoutMask, TByteMatrix& Matrix) {
     ResetToEmpty(Matrix);
     PlaceFixedPatterns(Version, Matrix);
-    PlaceFormatInfo(ECLevel, MaskPattern, Matrix);
+    PlaceFormatInfo(ECLevel, LayoutMask, Matrix);
     PlaceVersionInfo(Version, Matrix);
+    // The cells still empty are the data cells; the data go into the plane of the dark
+    // modules, where every data cell is 0 so far.
+    TModulePlane Free = TModulePlane::OfCells(Matrix, 255);
+    TModulePlane Unmasked = TModulePlane::OfCells(Matrix, 1);
+    if (PlaceDataBits(DataBits, Free, Unmasked) != DataBits.GetSize()) FMatrixUtilError = true;
+    return TPlacedSymbol(std::move(Free), std::move(Unmasked), ECLevel, LayoutMask);
 }
 
 void TMatrixUtil::ResetToEmpty(TByteMatrix& Matrix) { Matrix.Clear(255); }
@@ -193,6 +284,7 @@ void TMatrixUtil::PlaceFixedPatterns(int Version, TByteMatrix& Matrix) {
     PlaceTimingPatterns(Matrix);
 }
 
+// 6.3.3 and 6.3.4: a finder pattern in three corners, each bounded by a light separator.
 void TMatrixUtil::PlaceFindersAndSeparators(TByteMatrix& Matrix) {
     const int D = Matrix.Width();
     PlaceFinderPattern(0, 0, Matrix);
@@ -245,6 +337,7 @@ void TMatrixUtil::PlaceSeparatorColumn(int XStart, int YStart, TByteMatrix& Matr
     }
 }
 
+// 7.9.1: the one dark module beside the lower-left finder's separator, at (8, 4 V + 9).
 void TMatrixUtil::PlaceDarkModule(TByteMatrix& Matrix) {
     const int D = Matrix.Height();
     if (Matrix.Get(8, D - 8) == 0) {
@@ -254,19 +347,22 @@ void TMatrixUtil::PlaceDarkModule(TByteMatrix& Matrix) {
     Matrix.SetInteger(8, D - 8, 1);
 }
 
+// 6.3.6 and Annex E: an alignment pattern centred on every pair of the version's coordinates.
 void TMatrixUtil::PlaceAlignmentPatterns(int Version, TByteMatrix& Matrix) {
-    if (Version < 2 || Version > 40) return;
-    const auto& Centres = AlignmentCentres[static_cast<std::size_t>(Version - 1)];
+    const TVersion* Record = TVersion::GetVersionForNumber(Version);
+    if (!Record) return;
+    const auto Centres = Record->GetAlignmentPatternCenters();
     for (const int Y : Centres)
         for (const int X : Centres)
             // Centres that fall on a finder pattern or separator get no pattern.
-            if (X != -1 && Y != -1 && IsEmptyCell(Matrix.Get(X, Y))) PlaceAlignmentPattern(X - 2, Y - 2, Matrix);
+            if (IsEmptyCell(Matrix.Get(X, Y))) PlaceAlignmentPattern(X - 2, Y - 2, Matrix);
 }
 
 void TMatrixUtil::PlaceAlignmentPattern(int XStart, int YStart, TByteMatrix& Matrix) {
     PlaceSquare(AlignmentPatternCells, XStart, YStart, Matrix);
 }
 
+// 6.3.5: row 6 and column 6 between the separators, dark and light in turn from dark.
 void TMatrixUtil::PlaceTimingPatterns(TByteMatrix& Matrix) {
     const int D = Matrix.Width();
     for (int i = 8; i <= D - 9; ++i) {
@@ -277,39 +373,25 @@ void TMatrixUtil::PlaceTimingPatterns(TByteMatrix& Matrix) {
     }
 }
 
+// 7.9.1: both copies of the format word.
 void TMatrixUtil::PlaceFormatInfo(const TErrorCorrectionLevel& ECLevel, int MaskPattern, TByteMatrix& Matrix) {
-    TBitArray Bits;
-    BuildFormatInfoBits(ECLevel, MaskPattern, Bits);
-    if (Bits.GetSize() == 0) return;  // no format information for a mask outside 0 to 7
-    // Bit i of the word, counted from its least significant bit, is the array's bit 14 - i.
-    int Word = 0;
-    for (int i = 0; i < Bits.GetSize(); ++i) Word = (Word << 1) | Bits.Get(i);
+    if (!IsDataMask(MaskPattern)) return;  // no format information without a data mask
+    const int Word = FormatWord(ECLevel, MaskPattern);
     ForEachFormatCell(Matrix.Width(), [&](int X, int Y, int Bit) { Matrix.SetBoolean(X, Y, (Word >> Bit) & 1); });
 }
 
-void TMatrixUtil::BuildFormatInfoBits(const TErrorCorrectionLevel& ECLevel, int MaskPattern, TBitArray& Bits) {
-    if (MaskPattern < 0 || MaskPattern > 7) return;
-    Bits.AppendBits(FormatWord(ECLevel, MaskPattern), 15);
-    if (Bits.GetSize() != 15) FMatrixUtilError = true;
-}
-
+// 7.10: both copies of the version word, from version 7 on.
 void TMatrixUtil::PlaceVersionInfo(int Version, TByteMatrix& Matrix) {
     if (Version < 7) return;
     const int D = Matrix.Width();
-    TBitArray Bits;
-    BuildVersionInfoBits(Version, Bits);
-    int k = 17;
-    for (int i = 0; i < 6; ++i)
-        for (int j = 0; j < 3; ++j) {
-            const bool b = Bits.Get(k--);
-            Matrix.SetBoolean(i, D - 11 + j, b);
-            Matrix.SetBoolean(D - 11 + j, i, b);
-        }
-}
-
-void TMatrixUtil::BuildVersionInfoBits(int Version, TBitArray& Bits) {
-    Bits.AppendBits(VersionWord(Version), 18);
-    if (Bits.GetSize() != 18) FMatrixUtilError = true;
+    const int Word = VersionWord(Version);
+    // Bit n in the block of 6 x 3 above the lower-left finder and in its mirror left of the
+    // upper-right one.
+    for (int n = 0; n < 18; ++n) {
+        const bool b = (Word >> n) & 1;
+        Matrix.SetBoolean(n / 3, D - 11 + n % 3, b);
+        Matrix.SetBoolean(D - 11 + n % 3, n / 3, b);
+    }
 }
 
 int TMatrixUtil::FormatWord(const TErrorCorrectionLevel& ECLevel, int MaskPattern) {
@@ -328,26 +410,9 @@ int TMatrixUtil::BCHRemainder(int Value, int Generator) {
     return static_cast<int>(v);
 }
 
-void TMatrixUtil::PlaceDataBits(const TBitArray& DataBits, int MaskPattern, TByteMatrix& Matrix) {
-    const TModulePlane Free = TModulePlane::OfCells(Matrix, 255);
-    TModulePlane Data(Free.Width(), Free.Height());
-    const int Placed = PlaceDataPlane(DataBits, Free, Data);
-    // Every empty cell gets its bit (0 past the end of the data), inverted where the mask says.
-    auto& Cells = Matrix.GetArray();
-    for (int y = 0; y < Free.Height(); ++y)
-        for (int i = 0; i < Free.Words(); ++i) {
-            std::uint64_t Empty = Free.Row(y)[i];
-            const std::uint64_t Bits = Data.Row(y)[i] ^ (MaskPattern == -1 ? 0 : TMaskUtil::MaskRowWord(MaskPattern, y, i));
-            while (Empty) {
-                const int b = std::countr_zero(Empty);
-                Cells[static_cast<std::size_t>(y)][static_cast<std::size_t>(64 * i + b)] = (Bits >> b) & 1;
-                Empty &= Empty - 1;
-            }
-        }
-    if (Placed != DataBits.GetSize()) FMatrixUtilError = true;
-}
-
-int TMatrixUtil::PlaceDataPlane(const TBitArray& DataBits, const TModulePlane& Free, TModulePlane& Data) {
+// 7.7.3: the codewords' bits up and down two-module columns from the lower right, the right
+// module of each row first, the vertical timing pattern's column skipped.
+int TMatrixUtil::PlaceDataBits(const TBitArray& DataBits, const TModulePlane& Free, TModulePlane& Data) {
     const int D = Free.Width();
     const int Size = DataBits.GetSize();
     const auto N = static_cast<std::size_t>(Free.Words());

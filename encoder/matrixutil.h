@@ -1,10 +1,12 @@
 #pragma once
 // Lays out a complete QR symbol in a byte matrix: function patterns, format and version
-// information, and the masked data bits.
+// information, and the masked data bits (ISO/IEC 18004:2015 7.7 to 7.10).
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <type_traits>
+#include <utility>
 #include <vector>
 
 #include "bitarray.h"
@@ -13,11 +15,12 @@
 
 namespace qr {
 
+// The data masks (7.8.2).
 class TMaskUtil {
 public:
-    // True when the data bit at column X, row Y is inverted under the mask; true for every
-    // cell under a mask outside 0 to 7. The one statement of the mask conditions: every other
-    // form of them is derived from this one.
+    // True when the data bit at column X, row Y is inverted under the mask (Table 10, with
+    // i = Y and j = X); true for every cell under a mask outside 0 to 7. The one statement of
+    // the mask conditions: every other form of them is derived from this one.
     static constexpr bool GetDataMaskBit(int MaskPattern, int X, int Y) {
         switch (MaskPattern) {
             case 0: return (X + Y) % 2 == 0;
@@ -32,27 +35,15 @@ public:
         }
     }
 
-    // Word i of row Y of the mask's pattern: bit b set when GetDataMaskBit(MaskPattern, 64 i + b, Y).
-    static std::uint64_t MaskRowWord(int MaskPattern, int Y, int i) {
-        if (MaskPattern >= 0 && MaskPattern < 8 && i < TileWords) return Tiles[0][MaskPattern][Y % TileLines][i];
-        return ComputeMaskWord(MaskPattern, Y, i, false);
-    }
-    // The same down column X: bit b of word i set when GetDataMaskBit(MaskPattern, X, 64 i + b).
-    static std::uint64_t MaskColumnWord(int MaskPattern, int X, int i) {
-        if (MaskPattern >= 0 && MaskPattern < 8 && i < TileWords) return Tiles[1][MaskPattern][X % TileLines][i];
-        return ComputeMaskWord(MaskPattern, X, i, true);
-    }
-
-    // The eight patterns along rows (tile 0) and down columns (tile 1), 192 cells wide (wider
-    // than any symbol), derived from GetDataMaskBit at compile time: every pattern repeats
-    // every 12 rows and columns.
+    // The eight patterns along rows (tile 0) and down columns (tile 1), derived from
+    // GetDataMaskBit at compile time. Every pattern repeats every 12 rows and every 12 columns,
+    // so 12 lines of 192 cells (three words) tile a line of any length: word i of a line is
+    // word i mod 3 of its tile.
     static constexpr int TileLines = 12;
     static constexpr int TileWords = 3;
+    static_assert(64 * TileWords % TileLines == 0);
     using MaskTiles = std::array<std::array<std::array<std::array<std::uint64_t, TileWords>, TileLines>, 8>, 2>;
     static const MaskTiles Tiles;
-
-private:
-    static std::uint64_t ComputeMaskWord(int MaskPattern, int Line, int i, bool AlongColumns);
 };
 
 // Modules packed 64 to a word: bit x mod 64 of word x / 64 of row y is the cell at column x,
@@ -66,8 +57,6 @@ public:
 
     // Bits set where the matrix's cell holds Value.
     static TModulePlane OfCells(const TByteMatrix& Matrix, std::uint8_t Value);
-    // True when every cell of the matrix is 0 or 1.
-    static bool HoldsOnlyModules(const TByteMatrix& Matrix);
     // Row x of the result is column x of this plane.
     TModulePlane Transposed() const;
     // Stores every cell: 1 where the bit is set, 0 elsewhere.
@@ -78,12 +67,6 @@ public:
     int Words() const { return N; }
     Word* Row(int y) { return Bits.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(N); }
     const Word* Row(int y) const { return Bits.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(N); }
-    bool Get(int x, int y) const { return (Row(y)[x >> 6] >> (x & 63)) & 1; }
-    void Set(int x, int y, bool Dark) {
-        Word& w = Row(y)[x >> 6];
-        const Word Bit = Word{1} << (x & 63);
-        w = Dark ? (w | Bit) : (w & ~Bit);
-    }
     // Bits of word i that lie on columns 0 .. Columns - 1.
     static Word Span(int i, int Columns) {
         const int Below = Columns - 64 * i;
@@ -95,29 +78,84 @@ private:
     std::vector<Word> Bits;
 };
 
+// Calls Rule with the plane's words per row as a std::integral_constant: 1 to 3 where every
+// symbol has them (a side of at most 177), so that loops over a row's words unroll, else 0
+// (for a loop that reads them from the plane).
+template <typename RuleFn>
+[[gnu::always_inline]] inline auto WithWordsPerRow(const TModulePlane& P, RuleFn Rule) {
+    switch (P.Words()) {
+        case 1: return Rule(std::integral_constant<int, 1>());
+        case 2: return Rule(std::integral_constant<int, 2>());
+        case 3: return Rule(std::integral_constant<int, 3>());
+        default: return Rule(std::integral_constant<int, 0>());
+    }
+}
+
+// A symbol laid out and with its data placed, before any mask (7.7): the part that the
+// symbols under all the masks share, as packed rows. The symbol under a mask is derived from
+// it (7.8.2, and the format information of 7.9).
+class TPlacedSymbol {
+public:
+    // DataCells: the cells that hold data; Unmasked: the dark modules, the data unmasked and the
+    // format information of LayoutMask written (none for a mask outside 0 to 7, whose format
+    // cells hold data instead).
+    TPlacedSymbol(TModulePlane DataCells, TModulePlane Unmasked, const TErrorCorrectionLevel& ECLevel, int LayoutMask);
+
+    const TModulePlane& Unmasked() const { return FUnmasked; }
+    // The same symbol with rows and columns exchanged.
+    TPlacedSymbol Transposed() const;
+
+    // Out := the symbol under MaskPattern: the data cells inverted where the mask says (none
+    // for -1, all for any other mask outside 0 to 7) and, when the layout's mask and MaskPattern
+    // are both 0 to 7, the format information of MaskPattern. Out keeps its storage when it has
+    // the symbol's size already.
+    void Masked(int MaskPattern, TModulePlane& Out) const;
+    // Every cell of Matrix (the symbol's size) := the symbol under MaskPattern, 0 or 1.
+    void WriteTo(int MaskPattern, TByteMatrix& Matrix) const;
+
+private:
+    // Finds the two cells of each bit of the format word, as a word of the planes and the bit in it.
+    void LocateFormatCells();
+
+    TModulePlane FDataCells;
+    TModulePlane FUnmasked;
+    TErrorCorrectionLevel FECLevel;
+    int FLayoutMask;
+    bool FTransposed = false;
+    struct TFormatCell {
+        std::size_t Word;
+        std::uint64_t Bit;
+    };
+    std::array<std::array<TFormatCell, 2>, 15> FFormatCells{};
+};
+
 class TMatrixUtil {
 public:
     TMatrixUtil() = default;
 
-    // Overwrites every cell of Matrix (D x D, D = 17 + 4 * Version) with the complete symbol.
-    // MaskPattern -1 places the data unmasked and writes no format information.
+    // Overwrites every cell of Matrix (D x D, D = 17 + 4 * Version) with the complete symbol:
+    // PlaceSymbol with the mask, and the symbol under it written in. MaskPattern -1 places the
+    // data unmasked and writes no format information.
     void BuildMatrix(const TBitArray& DataBits, const TErrorCorrectionLevel& ECLevel, int Version,
                      int MaskPattern, TByteMatrix& Matrix);
-    // The first four steps of BuildMatrix: everything but the data, whose cells stay empty.
-    void BuildLayout(const TErrorCorrectionLevel& ECLevel, int Version, int MaskPattern, TByteMatrix& Matrix);
-    // The last step: the data bits in the zigzag order into the cells still empty.
-    void PlaceDataBits(const TBitArray& DataBits, int MaskPattern, TByteMatrix& Matrix);
-    // The zigzag on packed rows: sets the cells of Data (a plane of Free's size, 0 in every
-    // Free cell) that receive a 1 bit among the Free cells, unmasked; Data's other cells are
-    // left as they are. Returns the number of bits placed.
-    static int PlaceDataPlane(const TBitArray& DataBits, const TModulePlane& Free, TModulePlane& Data);
+    // Lays out Matrix (D x D) for the version: the function patterns (7.7.2), the format
+    // information of LayoutMask (7.9; none for a mask outside 0 to 7) and the version
+    // information (7.10), every other cell left empty (255) for data, and places the data bits
+    // in those cells in the standard's order (7.7.3), 0 past the end of the data. The data go
+    // into the result, unmasked; Matrix is left holding the layout.
+    TPlacedSymbol PlaceSymbol(const TBitArray& DataBits, const TErrorCorrectionLevel& ECLevel, int Version,
+                              int LayoutMask, TByteMatrix& Matrix);
 
+    // Set by any inconsistency met while building (a pattern over a cell already taken, the
+    // dark module over a light cell, data left over), never cleared; advisory.
     bool MatrixUtilError() const { return FMatrixUtilError; }
 
+    // The number of binary digits of Value (0 for 0).
     static int BitLength(std::uint32_t Value);
+    // Value x^(degree of Generator) modulo Generator, both as polynomials over GF(2).
     static int BCHRemainder(int Value, int Generator);
-    // The 15-bit format word and the 18-bit version word, as integers: the one statement of
-    // each, from which the bits placed in a symbol are taken.
+    // The 15-bit format word (Annex C) and the 18-bit version word (Annex D), as integers: the
+    // one statement of each, from which the bits placed in a symbol are taken.
     static int FormatWord(const TErrorCorrectionLevel& ECLevel, int MaskPattern);
     static int VersionWord(int Version);
     // Calls Place(X, Y, Bit) for the cells of both copies of each bit 0 to 14 of the format
@@ -145,9 +183,11 @@ private:
     void PlaceAlignmentPattern(int XStart, int YStart, TByteMatrix& Matrix);
     void PlaceTimingPatterns(TByteMatrix& Matrix);
     void PlaceFormatInfo(const TErrorCorrectionLevel& ECLevel, int MaskPattern, TByteMatrix& Matrix);
-    void BuildFormatInfoBits(const TErrorCorrectionLevel& ECLevel, int MaskPattern, TBitArray& Bits);
     void PlaceVersionInfo(int Version, TByteMatrix& Matrix);
-    void BuildVersionInfoBits(int Version, TBitArray& Bits);
+    // The zigzag on packed rows: sets the cells of Data that receive a 1 bit among the Free
+    // cells (0 in Data so far), unmasked; Data's other cells are left as they are. Returns the
+    // number of bits placed.
+    static int PlaceDataBits(const TBitArray& DataBits, const TModulePlane& Free, TModulePlane& Data);
     static bool IsEmptyCell(int Value) { return Value == -1; }
     // First copy of the format information, by bit of the format word (bit 0 first): (X, Y).
     static constexpr int FormatInfoCells[15][2] = {

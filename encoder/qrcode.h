@@ -1,16 +1,12 @@
 #pragma once
-// The symbol encoder: any UTF-16 text to its finished QR Code model 2 symbol.
+// The symbol encoder: any UTF-16 text to its finished QR Code model 2 symbol (ISO/IEC 18004).
 
 #include <cstdint>
 #include <memory>
 #include <optional>
-#include <string>
+#include <string_view>
 
-#include "bitarray.h"
 #include "bytematrix.h"
-#include "galoisfield.h"
-#include "matrixutil.h"
-#include "reedsolomon.h"
 #include "version.h"
 
 namespace qr {
@@ -40,39 +36,47 @@ enum TQRCodeEncoding : std::uint8_t {
     qrUTF8BOM,
 };
 
+// The mode's 4-bit indicator (ISO/IEC 18004:2015 Table 2; qmHanzi's from GB/T 18284).
 int ModeIndicatorOf(TMode mode);
+// The width of the mode's character-count field at the version (Table 3).
 int CountFieldWidth(TMode mode, const TVersion& version);
-// The same by version number, 1 to 40.
-int CountFieldWidth(TMode mode, int VersionNumber);
-
-// UTF-16 to UTF-8 (RFC 3629); an unpaired surrogate becomes U+FFFD (EF BF BD).
-std::string Utf16ToUtf8(std::u16string_view Text);
 
 // The finished symbol record.
 class TQRCode {
 public:
     TMode Mode() const { return FMode; }
     void SetMode(TMode Mode) { FMode = Mode; }
+    // The record's own copy of the level, or none before one is set.
     const TErrorCorrectionLevel* ECLevel() const { return FECLevel ? &*FECLevel : nullptr; }
-    int Version() const { return FVersion; }
+    int Version() const { return FVersion; }  // -1 until set
     void SetVersion(int Version) { FVersion = Version; }
-    int MatrixWidth() const { return FMatrixWidth; }
-    int MaskPattern() const { return FMaskPattern; }
+    int MatrixWidth() const { return FMatrixWidth; }  // -1 until SetAll
+    int MaskPattern() const { return FMaskPattern; }  // -1 until set
     void SetMaskPattern(int MaskPattern) { FMaskPattern = MaskPattern; }
-    int NumTotalBytes() const { return FNumTotalBytes; }
-    int NumDataBytes() const { return FNumDataBytes; }
-    int NumRSBlocks() const { return FNumRSBlocks; }
+    int NumTotalBytes() const { return FNumTotalBytes; }  // -1 until SetAll
+    int NumDataBytes() const { return FNumDataBytes; }    // -1 until SetAll
+    int NumRSBlocks() const { return FNumRSBlocks; }      // -1 until SetAll
+    // Set by At on a cell that is not a module, never cleared; advisory, like every error flag
+    // of the encoder: nothing in the program reads it.
     bool QRCodeError() const { return FQRCodeError; }
-    // The finished matrix, or none when no symbol was built.
+    // The finished matrix (0 light, 1 dark), or none when no symbol was built.
     const TByteMatrix* Matrix() const { return FMatrix.get(); }
 
     // The cell (X, Y); a value other than 0 and 1 also sets QRCodeError. A record without a
     // matrix answers -1 and sets QRCodeError.
     int At(int X, int Y);
+    // True when the record is complete and consistent: a level, every figure set, the mask 0 to
+    // 7, total = data + error-correction codewords, and a square matrix as wide as MatrixWidth.
+    // EncodeSymbol sets neither the matrix width nor the codeword figures (SetAll does), so a
+    // record it fills is not valid in this sense; its symbol is Matrix(), present exactly
+    // when the text fitted.
     bool IsValid() const;
     static bool IsValidMaskPattern(int MaskPattern) { return MaskPattern >= 0 && MaskPattern <= 7; }
+    // Replaces the matrix held.
     void SetMatrix(std::unique_ptr<TByteMatrix> NewMatrix) { FMatrix = std::move(NewMatrix); }
+    // Replaces the level copy with a copy of NewECLevel.
     void SetECLevel(const TErrorCorrectionLevel& NewECLevel);
+    // Sets the version and the figures IsValid checks.
     void SetAll(int VersionNum, int NumBytes, int NumDataBytes, int NumRSBlocks, int NumECBytes, int MatrixWidth);
 
 private:
@@ -91,9 +95,13 @@ private:
 
 class TEncoder {
 public:
-    // Encodes Text with the option (a TQRCodeEncoding ordinal) at the level into the record.
-    // A text that no version holds sets EncoderError and leaves the record without a matrix.
+    // Encodes Text with the option (a TQRCodeEncoding ordinal) at the level into the record:
+    // its level, mode, version, mask and matrix. A text that no version holds leaves the record
+    // without a matrix and sets EncoderError.
     void EncodeSymbol(std::u16string_view Text, int Option, const TErrorCorrectionLevel& Level, TQRCode& Record);
+    // Set when a step's check failed, never cleared. Advisory: for every text that fits, no
+    // check fails, and the symbol is built whatever the flag says; a text that does not fit is
+    // told by the record's missing matrix as well.
     bool EncoderError() const { return FEncoderError; }
 
     // The segment an encoding of Text with Option writes: its mode and the value of its count
@@ -108,42 +116,7 @@ public:
     // 4296 alphanumeric characters, 2953 bytes).
     static int MaxCount(TMode Mode, const TErrorCorrectionLevel& Level = LevelL());
 
-protected:
-    // The count of the segment for the mode and option: what the character filter keeps, in
-    // bytes for byte mode. Counts without copying the text or building bits.
-    static std::int64_t SegmentCount(std::u16string_view Text, TMode Mode, int Option);
-
-    // Data segment.
-    static int AlphanumericValue(int Code);
-    TMode PickMode(std::u16string_view Text, int& Option);
-    std::u16string KeepEncodableChars(std::u16string_view Text, TMode Mode, int Option);
-    void WriteSegmentData(std::u16string_view Text, TMode Mode, TBitArray& Bits, int Option);
-    void WriteDigitGroups(std::u16string_view Text, TBitArray& Bits);
-    void WriteCharacterPairs(std::u16string_view Text, TBitArray& Bits);
-    void WriteOctets(std::u16string_view Text, TBitArray& Bits, int Option);
-    void WriteModeIndicator(TMode Mode, TBitArray& Bits);
-    void WriteCharacterCount(int Count, int VersionNumber, TMode Mode, TBitArray& Bits);
-
-    // Codeword assembly.
-    void PadToCapacity(int DataCodewords, TBitArray& Bits);
-    void BlockSizes(int TotalCodewords, int DataCodewords, int BlockCount, int BlockIndex, int& DataInBlock,
-                    int& ECInBlock);
-    void InterleaveBlocks(const TBitArray& Bits, int TotalCodewords, int DataCodewords, int BlockCount,
-                          TBitArray& Result);
-    TByteArray ComputeECCodewords(const TByteArray& Data, int ECCount);
-    TByteArray ComputeECCodewords(const TQRBlockCoder& Coder, const TByteArray& Data);
-
-    // Mask choice. The penalty rules score a matrix of modules (0 light, 1 dark); a matrix
-    // holding any other value is refused with -1.
-    int SelectMask(const TBitArray& DataBits, const TErrorCorrectionLevel& ECLevel, int Version,
-                   TByteMatrix& Matrix);
-    static int MaskPenalty(const TByteMatrix& Matrix);
-    static int PenaltyRuns(const TByteMatrix& Matrix);
-    static int PenaltyRunsInLines(const TByteMatrix& Matrix, bool ByRows);
-    static int PenaltyBlocks(const TByteMatrix& Matrix);
-    static int PenaltyFinderLike(const TByteMatrix& Matrix);
-    static int PenaltyBalance(const TByteMatrix& Matrix);
-
+private:
     bool FEncoderError = false;
 };
 

@@ -1,5 +1,6 @@
 #pragma once
-// Reed-Solomon error-correction codewords of one block, over a caller-supplied field.
+// Reed-Solomon error-correction codewords of one block (ISO/IEC 18004:2015 7.5.2; the generator
+// polynomials of Annex A).
 
 #include <cstdint>
 #include <span>
@@ -11,44 +12,38 @@ namespace qr {
 
 class TReedSolomonEncoder {
 public:
-    explicit TReedSolomonEncoder(TGenericGF* AField);
+    // The field's generators and codewords are its compile-time tables; AField only owns the
+    // polynomials BuildGenerator makes.
+    explicit TReedSolomonEncoder(TGenericGF* AField) : FField(AField) {}
 
-    // (x + a^base)(x + a^(base+1))... of the given degree, built once and cached.
+    // The most error-correction codewords a block can have: the generator's roots a^0, a^1, ...
+    // must be distinct, and a has 255 powers.
+    static constexpr int MaxECBytes = 255;
+
+    // The generator of the given degree, 0 to MaxECBytes, as a polynomial over the field:
+    // (x + a^0)(x + a^1) ... (x + a^(Degree - 1)). Made once per degree and kept.
     TGenericGFPoly* BuildGenerator(int Degree);
-    // Writes ECBytes codewords into the last ECBytes entries of ToEncode, behind the data.
+    // The EC.size() error-correction codewords of Data into EC: the remainder of Data(x) x^n
+    // divided by the generator of degree n = EC.size(), highest degree first. Nothing is
+    // written for more than MaxECBytes.
+    void Encode(std::span<const std::uint8_t> Data, std::span<std::uint8_t> EC);
+    // The same in one array: the data codewords, then ECBytes entries that receive the
+    // error-correction codewords. Nothing changes unless ECBytes is 1 to MaxECBytes and at least
+    // one data codeword precedes them.
     void Encode(TIntegerArray& ToEncode, int ECBytes);
 
-private:
-    TGenericGF* FField;                              // not owned
-    std::vector<TGenericGFPoly*> FCachedGenerators;  // owned by the field
-};
-
-// The error-correction codewords of the QR field (primitive polynomial 285, generator roots
-// a^0 .. a^(ECBytes - 1)) for one number of codewords per block, the same remainder that
-// TReedSolomonEncoder::Encode computes. It works as the standard's shift register: each data
-// codeword's feedback selects a precomputed multiple of the generator, so a block costs a few
-// word operations per data codeword. One coder serves every block of a symbol.
-class TQRBlockCoder {
-public:
-    // ECBytes from 0 to 255 (the generator's roots are distinct powers of a); more count as 255.
-    explicit TQRBlockCoder(int ECBytes);
-    int ECBytes() const { return FECBytes; }
-    // Writes the ECBytes codewords of Data into EC (ECBytes long).
-    void Encode(std::span<const std::uint8_t> Data, std::span<std::uint8_t> EC) const;
-
-    // Up to this many codewords per block (every block of the version table) the multiples are
-    // made at compile time; a coder for more makes its own.
+    // Up to this many codewords per block (every block of the version table), the multiples of
+    // the generator that Encode reads are made at compile time; an encoder makes its own for more.
     static constexpr int TabledECBytes = 30;
 
 private:
-    // f times the generator without its leading 1, highest degree in the low byte of word 0,
-    // as the sum of two rows of FWords words: row f mod 16 of the low half and row f / 16 of
-    // the high half (rows 0 to 15 are the multiples by f mod 16, rows 16 to 31 by 16 (f / 16)).
-    const std::uint64_t* Multiples() const;
+    // The multiples of the generator of ECBytes codewords, as Encode reads them.
+    const std::uint64_t* Multiples(int ECBytes);
 
-    int FECBytes;
-    int FWords;  // 64-bit words per register
-    std::vector<std::uint64_t> FOwnMultiples;  // only for more than TabledECBytes
+    TGenericGF* FField;                              // not owned
+    std::vector<TGenericGFPoly*> FCachedGenerators;  // entry d has degree d; owned by the field
+    int FOwnECBytes = 0;
+    std::vector<std::uint64_t> FOwnMultiples;  // for more than TabledECBytes
 };
 
 }  // namespace qr

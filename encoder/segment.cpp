@@ -1,15 +1,19 @@
-// Modes and the data segment: mode choice, character filter, data writers, header fields.
+// Modes and the data segment (ISO/IEC 18004:2015 7.2 to 7.4.5): mode choice, character
+// filter, data writers, header fields.
 
 #include <algorithm>
 #include <array>
 #include <climits>
+#include <iterator>
 
-#include "qrcode.h"
+#include "steps.h"
 
 namespace qr {
 
 namespace {
 
+// Each mode's indicator (Table 2; Hanzi's from GB/T 18284) and the widths of its
+// character-count field (Table 3), by the order of TMode.
 struct ModeInfo {
     int Indicator;
     int Widths[3];  // count-field bits for versions 1-9, 10-26, 27-40
@@ -28,7 +32,8 @@ constexpr ModeInfo Modes[] = {
     {13, {8, 10, 12}},   // qmHanzi
 };
 
-// Values of the 45 alphanumeric characters by code unit; -1 for every other unit below 96.
+// Values of the 45 alphanumeric characters by code unit (Table 5); -1 for every other unit
+// below 96.
 constexpr std::array<std::int8_t, 96> AlphanumericTable = [] {
     std::array<std::int8_t, 96> t{};
     t.fill(-1);
@@ -46,14 +51,12 @@ template <typename Fn>
 void ForEachCodePoint(std::u16string_view Text, Fn Visit) {
     for (std::size_t i = 0; i < Text.size(); ++i) {
         const char16_t u = Text[i];
-        if (u >= 0xD800 && u <= 0xDBFF && i + 1 < Text.size() && Text[i + 1] >= 0xDC00 && Text[i + 1] <= 0xDFFF) {
-            Visit(0x10000 + ((static_cast<char32_t>(u) - 0xD800) << 10) + (Text[i + 1] - 0xDC00));
-            ++i;
-        } else if (u >= 0xD800 && u <= 0xDFFF) {
-            Visit(char32_t{0xFFFD});
-        } else {
+        if (u < 0xD800 || u > 0xDFFF)
             Visit(char32_t{u});
-        }
+        else if (u <= 0xDBFF && i + 1 < Text.size() && Text[i + 1] >= 0xDC00 && Text[i + 1] <= 0xDFFF)
+            Visit(0x10000 + ((static_cast<char32_t>(u) - 0xD800) << 10) + (Text[++i] - 0xDC00));
+        else
+            Visit(char32_t{0xFFFD});
     }
 }
 
@@ -86,10 +89,9 @@ bool IsAlphanumeric(char16_t c) { return c < 96 && AlphanumericTable[c] >= 0; }
 
 int ModeIndicatorOf(TMode mode) { return Modes[mode].Indicator; }
 
-int CountFieldWidth(TMode mode, const TVersion& version) { return CountFieldWidth(mode, version.GetVersionNumber()); }
-
-int CountFieldWidth(TMode mode, int VersionNumber) {
-    return Modes[mode].Widths[VersionNumber <= 9 ? 0 : VersionNumber <= 26 ? 1 : 2];
+int CountFieldWidth(TMode mode, const TVersion& version) {
+    const int v = version.GetVersionNumber();
+    return Modes[mode].Widths[v <= 9 ? 0 : v <= 26 ? 1 : 2];
 }
 
 std::string Utf16ToUtf8(std::u16string_view Text) {
@@ -100,57 +102,72 @@ std::string Utf16ToUtf8(std::u16string_view Text) {
     return Out;
 }
 
-int TEncoder::AlphanumericValue(int Code) {
+int AlphanumericValue(int Code) {
     return Code >= 0 && Code < 96 ? AlphanumericTable[static_cast<std::size_t>(Code)] : -1;
 }
 
-TMode TEncoder::PickMode(std::u16string_view Text, int& Option) {
+TMode PickMode(std::u16string_view Text, int& Option) {
     if (Option != qrAuto) {
         if (Option == qrNumeric) return qmNumeric;
         if (Option == qrAlphanumeric) return qmAlphanumeric;
         return qmByte;
     }
     // Each test is false for the empty text, which therefore ends as BOM + UTF-8.
-    const bool Any = !Text.empty();
-    if (Any && std::all_of(Text.begin(), Text.end(), IsDigit)) return qmNumeric;
-    if (Any && std::all_of(Text.begin(), Text.end(), IsAlphanumeric))
-        return qmAlphanumeric;
-    if (Any && std::all_of(Text.begin(), Text.end(), [](char16_t c) { return c <= 0xFF; })) {
-        Option = qrISO88591;
-        return qmByte;
-    }
-    Option = qrUTF8NoBOM;
+    auto All = [&](auto Holds) { return !Text.empty() && std::all_of(Text.begin(), Text.end(), Holds); };
+    if (All(IsDigit)) return qmNumeric;
+    if (All(IsAlphanumeric)) return qmAlphanumeric;
+    Option = All(IsLatin1) ? qrISO88591 : qrUTF8NoBOM;
     return qmByte;
 }
 
-std::u16string TEncoder::KeepEncodableChars(std::u16string_view Text, TMode Mode, int Option) {
+namespace {
+
+// What byte mode keeps under the option: Latin-1 units, every unit, or none.
+enum class TByteFilter { Latin1, All, None };
+
+TByteFilter ByteFilterOf(int Option) {
+    if (Option == qrISO88591) return TByteFilter::Latin1;
+    if (Option == qrUTF8NoBOM || Option == qrUTF8BOM) return TByteFilter::All;
+    return TByteFilter::None;
+}
+
+}  // namespace
+
+std::u16string KeepEncodableChars(std::u16string_view Text, TMode Mode, int Option) {
     std::u16string Kept;
     auto KeepIf = [&](auto Keep) { std::copy_if(Text.begin(), Text.end(), std::back_inserter(Kept), Keep); };
     switch (Mode) {
         case qmNumeric: KeepIf(IsDigit); break;
         case qmAlphanumeric: KeepIf(IsAlphanumeric); break;
         case qmByte:
-            if (Option == qrISO88591)
-                KeepIf([](char16_t c) { return c <= 0xFF; });
-            else if (Option == qrUTF8NoBOM || Option == qrUTF8BOM)
-                Kept.assign(Text);
+            if (ByteFilterOf(Option) == TByteFilter::Latin1) KeepIf(IsLatin1);
+            if (ByteFilterOf(Option) == TByteFilter::All) Kept.assign(Text);
             break;
         default: break;
     }
     return Kept;
 }
 
-void TEncoder::WriteSegmentData(std::u16string_view Text, TMode Mode, TBitArray& Bits, int Option) {
+std::int64_t SegmentCount(std::u16string_view Text, TMode Mode, int Option) {
+    auto Kept = [&](auto Keep) { return static_cast<std::int64_t>(std::count_if(Text.begin(), Text.end(), Keep)); };
     switch (Mode) {
-        case qmNumeric: WriteDigitGroups(Text, Bits); break;
-        case qmAlphanumeric: WriteCharacterPairs(Text, Bits); break;
-        case qmByte: WriteOctets(Text, Bits, Option); break;
-        case qmKanji: break;
-        default: FEncoderError = true; break;
+        case qmNumeric: return Kept(IsDigit);
+        case qmAlphanumeric: return Kept(IsAlphanumeric);
+        case qmByte: {
+            if (ByteFilterOf(Option) == TByteFilter::Latin1) return Kept(IsLatin1);
+            if (ByteFilterOf(Option) == TByteFilter::None) return 0;
+            std::int64_t Bytes = Option == qrUTF8NoBOM ? 3 : 0;  // the byte-order mark
+            ForEachCodePoint(Text, [&](char32_t c) { Bytes += Utf8Length(c); });
+            return Bytes;
+        }
+        default: return 0;
     }
 }
 
-void TEncoder::WriteDigitGroups(std::u16string_view Text, TBitArray& Bits) {
+namespace {
+
+// 7.4.3: three digits in 10 bits, a last two in 7, a last one in 4.
+void WriteDigitGroups(std::u16string_view Text, TBitArray& Bits) {
     const std::size_t n = Text.size();
     std::size_t i = 0;
     auto d = [&](std::size_t k) { return static_cast<int>(Text[k]) - '0'; };
@@ -161,27 +178,24 @@ void TEncoder::WriteDigitGroups(std::u16string_view Text, TBitArray& Bits) {
         Bits.AppendBits(d(i), 4);
 }
 
-void TEncoder::WriteCharacterPairs(std::u16string_view Text, TBitArray& Bits) {
+// 7.4.4: a pair as 45 a + b in 11 bits, a last one in 6. False at a unit outside the set.
+bool WriteCharacterPairs(std::u16string_view Text, TBitArray& Bits) {
     for (std::size_t i = 0; i < Text.size(); i += 2) {
         const int a = AlphanumericValue(Text[i]);
-        if (a < 0) {
-            FEncoderError = true;
-            return;
-        }
-        if (i + 1 < Text.size()) {
-            const int b = AlphanumericValue(Text[i + 1]);
-            if (b < 0) {
-                FEncoderError = true;
-                return;
-            }
-            Bits.AppendBits(a * 45 + b, 11);
-        } else {
+        if (a < 0) return false;
+        if (i + 1 == Text.size()) {
             Bits.AppendBits(a, 6);
+            break;
         }
+        const int b = AlphanumericValue(Text[i + 1]);
+        if (b < 0) return false;
+        Bits.AppendBits(a * 45 + b, 11);
     }
+    return true;
 }
 
-void TEncoder::WriteOctets(std::u16string_view Text, TBitArray& Bits, int Option) {
+// 7.4.5: the text's bytes under the option, 8 bits each.
+void WriteOctets(std::u16string_view Text, TBitArray& Bits, int Option) {
     std::string Bytes;
     if (Option == qrISO88591) {
         for (const char16_t c : Text) Bytes.push_back(static_cast<char>(c & 0xFF));
@@ -193,44 +207,39 @@ void TEncoder::WriteOctets(std::u16string_view Text, TBitArray& Bits, int Option
     Bits.AppendBytes({reinterpret_cast<const std::uint8_t*>(Bytes.data()), Bytes.size()});
 }
 
-void TEncoder::WriteModeIndicator(TMode Mode, TBitArray& Bits) { Bits.AppendBits(ModeIndicatorOf(Mode), 4); }
+}  // namespace
 
-void TEncoder::WriteCharacterCount(int Count, int VersionNumber, TMode Mode, TBitArray& Bits) {
-    const bool Known = VersionNumber >= 1 && VersionNumber <= 40;
-    const int Width = Known ? CountFieldWidth(Mode, VersionNumber) : 0;
-    if (!Known || Count > (1 << Width) - 1) {
-        FEncoderError = true;
-        return;
+bool WriteSegmentData(std::u16string_view Text, TMode Mode, TBitArray& Bits, int Option) {
+    switch (Mode) {
+        case qmNumeric: WriteDigitGroups(Text, Bits); return true;
+        case qmAlphanumeric: return WriteCharacterPairs(Text, Bits);
+        case qmByte: WriteOctets(Text, Bits, Option); return true;
+        case qmKanji: return true;  // no writer, and no failure either
+        default: return false;
     }
-    Bits.AppendBits(Count, Width);
 }
 
-std::int64_t TEncoder::SegmentCount(std::u16string_view Text, TMode Mode, int Option) {
-    auto Kept = [&](auto Keep) { return static_cast<std::int64_t>(std::count_if(Text.begin(), Text.end(), Keep)); };
-    switch (Mode) {
-        case qmNumeric: return Kept(IsDigit);
-        case qmAlphanumeric: return Kept(IsAlphanumeric);
-        case qmByte: {
-            if (Option == qrISO88591) return Kept([](char16_t c) { return c <= 0xFF; });
-            if (Option != qrUTF8NoBOM && Option != qrUTF8BOM) return 0;
-            std::int64_t Bytes = Option == qrUTF8NoBOM ? 3 : 0;  // the byte-order mark
-            ForEachCodePoint(Text, [&](char32_t c) { Bytes += Utf8Length(c); });
-            return Bytes;
-        }
-        default: return 0;
-    }
+void WriteModeIndicator(TMode Mode, TBitArray& Bits) { Bits.AppendBits(ModeIndicatorOf(Mode), 4); }
+
+bool WriteCharacterCount(int Count, int VersionNumber, TMode Mode, TBitArray& Bits) {
+    const TVersion* Version = TVersion::GetVersionForNumber(VersionNumber);
+    if (!Version) return false;
+    const int Width = CountFieldWidth(Mode, *Version);
+    if (Count > (1 << Width) - 1) return false;
+    Bits.AppendBits(Count, Width);
+    return true;
 }
 
 TEncoder::TSegmentSize TEncoder::MeasureSegment(std::u16string_view Text, int Option) {
-    TEncoder Encoder;
-    const TMode Mode = Encoder.PickMode(Text, Option);
+    const TMode Mode = PickMode(Text, Option);
     const std::int64_t Count = SegmentCount(Text, Mode, Option);
     return {Mode, static_cast<int>(std::min<std::int64_t>(Count, INT_MAX))};
 }
 
 int TEncoder::MaxCount(TMode Mode, const TErrorCorrectionLevel& Level) {
     // Version 40's data codewords at the level, less the 4-bit indicator and the count field.
-    const int Bits = 8 * TVersion::DataCodewords(40, Level) - 4 - CountFieldWidth(Mode, 40);
+    const TVersion& Largest = *TVersion::GetVersionForNumber(40);
+    const int Bits = 8 * Largest.GetDataCodewords(Level) - 4 - CountFieldWidth(Mode, Largest);
     switch (Mode) {
         case qmNumeric:  // 10 bits per three digits, 7 for a last two, 4 for a last one
             return 3 * (Bits / 10) + (Bits % 10 >= 7 ? 2 : Bits % 10 >= 4 ? 1 : 0);

@@ -1,99 +1,113 @@
 #pragma once
-// Error-correction levels and the version table of QR Code model 2 (versions 1 to 40).
+// Error-correction levels and the version table of QR Code model 2, versions 1 to 40.
 
 #include <array>
-#include <cstdint>
-#include <initializer_list>
-#include <memory>
-#include <vector>
+#include <cstddef>
+#include <span>
 
 namespace qr {
 
+// An error-correction level by its two format-information bits (ISO/IEC 18004:2015 7.9.1):
+// L 01, M 00, Q 11, H 10.
 class TErrorCorrectionLevel {
 public:
     TErrorCorrectionLevel() = default;
-    explicit TErrorCorrectionLevel(int Bits) : FBits(Bits) {}
+    constexpr explicit TErrorCorrectionLevel(int Bits) : FBits(Bits) {}
     void Assign(const TErrorCorrectionLevel& Source) { FBits = Source.FBits; }
-    // Position of the level's layout in a version's ECBlocks (L, M, Q, H), from its format
-    // bits: L 01, M 00, Q 11, H 10. Only the two low bits count.
-    int Ordinal() const { return (FBits & 3) ^ 1; }
-    int Bits() const { return FBits; }
-    void SetBits(int Bits) { FBits = Bits; }
+    // Position of the level's layout in a version's ECBlocks (L, M, Q, H). Only the two low bits count.
+    constexpr int Ordinal() const { return (FBits & 3) ^ 1; }
+    constexpr int Bits() const { return FBits; }
 
 private:
     int FBits = 0;
 };
 
-// The four levels by their format bits. The window uses L.
-inline TErrorCorrectionLevel LevelL() { return TErrorCorrectionLevel(1); }
-inline TErrorCorrectionLevel LevelM() { return TErrorCorrectionLevel(0); }
-inline TErrorCorrectionLevel LevelQ() { return TErrorCorrectionLevel(3); }
-inline TErrorCorrectionLevel LevelH() { return TErrorCorrectionLevel(2); }
+// The four levels. The window uses L.
+constexpr TErrorCorrectionLevel LevelL() { return TErrorCorrectionLevel(1); }
+constexpr TErrorCorrectionLevel LevelM() { return TErrorCorrectionLevel(0); }
+constexpr TErrorCorrectionLevel LevelQ() { return TErrorCorrectionLevel(3); }
+constexpr TErrorCorrectionLevel LevelH() { return TErrorCorrectionLevel(2); }
 
+// A group of equal error-correction blocks: how many, and the data codewords of each.
 class TECB {
 public:
-    TECB(int Count, int DataCodewords) : Count(Count), DataCodewords(DataCodewords) {}
-    int GetCount() const { return Count; }
-    int GetDataCodewords() const { return DataCodewords; }
+    constexpr TECB(int Count, int DataCodewords) : Count(Count), DataCodewords(DataCodewords) {}
+    constexpr int GetCount() const { return Count; }
+    constexpr int GetDataCodewords() const { return DataCodewords; }
 
 private:
     int Count;
     int DataCodewords;
 };
 
-using TECBArray = std::vector<TECB>;
+using TECBArray = std::span<const TECB>;
 
+// The blocks of one version at one level: one or two groups, the shorter blocks first, every
+// block with the same number of error-correction codewords.
 class TECBlocks {
 public:
-    TECBlocks(int ECCodewordsPerBlock, TECB ECBlocks);
-    TECBlocks(int ECCodewordsPerBlock, TECB ECBlocks1, TECB ECBlocks2);
+    constexpr TECBlocks(int ECCodewordsPerBlock, TECB ECBlocks)
+        : ECCodewordsPerBlock(ECCodewordsPerBlock), Groups{ECBlocks, TECB(0, 0)}, GroupCount(1) {}
+    constexpr TECBlocks(int ECCodewordsPerBlock, TECB ECBlocks1, TECB ECBlocks2)
+        : ECCodewordsPerBlock(ECCodewordsPerBlock), Groups{ECBlocks1, ECBlocks2}, GroupCount(2) {}
 
-    const TECBArray& GetECBlocks() const { return ECBlocks; }
-    int GetECCodewordsPerBlock() const { return ECCodewordsPerBlock; }
-    int GetNumBlocks() const;
-    int GetTotalECCodewords() const { return ECCodewordsPerBlock * GetNumBlocks(); }
+    constexpr TECBArray GetECBlocks() const { return TECBArray(Groups.data(), GroupCount); }
+    constexpr int GetECCodewordsPerBlock() const { return ECCodewordsPerBlock; }
+    constexpr int GetNumBlocks() const {
+        int Total = 0;
+        for (const TECB& Group : GetECBlocks()) Total += Group.GetCount();
+        return Total;
+    }
+    constexpr int GetTotalECCodewords() const { return ECCodewordsPerBlock * GetNumBlocks(); }
 
 private:
     int ECCodewordsPerBlock;
-    TECBArray ECBlocks;
+    std::array<TECB, 2> Groups;
+    std::size_t GroupCount;
 };
 
-// Alignment-pattern centre coordinates per version (row Version - 1), ascending, padded with -1.
-extern const std::array<std::array<std::int16_t, 7>, 40> AlignmentCentres;
-
+// One version's record, read from the one version table. Records are made at compile time and
+// live as long as the program: whoever looks one up keeps a pointer and frees nothing.
 class TVersion {
 public:
-    TVersion(int VersionNumber, std::initializer_list<int> AlignmentPatternCenters, TECBlocks ECBlocks1,
-             TECBlocks ECBlocks2, TECBlocks ECBlocks3, TECBlocks ECBlocks4);
-
-    // A new record of that version, or none outside 1 to 40.
-    static std::unique_ptr<TVersion> GetVersionForNumber(int VersionNum);
+    // The record of that version, or none outside 1 to 40.
+    static const TVersion* GetVersionForNumber(int VersionNum);
     // The smallest version whose data codewords at ecLevel hold (NumInputBits + 7) / 8, or none.
-    static std::unique_ptr<TVersion> ChooseVersion(int NumInputBits, const TErrorCorrectionLevel& ecLevel);
-    // The same choice as a number, 0 for none, and the data codewords of a version (1 to 40) at
-    // a level: both read from the table the records are built from, building no record.
-    static int ChooseVersionNumber(int NumInputBits, const TErrorCorrectionLevel& ecLevel);
-    static int DataCodewords(int VersionNum, const TErrorCorrectionLevel& ecLevel);
-    // A version's total codewords and its number of error-correction blocks at a level, the
-    // same the records answer; 0 outside 1 to 40.
-    static int TotalCodewordsOf(int VersionNum);
-    static int NumBlocksOf(int VersionNum, const TErrorCorrectionLevel& ecLevel);
+    static const TVersion* ChooseVersion(int NumInputBits, const TErrorCorrectionLevel& ecLevel);
 
-    int GetVersionNumber() const { return VersionNumber; }
-    const std::vector<int>& GetAlignmentPatternCenters() const { return AlignmentPatternCenters; }
-    int GetTotalCodewords() const { return TotalCodewords; }
-    const TECBlocks& GetECBlocksForLevel(const TErrorCorrectionLevel& ECLevel) const {
+    constexpr int GetVersionNumber() const { return VersionNumber; }
+    // The row and column coordinates of the alignment-pattern centres, ascending; none for version 1.
+    constexpr std::span<const int> GetAlignmentPatternCenters() const {
+        return std::span(AlignmentPatternCenters.data(), CentreCount);
+    }
+    constexpr int GetTotalCodewords() const { return TotalCodewords; }
+    constexpr const TECBlocks& GetECBlocksForLevel(const TErrorCorrectionLevel& ECLevel) const {
         return ECBlocks[static_cast<std::size_t>(ECLevel.Ordinal())];
     }
-    const TECBlocks& GetECBlocksAt(int Ordinal) const { return ECBlocks[static_cast<std::size_t>(Ordinal)]; }
-    int GetDimensionForVersion() const { return 17 + 4 * VersionNumber; }
+    // The data codewords at the level: the total less the level's error-correction codewords.
+    constexpr int GetDataCodewords(const TErrorCorrectionLevel& ECLevel) const {
+        return TotalCodewords - GetECBlocksForLevel(ECLevel).GetTotalECCodewords();
+    }
+    // The side in modules: 21 for version 1, 4 more for each version after it.
+    constexpr int GetDimensionForVersion() const { return 17 + 4 * VersionNumber; }
+
+    // The total codewords are counted from the level-L layout; every layout adds up to the same.
+    constexpr TVersion(int VersionNumber, std::span<const int> Centres, TECBlocks ECBlocks1, TECBlocks ECBlocks2,
+                       TECBlocks ECBlocks3, TECBlocks ECBlocks4)
+        : VersionNumber(VersionNumber),
+          CentreCount(Centres.size()),
+          ECBlocks{ECBlocks1, ECBlocks2, ECBlocks3, ECBlocks4} {
+        for (std::size_t i = 0; i < Centres.size(); ++i) AlignmentPatternCenters[i] = Centres[i];
+        for (const TECB& Group : ECBlocks1.GetECBlocks())
+            TotalCodewords += Group.GetCount() * (Group.GetDataCodewords() + ECBlocks1.GetECCodewordsPerBlock());
+    }
 
 private:
     int VersionNumber;
-    std::vector<int> AlignmentPatternCenters;
+    std::array<int, 7> AlignmentPatternCenters{};
+    std::size_t CentreCount;
     std::array<TECBlocks, 4> ECBlocks;
-    int TotalCodewords;
-    int ECCodewords;
+    int TotalCodewords = 0;
 };
 
 }  // namespace qr

@@ -1,7 +1,7 @@
 #pragma once
 // Text conversions that the window and the command line share: UTF-8 to UTF-16 (RFC 3629), and
 // the two ways line breaks reach the CR LF form the encoder is given. UTF-16 to UTF-8 is the
-// encoder's own step (qr::Utf16ToUtf8 in encoder/qrcode.h).
+// encoder's own step (qr::Utf16ToUtf8, in encoder/steps.h).
 
 #include <cstddef>
 #include <optional>

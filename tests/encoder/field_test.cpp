@@ -8,8 +8,7 @@
 
 #include "encoder/galoisfield.h"
 #include "encoder/reedsolomon.h"
-#include "encoder/version.h"
-#include "testing.h"
+#include "encoder/steps.h"
 
 using namespace qr;
 
@@ -50,15 +49,16 @@ TIntegerArray Coefficients(TGenericGFPoly* P) { return P->GetCoefficients(); }
 
 class Field : public ::testing::Test {
 protected:
-    std::unique_ptr<TGenericGF> F = TGenericGF::CreateQRCodeField256();
-    TGenericGFPoly* Poly(TIntegerArray C) { return TGenericGFPoly::Create(F.get(), std::move(C)); }
+    TGenericGF QRField = TGenericGF::CreateQRCodeField256();
+    TGenericGF* F = &QRField;
+    TGenericGFPoly* Poly(TIntegerArray C) { return TGenericGFPoly::Create(F, std::move(C)); }
 };
 
 // ---- the field ----
 
 TEST_F(Field, ExponentAndLogarithmTables) {
-    const TIntegerArray& Exp = F->ExpTable();
-    const TIntegerArray& Log = F->LogTable();
+    const auto Exp = F->ExpTable();
+    const auto Log = F->LogTable();
     ASSERT_EQ(Exp.size(), 256u);
     const TIntegerArray Head = {1, 2, 4, 8, 16, 32, 64, 128, 29, 58, 116, 232, 205, 135, 19, 38};
     EXPECT_EQ(TIntegerArray(Exp.begin(), Exp.begin() + 16), Head);
@@ -185,8 +185,8 @@ TEST_F(Field, DivisionIsExactForRandomPolynomials) {
 }
 
 TEST_F(Field, OperandsOfAnotherFieldAreRefused) {
-    const auto Other = TGenericGF::CreateQRCodeField256();
-    TGenericGFPoly* Foreign = TGenericGFPoly::Create(Other.get(), {1, 2});
+    TGenericGF Other = TGenericGF::CreateQRCodeField256();
+    TGenericGFPoly* Foreign = TGenericGFPoly::Create(&Other, {1, 2});
     TGenericGFPoly* P = Poly({3, 4});
     EXPECT_EQ(P->AddOrSubtract(Foreign), nullptr);
     EXPECT_EQ(P->AddOrSubtract(nullptr), nullptr);
@@ -198,24 +198,25 @@ TEST_F(Field, OperandsOfAnotherFieldAreRefused) {
 // encoder, by arithmetic) stay usable until the field goes and are freed with it; the sanitizer
 // run of this suite reports any polynomial leaked or freed twice.
 TEST(FieldOwnership, PolynomialsLiveAsLongAsTheirField) {
-    auto F = TGenericGF::CreateQRCodeField256();
-    TGenericGFPoly* Early = TGenericGFPoly::Create(F.get(), {1, 2});  // before the tables exist
+    TGenericGF Field = TGenericGF::CreateQRCodeField256();
+    TGenericGF* F = &Field;
+    TGenericGFPoly* Early = TGenericGFPoly::Create(F, {1, 2});
     TGenericGFPoly* Generator = nullptr;
     {
-        TReedSolomonEncoder Encoder(F.get());
+        TReedSolomonEncoder Encoder(F);
         TIntegerArray Block = {16, 32, 12, 86, 97, 128, 236, 17, 236, 17, 236, 17, 236, 17, 236, 17,
                                0,  0,  0,  0,  0,  0,   0,   0,  0,   0};
         Encoder.Encode(Block, 10);
         Generator = Encoder.BuildGenerator(2);
     }
-    TGenericGFPoly* A = TGenericGFPoly::Create(F.get(), {1, 0, 0, 7, 3});
-    const TGenericGFPolyArray QR = A->Divide(TGenericGFPoly::Create(F.get(), {1, 3, 2}));
+    TGenericGFPoly* A = TGenericGFPoly::Create(F, {1, 0, 0, 7, 3});
+    const TGenericGFPolyArray QR = A->Divide(TGenericGFPoly::Create(F, {1, 3, 2}));
     TGenericGFPoly* Sum = A->Multiply(A)->AddOrSubtract(A);
     // Everything is still there after the encoder that made some of it is gone.
     EXPECT_EQ(Early->GetCoefficients(), (TIntegerArray{1, 2}));
     EXPECT_EQ(Generator->GetCoefficients(), (TIntegerArray{1, 3, 2}));
     ASSERT_EQ(QR.size(), 2u);
-    EXPECT_EQ(QR[0]->Multiply(TGenericGFPoly::Create(F.get(), {1, 3, 2}))->AddOrSubtract(QR[1])->GetCoefficients(),
+    EXPECT_EQ(QR[0]->Multiply(TGenericGFPoly::Create(F, {1, 3, 2}))->AddOrSubtract(QR[1])->GetCoefficients(),
               A->GetCoefficients());
     EXPECT_EQ(Sum->GetDegree(), 8);
 }
@@ -224,7 +225,7 @@ TEST(FieldOwnership, PolynomialsLiveAsLongAsTheirField) {
 
 class ReedSolomon : public Field {
 protected:
-    TReedSolomonEncoder Encoder{F.get()};
+    TReedSolomonEncoder Encoder{F};
 
     // The error-correction codewords of Data; the tail starts as a sentinel so every written entry shows.
     TIntegerArray EC(const TIntegerArray& Data, int ECBytes) {
@@ -303,60 +304,62 @@ TEST_F(ReedSolomon, GeneratorsAreCachedAndExtendedByAppending) {
     EXPECT_EQ(Encoder.BuildGenerator(10), Ten);
     EXPECT_EQ(Encoder.BuildGenerator(0), One);
     // Each entry is the one before times its linear factor: degree 10 = degree 9 times (x + a^9).
-    EXPECT_EQ(Coefficients(Nine->Multiply(TGenericGFPoly::Create(F.get(), {1, F->Exp(9)}))), Coefficients(Ten));
+    EXPECT_EQ(Coefficients(Nine->Multiply(TGenericGFPoly::Create(F, {1, F->Exp(9)}))), Coefficients(Ten));
 }
 
-// Every block shape of the version table, with random data: the codeword has zero syndromes,
-// and one encoder serving many blocks gives what a fresh field and encoder give.
-TEST_F(ReedSolomon, EveryBlockShapeGivesAValidCodeword) {
+// The long division of the error-correction codewords, as polynomials over the field: the data
+// shifted up by x^ECBytes, divided by the generator made factor by factor; the remainder's
+// coefficients right-aligned in ECBytes codewords.
+TIntegerArray DividedEC(TGenericGF* F, const TIntegerArray& Data, int ECBytes) {
+    TGenericGFPoly* Generator = TGenericGFPoly::Create(F, {1});
+    for (int d = 0; d < ECBytes; ++d) Generator = Generator->Multiply(TGenericGFPoly::Create(F, {1, PlainPower(d)}));
+    const TGenericGFPolyArray QR = TGenericGFPoly::Create(F, Data)->MultiplyByMonomial(ECBytes, 1)->Divide(Generator);
+    const TIntegerArray& R = QR.at(1)->GetCoefficients();
+    TIntegerArray EC(static_cast<std::size_t>(ECBytes), 0);
+    if (!QR[1]->IsZero()) std::copy(R.begin(), R.end(), EC.end() - static_cast<std::ptrdiff_t>(R.size()));
+    return EC;
+}
+
+// Every block shape of the version table, and counts on both sides of the 30 whose multiples
+// are made at compile time up to the most the field allows, with random data: the shift
+// register gives the long division's codewords, the codeword has zero syndromes, and the
+// pipeline's ComputeECCodewords gives the same.
+TEST_F(ReedSolomon, ShiftRegisterGivesTheLongDivisionsCodewords) {
     std::set<std::pair<int, int>> Shapes;
-    for (int v = 1; v <= 40; ++v) {
-        const auto V = TVersion::GetVersionForNumber(v);
-        for (int Level = 0; Level < 4; ++Level)
-            for (const TECB& Group : V->GetECBlocksAt(Level).GetECBlocks())
-                Shapes.insert({Group.GetDataCodewords(), V->GetECBlocksAt(Level).GetECCodewordsPerBlock()});
-    }
+    const TErrorCorrectionLevel Levels[] = {LevelL(), LevelM(), LevelQ(), LevelH()};
+    for (int v = 1; v <= 40; ++v)
+        for (const TErrorCorrectionLevel& Level : Levels) {
+            const TECBlocks& Layout = TVersion::GetVersionForNumber(v)->GetECBlocksForLevel(Level);
+            for (const TECB& Group : Layout.GetECBlocks())
+                Shapes.insert({Group.GetDataCodewords(), Layout.GetECCodewordsPerBlock()});
+        }
+    for (const int ECBytes : {1, 2, 5, 29, 31, 32, 33, 64, 255}) Shapes.insert({20, ECBytes});
     std::mt19937 Rng(11);
-    qrtest::Encoder Pipeline;
     for (const auto& [Data, ECBytes] : Shapes) {
         TIntegerArray Block(static_cast<std::size_t>(Data));
         for (int& c : Block) c = static_cast<int>(Rng() % 256);
         const TIntegerArray Tail = EC(Block, ECBytes);
+        ASSERT_EQ(Tail, DividedEC(F, Block, ECBytes)) << Data << " data, " << ECBytes << " EC";
 
         TIntegerArray Codeword = Block;
         Codeword.insert(Codeword.end(), Tail.begin(), Tail.end());
         ASSERT_EQ(Syndromes(Codeword, ECBytes), std::vector<int>(static_cast<std::size_t>(ECBytes), 0))
             << Data << " data, " << ECBytes << " EC";
 
-        const TByteArray Bytes(Block.begin(), Block.end());
-        const TByteArray Computed = Pipeline.ComputeECCodewords(Bytes, ECBytes);
+        const TByteArray Computed = ComputeECCodewords(TByteArray(Block.begin(), Block.end()), ECBytes);
         EXPECT_EQ(TIntegerArray(Computed.begin(), Computed.end()), Tail) << Data << " data, " << ECBytes << " EC";
     }
 }
 
-}  // namespace
-
-namespace {
-
-// Up to the most error-correction codewords the field has distinct roots for (255), a codeword
-// with zero syndromes; more than that is no block: an empty result and the flag. Counts outside
-// the version table too, on both sides of the 30 whose multiples are made at compile time.
-TEST(ReedSolomonLimits, UpTo255ErrorCorrectionCodewords) {
-    std::mt19937 Rng(5);
-    for (const int ECBytes : {1, 2, 5, 29, 31, 32, 33, 255}) {
-        qrtest::Encoder Pipeline;
-        TByteArray Data(20);
-        for (auto& b : Data) b = static_cast<std::uint8_t>(Rng() % 256);
-        const TByteArray EC = Pipeline.ComputeECCodewords(Data, ECBytes);
-        ASSERT_EQ(EC.size(), static_cast<std::size_t>(ECBytes));
-        TIntegerArray Codeword(Data.begin(), Data.end());
-        Codeword.insert(Codeword.end(), EC.begin(), EC.end());
-        EXPECT_EQ(Syndromes(Codeword, ECBytes), std::vector<int>(static_cast<std::size_t>(ECBytes), 0)) << ECBytes;
-        EXPECT_FALSE(Pipeline.EncoderError());
-    }
-    qrtest::Encoder Pipeline;
-    EXPECT_TRUE(Pipeline.ComputeECCodewords(TByteArray(20, 1), 256).empty());
-    EXPECT_TRUE(Pipeline.EncoderError());
+// More error-correction codewords than the field has distinct roots for (255) make no block.
+TEST_F(ReedSolomon, MoreThan255ErrorCorrectionCodewordsAreNoBlock) {
+    EXPECT_TRUE(ComputeECCodewords(TByteArray(20, 1), 256).empty());
+    TIntegerArray Block(300, 1);
+    Encoder.Encode(Block, 256);
+    EXPECT_EQ(Block, TIntegerArray(300, 1));
+    std::vector<std::uint8_t> Codewords(256, 7);
+    Encoder.Encode(std::vector<std::uint8_t>(20, 1), Codewords);
+    EXPECT_EQ(Codewords, std::vector<std::uint8_t>(256, 7));
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <climits>
 #include <bit>
 #include <cmath>
 #include <random>
@@ -15,6 +16,7 @@
 
 using namespace qr;
 using qrtest::MatrixFrom;
+using qrtest::Packed;
 
 namespace {
 
@@ -76,7 +78,8 @@ Cells ReferenceLayout(int Version, int FormatWord) {
         Set(i, 6, i % 2 == 0);
         Set(6, i, i % 2 == 0);
     }
-    const std::vector<int> Centres = TVersion::GetVersionForNumber(Version)->GetAlignmentPatternCenters();
+    const auto Record = TVersion::GetVersionForNumber(Version)->GetAlignmentPatternCenters();
+    const std::vector<int> Centres(Record.begin(), Record.end());
     const int Last = Centres.empty() ? 0 : Centres.back();
     for (int cy : Centres)
         for (int cx : Centres) {
@@ -176,7 +179,7 @@ TEST(Layout, EveryVersionMatchesTheReferenceDrawing) {
         const int D = 17 + 4 * v;
         TByteMatrix M(D, D);
         TMatrixUtil Util;
-        Util.BuildLayout(LevelL(), v, Mask, M);
+        Util.PlaceSymbol(TBitArray(), LevelL(), v, Mask, M);  // leaves the layout, data cells empty
         const Cells Expected = ReferenceLayout(v, FormatWordsOfL[Mask]);
         EXPECT_EQ(Differences(CellsOf(M), Expected), "") << "version " << v;
         EXPECT_EQ(EmptyCells(Expected) / 8, TotalCodewords(v)) << "version " << v;
@@ -223,7 +226,7 @@ TEST(Layout, FactsOfVersions1And2And7) {
     for (const Case& C : {Case{1, 208}, Case{2, 359}, Case{7, 1568}}) {
         const int D = 17 + 4 * C.Version;
         TByteMatrix M(D, D);
-        TMatrixUtil().BuildLayout(LevelL(), C.Version, 0, M);
+        TMatrixUtil().PlaceSymbol(TBitArray(), LevelL(), C.Version, 0, M);
         EXPECT_EQ(EmptyCells(CellsOf(M)), C.DataCells) << C.Version;
         EXPECT_EQ(M.Get(8, D - 8), 1) << C.Version;  // the dark module
         for (int i = 8; i <= D - 9; ++i) {
@@ -234,14 +237,14 @@ TEST(Layout, FactsOfVersions1And2And7) {
     // Version 1: no version information; those cells hold data.
     {
         TByteMatrix M(21, 21);
-        TMatrixUtil().BuildLayout(LevelL(), 1, 0, M);
+        TMatrixUtil().PlaceSymbol(TBitArray(), LevelL(), 1, 0, M);
         EXPECT_EQ(M.Get(0, 10), -1);
         EXPECT_EQ(M.Get(10, 0), -1);
     }
     // Version 2: one alignment pattern, centred on (18, 18).
     {
         TByteMatrix M(25, 25);
-        TMatrixUtil().BuildLayout(LevelL(), 2, 0, M);
+        TMatrixUtil().PlaceSymbol(TBitArray(), LevelL(), 2, 0, M);
         const std::vector<std::string> Pattern = {"XXXXX", "X...X", "X.X.X", "X...X", "XXXXX"};
         for (int dy = 0; dy < 5; ++dy)
             for (int dx = 0; dx < 5; ++dx) EXPECT_EQ(M.Get(16 + dx, 16 + dy), Pattern[dy][dx] == 'X' ? 1 : 0);
@@ -249,7 +252,7 @@ TEST(Layout, FactsOfVersions1And2And7) {
     // Version 7: six alignment patterns; version information 0x07C94 twice.
     {
         TByteMatrix M(45, 45);
-        TMatrixUtil().BuildLayout(LevelL(), 7, 0, M);
+        TMatrixUtil().PlaceSymbol(TBitArray(), LevelL(), 7, 0, M);
         for (const auto& [x, y] : {std::pair{22, 6}, std::pair{6, 22}, std::pair{22, 22}, std::pair{38, 22},
                                    std::pair{22, 38}, std::pair{38, 38}}) {
             EXPECT_EQ(M.Get(x, y), 1) << x << "," << y;
@@ -356,9 +359,23 @@ TEST(Masks, DataMaskBit) {
         }
 }
 
+// The packed patterns repeat every 12 lines and every three words (192 cells) along a line.
+TEST(Masks, TilesHoldEveryPatternAlongLinesOfAnyLength) {
+    for (int Mask = 0; Mask < 8; ++Mask)
+        for (int Line = 0; Line < 30; ++Line)
+            for (int k = 0; k < 450; ++k) {
+                auto Tiled = [&](int Tile) {
+                    const std::uint64_t Word = TMaskUtil::Tiles[Tile][Mask][Line % 12][(k / 64) % 3];
+                    return ((Word >> (k % 64)) & 1) != 0;
+                };
+                ASSERT_EQ(Tiled(0), MaskCondition(Mask, Line, k)) << Mask << " row " << Line << " column " << k;
+                ASSERT_EQ(Tiled(1), MaskCondition(Mask, k, Line)) << Mask << " column " << Line << " row " << k;
+            }
+}
+
 TEST(Masks, NoMaskPlacesDataInTheFormatCellsToo) {
     TByteMatrix M(21, 21);
-    TMatrixUtil().BuildLayout(LevelL(), 1, -1, M);
+    TMatrixUtil().PlaceSymbol(TBitArray(), LevelL(), 1, -1, M);
     EXPECT_EQ(EmptyCells(CellsOf(M)), 208 + 30);
 
     TBitArray Ones;
@@ -389,8 +406,7 @@ TEST(Placement, FirstAndLastBitsOfVersion1) {
         TBitArray Data(208);
         Data.SetBit(k);
         TByteMatrix M(21, 21);
-        TMatrixUtil().BuildLayout(LevelL(), 1, 0, M);
-        TMatrixUtil().PlaceDataBits(Data, -1, M);
+        TMatrixUtil().PlaceSymbol(Data, LevelL(), 1, 0, M).WriteTo(-1, M);  // mask 0's layout, the data unmasked
         EXPECT_EQ(M.Get(Cell.first, Cell.second), 1) << "bit " << k;
         int Dark = 0;
         const Cells Layout = ReferenceLayout(1, FormatWordsOfL[0]);
@@ -445,31 +461,47 @@ TEST(Penalty, RunsScoreFromFiveOn) {
             // Bounded by cells of the other colour, with no other run of two.
             const std::string Run = std::string(c == 'X' ? "X." : ".X") + std::string(static_cast<std::size_t>(Length), c) +
                                     (c == 'X' ? "." : "X");
-            EXPECT_EQ(qrtest::Encoder::PenaltyRunsInLines(Line(Run), true), Score) << Run;
-            EXPECT_EQ(qrtest::Encoder::PenaltyRunsInLines(Line(Run), false), 0) << Run;
-            EXPECT_EQ(qrtest::Encoder::PenaltyRunsInLines(Transposed(Run), false), Score) << Run;
-            EXPECT_EQ(qrtest::Encoder::PenaltyRuns(Transposed(Run)), Score) << Run;
+            EXPECT_EQ(PenaltyRunsInLines(Packed(Line(Run)), true), Score) << Run;
+            EXPECT_EQ(PenaltyRunsInLines(Packed(Line(Run)), false), 0) << Run;
+            EXPECT_EQ(PenaltyRunsInLines(Packed(Transposed(Run)), false), Score) << Run;
+            EXPECT_EQ(PenaltyRuns(Packed(Transposed(Run))), Score) << Run;
         }
     // A run does not continue from one line into the next.
     const TByteMatrix Rows = MatrixFrom({".X.XXX", "XXX.X."});
-    EXPECT_EQ(qrtest::Encoder::PenaltyRunsInLines(Rows, true), 0);
+    EXPECT_EQ(PenaltyRunsInLines(Packed(Rows), true), 0);
     const TByteMatrix Columns = MatrixFrom({".X", "XX", ".X", "X.", "XX", "X."});
-    EXPECT_EQ(qrtest::Encoder::PenaltyRunsInLines(Columns, false), 0);
+    EXPECT_EQ(PenaltyRunsInLines(Packed(Columns), false), 0);
 }
 
 TEST(Penalty, AllDarkVersion1Matrix) {
     const TByteMatrix M = MatrixFrom(std::vector<std::string>(21, std::string(21, 'X')));
-    EXPECT_EQ(qrtest::Encoder::PenaltyRuns(M), 798);
-    EXPECT_EQ(qrtest::Encoder::PenaltyBlocks(M), 1200);
-    EXPECT_EQ(qrtest::Encoder::PenaltyFinderLike(M), 0);
-    EXPECT_EQ(qrtest::Encoder::PenaltyBalance(M), 1);
-    EXPECT_EQ(qrtest::Encoder::MaskPenalty(M), 798 + 1200 + 0 + 1);
+    EXPECT_EQ(PenaltyRuns(Packed(M)), 798);
+    EXPECT_EQ(PenaltyBlocks(Packed(M)), 1200);
+    EXPECT_EQ(PenaltyFinderLike(Packed(M)), 0);
+    EXPECT_EQ(PenaltyBalance(Packed(M)), 1);
+    EXPECT_EQ(MaskPenalty(Packed(M)), 798 + 1200 + 0 + 1);
+}
+
+// With a bound, the rules after the one that reaches it are skipped: below the bound the
+// penalty is exact, and from it on at least the bound and at most the whole.
+TEST(Penalty, BoundCutsTheSumShortOnlyFromTheBoundOn) {
+    const TByteMatrix M = MatrixFrom(std::vector<std::string>(21, std::string(21, 'X')));  // 798 + 1200 + 0 + 1
+    for (const int Bound : {1, 500, 798, 799, 1998, 1999, 2000, INT_MAX}) {
+        const int Penalty = MaskPenalty(Packed(M), Bound);
+        if (Bound > 1999) {
+            EXPECT_EQ(Penalty, 1999) << Bound;
+        } else {
+            EXPECT_GE(Penalty, Bound) << Bound;
+            EXPECT_LE(Penalty, 1999) << Bound;
+        }
+    }
+    EXPECT_EQ(MaskPenalty(Packed(M), 799), 1998);  // the balance rule is the one skipped
 }
 
 TEST(Penalty, OverlappingBlocksCountEach) {
-    EXPECT_EQ(qrtest::Encoder::PenaltyBlocks(MatrixFrom({"...", "...", "..."})), 12);
-    EXPECT_EQ(qrtest::Encoder::PenaltyBlocks(MatrixFrom({"X.X", ".X.", "X.X"})), 0);
-    EXPECT_EQ(qrtest::Encoder::PenaltyBlocks(MatrixFrom({"XX.", "XX.", "..X"})), 3);
+    EXPECT_EQ(PenaltyBlocks(Packed(MatrixFrom({"...", "...", "..."}))), 12);
+    EXPECT_EQ(PenaltyBlocks(Packed(MatrixFrom({"X.X", ".X.", "X.X"}))), 0);
+    EXPECT_EQ(PenaltyBlocks(Packed(MatrixFrom({"XX.", "XX.", "..X"}))), 3);
 }
 
 TEST(Penalty, FinderLikePatternNeedsFourLightCellsInsideTheMatrix) {
@@ -488,8 +520,8 @@ TEST(Penalty, FinderLikePatternNeedsFourLightCellsInsideTheMatrix) {
         {"....X.XXX.X....X.XXX.X", 80},
     };
     for (const Case& C : Cases) {
-        EXPECT_EQ(qrtest::Encoder::PenaltyFinderLike(Line(C.Cells)), C.Score) << C.Cells;
-        EXPECT_EQ(qrtest::Encoder::PenaltyFinderLike(Transposed(C.Cells)), C.Score) << C.Cells;
+        EXPECT_EQ(PenaltyFinderLike(Packed(Line(C.Cells))), C.Score) << C.Cells;
+        EXPECT_EQ(PenaltyFinderLike(Packed(Transposed(C.Cells))), C.Score) << C.Cells;
     }
 }
 
@@ -498,32 +530,14 @@ TEST(Penalty, BalanceIsZeroOrOne) {
     for (const auto& [Dark, Score] : Cases) {
         TByteMatrix M(21, 21);
         for (int i = 0; i < Dark; ++i) M.SetBoolean(i % 21, i / 21, true);
-        EXPECT_EQ(qrtest::Encoder::PenaltyBalance(M), Score) << Dark << " dark";
+        EXPECT_EQ(PenaltyBalance(Packed(M)), Score) << Dark << " dark";
     }
     // Exactly a quarter or three quarters dark is a tie, which goes to the even result 0.
     TByteMatrix Quarter(4, 4);
     for (int i = 0; i < 4; ++i) Quarter.SetBoolean(i, 0, true);
-    EXPECT_EQ(qrtest::Encoder::PenaltyBalance(Quarter), 0);
+    EXPECT_EQ(PenaltyBalance(Packed(Quarter)), 0);
     Quarter.SetBoolean(0, 0, false);
-    EXPECT_EQ(qrtest::Encoder::PenaltyBalance(Quarter), 1);
-}
-
-// A matrix holding values other than 0 and 1 is no symbol: the rules refuse it (-1) rather
-// than count 2 or 255 as light. The same shapes in 0 and 1 score as usual.
-TEST(Penalty, RulesRefuseCellsOtherThanModules) {
-    for (const int Odd : {2, 255}) {
-        TByteMatrix M = MatrixFrom({"X.XXX.X....", "...........", "XXXXXXXXXXX"});
-        M.SetInteger(8, 0, Odd);  // among the four cells after the finder-like pattern
-        EXPECT_EQ(qrtest::Encoder::PenaltyFinderLike(M), -1) << Odd;
-        EXPECT_EQ(qrtest::Encoder::PenaltyRunsInLines(M, true), -1) << Odd;
-        EXPECT_EQ(qrtest::Encoder::PenaltyRunsInLines(M, false), -1) << Odd;
-        EXPECT_EQ(qrtest::Encoder::PenaltyRuns(M), -1) << Odd;
-        EXPECT_EQ(qrtest::Encoder::PenaltyBlocks(M), -1) << Odd;
-        EXPECT_EQ(qrtest::Encoder::PenaltyBalance(M), -1) << Odd;
-        EXPECT_EQ(qrtest::Encoder::MaskPenalty(M), -1) << Odd;
-        M.SetInteger(8, 0, 0);
-        EXPECT_EQ(qrtest::Encoder::PenaltyFinderLike(M), 40) << Odd;
-    }
+    EXPECT_EQ(PenaltyBalance(Packed(Quarter)), 1);
 }
 
 // ---- penalty rules against a literal implementation ----
@@ -604,12 +618,12 @@ int OracleBalance(const TByteMatrix& M) {
 }
 
 void ExpectRulesMatchTheOracle(const TByteMatrix& M, const std::string& Name) {
-    EXPECT_EQ(qrtest::Encoder::PenaltyRunsInLines(M, true), OracleRuns(M, true)) << Name;
-    EXPECT_EQ(qrtest::Encoder::PenaltyRunsInLines(M, false), OracleRuns(M, false)) << Name;
-    EXPECT_EQ(qrtest::Encoder::PenaltyBlocks(M), OracleBlocks(M)) << Name;
-    EXPECT_EQ(qrtest::Encoder::PenaltyFinderLike(M), OracleFinderLike(M)) << Name;
-    EXPECT_EQ(qrtest::Encoder::PenaltyBalance(M), OracleBalance(M)) << Name;
-    EXPECT_EQ(qrtest::Encoder::MaskPenalty(M),
+    EXPECT_EQ(PenaltyRunsInLines(Packed(M), true), OracleRuns(M, true)) << Name;
+    EXPECT_EQ(PenaltyRunsInLines(Packed(M), false), OracleRuns(M, false)) << Name;
+    EXPECT_EQ(PenaltyBlocks(Packed(M)), OracleBlocks(M)) << Name;
+    EXPECT_EQ(PenaltyFinderLike(Packed(M)), OracleFinderLike(M)) << Name;
+    EXPECT_EQ(PenaltyBalance(Packed(M)), OracleBalance(M)) << Name;
+    EXPECT_EQ(MaskPenalty(Packed(M)),
               OracleRuns(M, true) + OracleRuns(M, false) + OracleBlocks(M) + OracleFinderLike(M) + OracleBalance(M))
         << Name;
 }
@@ -687,7 +701,7 @@ Trials PlainMaskChoice(const TBitArray& Data, int Version) {
     Trials T;
     for (int Mask = 0; Mask < 8; ++Mask) {
         const TByteMatrix M = Build(Data, Version, Mask);
-        T.Penalties.push_back(qrtest::Encoder::MaskPenalty(M));
+        T.Penalties.push_back(MaskPenalty(Packed(M)));
     }
     T.Expected = static_cast<int>(std::min_element(T.Penalties.begin(), T.Penalties.end()) - T.Penalties.begin());
     return T;
@@ -701,11 +715,12 @@ TEST(MaskChoice, EqualsEightFullBuildsForEveryVersion) {
         // The real symbols are scored as the literal rules score them.
         ExpectRulesMatchTheOracle(Build(Data, v, T.Expected), "version " + std::to_string(v));
 
-        qrtest::Encoder E;
         const int D = 17 + 4 * v;
         TByteMatrix M(D, D);
-        EXPECT_EQ(E.SelectMask(Data, LevelL(), v, M), T.Expected) << "version " << v;
-        // The matrix is left holding the chosen trial: the full build with that mask.
+        const TPlacedSymbol Symbol = TMatrixUtil().PlaceSymbol(Data, LevelL(), v, 0, M);
+        EXPECT_EQ(SelectMask(Symbol), T.Expected) << "version " << v;
+        // Mask 0's layout with another mask written in is the full build with that mask.
+        Symbol.WriteTo(T.Expected, M);
         EXPECT_EQ(Differences(CellsOf(M), CellsOf(Build(Data, v, T.Expected))), "") << "version " << v;
     }
 }
@@ -719,9 +734,8 @@ TEST(MaskChoice, TiesKeepTheLowerMask) {
         const Trials T = PlainMaskChoice(Data, Version);
         if (std::count(T.Penalties.begin(), T.Penalties.end(), T.Penalties[T.Expected]) < 2) continue;
         ++Ties;
-        qrtest::Encoder E;
         TByteMatrix M(17 + 4 * Version, 17 + 4 * Version);
-        EXPECT_EQ(E.SelectMask(Data, LevelL(), Version, M), T.Expected) << "trial " << Trial;
+        EXPECT_EQ(SelectMask(TMatrixUtil().PlaceSymbol(Data, LevelL(), Version, 0, M)), T.Expected) << "trial " << Trial;
     }
     EXPECT_EQ(Ties, 3) << "too few ties found to check";
 }

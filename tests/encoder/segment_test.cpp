@@ -49,12 +49,12 @@ TEST(Modes, IndicatorsAndCountWidths) {
 TEST(Modes, AlphanumericSet) {
     const std::string Set = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ $%*+-./:";
     for (std::size_t i = 0; i < Set.size(); ++i)
-        EXPECT_EQ(qrtest::Encoder::AlphanumericValue(Set[i]), static_cast<int>(i)) << Set[i];
+        EXPECT_EQ(AlphanumericValue(Set[i]), static_cast<int>(i)) << Set[i];
     int InSet = 0;
-    for (int Code = 0; Code < 96; ++Code) InSet += qrtest::Encoder::AlphanumericValue(Code) >= 0;
+    for (int Code = 0; Code < 96; ++Code) InSet += AlphanumericValue(Code) >= 0;
     EXPECT_EQ(InSet, 45);
     for (int Code : {int('a'), int('z'), int('#'), int(','), int('_'), 0, 96, 0xC1, 0x10000, -1})
-        EXPECT_EQ(qrtest::Encoder::AlphanumericValue(Code), -1) << Code;
+        EXPECT_EQ(AlphanumericValue(Code), -1) << Code;
 }
 
 // ---- mode choice, filter and data bits ----
@@ -73,18 +73,17 @@ class Segment : public ::testing::TestWithParam<SegmentCase> {};
 
 TEST_P(Segment, ModeFilterAndDataBits) {
     const SegmentCase& C = GetParam();
-    qrtest::Encoder E;
     int Option = C.Option;
-    const TMode Mode = E.PickMode(C.Text, Option);
+    const TMode Mode = PickMode(C.Text, Option);
     EXPECT_EQ(Mode, C.Mode);
     EXPECT_EQ(Option, C.OptionAfter);
-    const std::u16string Kept = E.KeepEncodableChars(C.Text, Mode, Option);
+    const std::u16string Kept = KeepEncodableChars(C.Text, Mode, Option);
     TBitArray Data;
-    E.WriteSegmentData(Kept, Mode, Data, Option);
+    EXPECT_TRUE(WriteSegmentData(Kept, Mode, Data, Option));
     EXPECT_EQ(BitString(Data), C.Data);
     const int Count = Mode == qmByte ? Data.GetSizeInBytes() : static_cast<int>(Kept.size());
     EXPECT_EQ(Count, C.Count);
-    EXPECT_FALSE(E.EncoderError());
+    EXPECT_EQ(SegmentCount(C.Text, Mode, Option), C.Count);
     // Measured without building the segment, the same mode and count.
     const TEncoder::TSegmentSize Measured = TEncoder::MeasureSegment(C.Text, C.Option);
     EXPECT_EQ(Measured.Mode, C.Mode);
@@ -101,6 +100,12 @@ INSTANTIATE_TEST_SUITE_P(
         SegmentCase{"letter_and_zero", u"A0", qrAuto, qmAlphanumeric, qrAuto, 2, Field(450, 11)},
         SegmentCase{"lower_case", u"hello", qrAuto, qmByte, qrISO88591, 5, Bytes({0x68, 0x65, 0x6C, 0x6C, 0x6F})},
         SegmentCase{"latin1", u"\u00E9", qrAuto, qmByte, qrISO88591, 1, Bytes({0xE9})},
+        // Both sides of the Latin-1 boundary under qrAuto: U+00FF is one byte, U+0100 makes the
+        // whole text UTF-8 behind a byte-order mark.
+        SegmentCase{"latin1_last", u"caf\u00E9 \u00FF", qrAuto, qmByte, qrISO88591, 6,
+                    Bytes({0x63, 0x61, 0x66, 0xE9, 0x20, 0xFF})},
+        SegmentCase{"above_latin1_first", u"\u0100", qrAuto, qmByte, qrUTF8NoBOM, 5,
+                    Bytes({0xEF, 0xBB, 0xBF, 0xC4, 0x80})},
         SegmentCase{"above_latin1", u"\u20AC", qrAuto, qmByte, qrUTF8NoBOM, 6,
                     Bytes({0xEF, 0xBB, 0xBF, 0xE2, 0x82, 0xAC})},
         SegmentCase{"empty_auto", u"", qrAuto, qmByte, qrUTF8NoBOM, 3, Bytes({0xEF, 0xBB, 0xBF})},
@@ -135,14 +140,13 @@ TEST(Segment, HeaderAndCountAtVersion1) {
         {u"\u00E9", Field(4, 4) + Field(1, 8) + Field(0xE9, 8)},
     };
     for (const Case& C : Cases) {
-        qrtest::Encoder E;
         int Option = qrAuto;
-        const TMode Mode = E.PickMode(C.Text, Option);
-        const std::u16string Kept = E.KeepEncodableChars(C.Text, Mode, Option);
+        const TMode Mode = PickMode(C.Text, Option);
+        const std::u16string Kept = KeepEncodableChars(C.Text, Mode, Option);
         TBitArray Data, Bits;
-        E.WriteSegmentData(Kept, Mode, Data, Option);
-        E.WriteModeIndicator(Mode, Bits);
-        E.WriteCharacterCount(Mode == qmByte ? Data.GetSizeInBytes() : static_cast<int>(Kept.size()), 1, Mode, Bits);
+        EXPECT_TRUE(WriteSegmentData(Kept, Mode, Data, Option));
+        WriteModeIndicator(Mode, Bits);
+        EXPECT_TRUE(WriteCharacterCount(Mode == qmByte ? Data.GetSizeInBytes() : static_cast<int>(Kept.size()), 1, Mode, Bits));
         Bits.AppendBitArray(Data);
         EXPECT_EQ(BitString(Bits), C.Expected);
         EXPECT_NE(BitString(Bits).substr(0, 4), "0111");  // never an ECI segment
@@ -171,69 +175,45 @@ INSTANTIATE_TEST_SUITE_P(
                       Utf8Case{u"\xDC00\xD800", "\xEF\xBF\xBD\xEF\xBF\xBD"},
                       Utf8Case{u"\xD800\xD800\xDC00", "\xEF\xBF\xBD\xF0\x90\x80\x80"}));
 
-TEST(Segment, WritingFailuresSetTheFlag) {
-    {
-        qrtest::Encoder E;  // a unit outside the alphanumeric set ends the writing; earlier pairs stay
-        TBitArray Bits;
-        E.WriteSegmentData(u"AB c", qmAlphanumeric, Bits, qrAlphanumeric);
-        EXPECT_TRUE(E.EncoderError());
-        EXPECT_EQ(BitString(Bits), Field(10 * 45 + 11, 11));
-    }
-    {
-        qrtest::Encoder E;
-        TBitArray Bits;
-        E.WriteSegmentData(u"a", qmAlphanumeric, Bits, qrAlphanumeric);
-        EXPECT_TRUE(E.EncoderError());
-        EXPECT_EQ(Bits.GetSize(), 0);
-    }
-    {
-        qrtest::Encoder E;  // a mode without a writer
-        TBitArray Bits;
-        E.WriteSegmentData(u"12", qmECI, Bits, qrAuto);
-        EXPECT_TRUE(E.EncoderError());
-        EXPECT_EQ(Bits.GetSize(), 0);
-    }
-    {
-        qrtest::Encoder E;  // Kanji has no writer but is not flagged
-        TBitArray Bits;
-        E.WriteSegmentData(u"12", qmKanji, Bits, qrAuto);
-        EXPECT_FALSE(E.EncoderError());
-        EXPECT_EQ(Bits.GetSize(), 0);
-    }
-    {
-        qrtest::Encoder E;  // byte data under an option that carries no bytes
-        TBitArray Bits;
-        EXPECT_EQ(E.KeepEncodableChars(u"ab", qmByte, qrNumeric), u"");
-        E.WriteSegmentData(u"ab", qmByte, Bits, qrNumeric);
-        EXPECT_EQ(Bits.GetSize(), 0);
-    }
+TEST(Segment, WritingFailuresAreReported) {
+    TBitArray Bits;  // a unit outside the alphanumeric set ends the writing; earlier pairs stay
+    EXPECT_FALSE(WriteSegmentData(u"AB c", qmAlphanumeric, Bits, qrAlphanumeric));
+    EXPECT_EQ(BitString(Bits), Field(10 * 45 + 11, 11));
+    Bits = TBitArray();
+    EXPECT_FALSE(WriteSegmentData(u"a", qmAlphanumeric, Bits, qrAlphanumeric));
+    EXPECT_EQ(Bits.GetSize(), 0);
+    EXPECT_FALSE(WriteSegmentData(u"12", qmECI, Bits, qrAuto));  // a mode without a writer
+    EXPECT_EQ(Bits.GetSize(), 0);
+    EXPECT_TRUE(WriteSegmentData(u"12", qmKanji, Bits, qrAuto));  // Kanji has no writer but is no failure
+    EXPECT_EQ(Bits.GetSize(), 0);
+    // Byte data under an option that carries no bytes.
+    EXPECT_EQ(KeepEncodableChars(u"ab", qmByte, qrNumeric), u"");
+    EXPECT_TRUE(WriteSegmentData(u"ab", qmByte, Bits, qrNumeric));
+    EXPECT_EQ(Bits.GetSize(), 0);
 }
 
 TEST(Segment, CountMustFitItsField) {
-    qrtest::Encoder E;
     TBitArray Bits;
-    E.WriteCharacterCount(255, 9, qmByte, Bits);
+    EXPECT_TRUE(WriteCharacterCount(255, 9, qmByte, Bits));
     EXPECT_EQ(BitString(Bits), Field(255, 8));
-    EXPECT_FALSE(E.EncoderError());
-    E.WriteCharacterCount(256, 9, qmByte, Bits);
-    EXPECT_TRUE(E.EncoderError());
+    EXPECT_FALSE(WriteCharacterCount(256, 9, qmByte, Bits));
     EXPECT_EQ(Bits.GetSize(), 8);  // nothing appended
-    E.WriteCharacterCount(256, 10, qmByte, Bits);
+    EXPECT_TRUE(WriteCharacterCount(256, 10, qmByte, Bits));
     EXPECT_EQ(BitString(Bits), Field(255, 8) + Field(256, 16));
+    EXPECT_FALSE(WriteCharacterCount(1, 41, qmByte, Bits));  // no such version
+    EXPECT_EQ(Bits.GetSize(), 24);
 }
 
 // ---- padding ----
 
 TEST(Padding, EmptySegmentGetsTerminatorAndAlternatingPads) {
-    qrtest::Encoder E;
     TBitArray Bits;
     Bits.AppendBits(4, 4);
     Bits.AppendBits(0, 8);
-    E.PadToCapacity(19, Bits);
+    EXPECT_TRUE(PadToCapacity(19, Bits));
     std::string Expected = Field(0x40, 8) + Field(0x00, 8);
     for (int i = 0; i < 17; ++i) Expected += Field(i % 2 == 0 ? 0xEC : 0x11, 8);
     EXPECT_EQ(BitString(Bits), Expected);
-    EXPECT_FALSE(E.EncoderError());
 }
 
 struct PadCase {
@@ -246,13 +226,11 @@ class Padding : public ::testing::TestWithParam<PadCase> {};
 
 TEST_P(Padding, TerminatorIsCutShortAtTheCapacity) {
     const PadCase& C = GetParam();
-    qrtest::Encoder E;
     TBitArray Bits;
     for (int i = 0; i < C.Bits; ++i) Bits.AppendBit(true);
-    E.PadToCapacity(C.DataCodewords, Bits);
+    EXPECT_TRUE(PadToCapacity(C.DataCodewords, Bits));
     EXPECT_EQ(BitString(Bits), std::string(static_cast<std::size_t>(C.Bits), '1') + C.Tail);
     EXPECT_EQ(Bits.GetSize(), 8 * C.DataCodewords);
-    EXPECT_FALSE(E.EncoderError());
 }
 
 INSTANTIATE_TEST_SUITE_P(Lengths, Padding,
@@ -266,30 +244,25 @@ INSTANTIATE_TEST_SUITE_P(Lengths, Padding,
                                            PadCase{128, 19, "00000000" + Field(0xEC, 8) + Field(0x11, 8)}));
 
 TEST(Padding, BitsBeyondTheCapacityAreFlaggedAndLeftAlone) {
-    qrtest::Encoder E;
     TBitArray Bits;
     Bits.AppendBits(-1, 32);
     Bits.AppendBit(true);
-    E.PadToCapacity(4, Bits);
-    EXPECT_TRUE(E.EncoderError());
+    EXPECT_FALSE(PadToCapacity(4, Bits));
     EXPECT_EQ(Bits.GetSize(), 33);
 }
 
 // ---- blocks and interleaving ----
 
 TEST(Blocks, Version10LevelL) {
-    qrtest::Encoder E;
     const int Expected[4][2] = {{68, 18}, {68, 18}, {69, 18}, {69, 18}};
     for (int k = 0; k < 4; ++k) {
         int Data = -1, EC = -1;
-        E.BlockSizes(346, 274, 4, k, Data, EC);
+        EXPECT_TRUE(BlockSizes(346, 274, 4, k, Data, EC));
         EXPECT_EQ(Data, Expected[k][0]) << k;
         EXPECT_EQ(EC, Expected[k][1]) << k;
     }
-    EXPECT_FALSE(E.EncoderError());
     int Data = -1, EC = -1;
-    E.BlockSizes(346, 274, 4, 4, Data, EC);
-    EXPECT_TRUE(E.EncoderError());
+    EXPECT_FALSE(BlockSizes(346, 274, 4, 4, Data, EC));
     EXPECT_EQ(Data, -1);  // results untouched
     EXPECT_EQ(EC, -1);
 }
@@ -300,35 +273,25 @@ TEST(Blocks, EveryLevelLLayoutMatchesTheVersionTable) {
         const TECBlocks& L = V->GetECBlocksForLevel(LevelL());
         const int Total = V->GetTotalCodewords();
         const int Data = Total - L.GetTotalECCodewords();
-        qrtest::Encoder E;
         int k = 0;
         for (const TECB& Group : L.GetECBlocks())
             for (int i = 0; i < Group.GetCount(); ++i, ++k) {
                 int d = -1, e = -1;
-                E.BlockSizes(Total, Data, L.GetNumBlocks(), k, d, e);
+                EXPECT_TRUE(BlockSizes(Total, Data, L.GetNumBlocks(), k, d, e)) << "version " << v << " block " << k;
                 EXPECT_EQ(d, Group.GetDataCodewords()) << "version " << v << " block " << k;
                 EXPECT_EQ(e, L.GetECCodewordsPerBlock()) << "version " << v << " block " << k;
             }
-        EXPECT_FALSE(E.EncoderError()) << v;
     }
 }
 
-std::vector<int> ToCodewords(const TBitArray& Bits) {
-    TByteArray Bytes(static_cast<std::size_t>(Bits.GetSizeInBytes()));
-    Bits.ToBytes(0, Bytes, 0, Bits.GetSizeInBytes());
-    return {Bytes.begin(), Bytes.end()};
-}
-
 TEST(Interleave, Version10TakesCodewordsFromEachBlockInTurn) {
-    qrtest::Encoder E;
     TBitArray Bits;
     TByteArray D(274);
     for (int i = 0; i < 274; ++i) D[i] = static_cast<std::uint8_t>(i * 37 + 5);
     for (int b : D) Bits.AppendBits(b, 8);
     TBitArray Result;
-    E.InterleaveBlocks(Bits, 346, 274, 4, Result);
-    EXPECT_FALSE(E.EncoderError());
-    const std::vector<int> Out = ToCodewords(Result);
+    EXPECT_TRUE(InterleaveBlocks(Bits, 346, 274, 4, Result));
+    const std::vector<int> Out = qrtest::Codewords(Result);
     ASSERT_EQ(Out.size(), 346u);
     ASSERT_EQ(Result.GetSize(), 346 * 8);
 
@@ -341,7 +304,7 @@ TEST(Interleave, Version10TakesCodewordsFromEachBlockInTurn) {
             if (i < Length[b]) Expected.push_back(D[Start[b] + i]);
     std::vector<TByteArray> EC;
     for (int b = 0; b < 4; ++b)
-        EC.push_back(E.ComputeECCodewords(TByteArray(D.begin() + Start[b], D.begin() + Start[b] + Length[b]), 18));
+        EC.push_back(ComputeECCodewords(TByteArray(D.begin() + Start[b], D.begin() + Start[b] + Length[b]), 18));
     for (int i = 0; i < 18; ++i)
         for (int b = 0; b < 4; ++b) Expected.push_back(EC[b][i]);
     EXPECT_EQ(Out, Expected);
@@ -354,26 +317,26 @@ TEST(Interleave, Version10TakesCodewordsFromEachBlockInTurn) {
 }
 
 TEST(Interleave, SingleBlockIsDataThenErrorCorrection) {
-    qrtest::Encoder E;
     TBitArray Bits;
     Bits.AppendBits(4, 4);
     Bits.AppendBits(0, 8);
-    E.PadToCapacity(19, Bits);
+    EXPECT_TRUE(PadToCapacity(19, Bits));
     TBitArray Result;
-    E.InterleaveBlocks(Bits, 26, 19, 1, Result);
-    EXPECT_FALSE(E.EncoderError());
-    EXPECT_EQ(ToCodewords(Result),
+    EXPECT_TRUE(InterleaveBlocks(Bits, 26, 19, 1, Result));
+    EXPECT_EQ(qrtest::Codewords(Result),
               (std::vector<int>{0x40, 0x00, 0xEC, 0x11, 0xEC, 0x11, 0xEC, 0x11, 0xEC, 0x11, 0xEC, 0x11, 0xEC,
                                 0x11, 0xEC, 0x11, 0xEC, 0x11, 0xEC, 0xF9, 0xAA, 0x03, 0xCB, 0x06, 0xE3, 0xD2}));
 }
 
-TEST(Interleave, DataOfTheWrongLengthIsFlaggedAndGivesNothing) {
-    qrtest::Encoder E;
+TEST(Interleave, DataOfTheWrongLengthOrBlocksThatCannotBeCodedGiveNothing) {
     TBitArray Bits;
     for (int i = 0; i < 18; ++i) Bits.AppendBits(i, 8);
     TBitArray Result;
-    E.InterleaveBlocks(Bits, 26, 19, 1, Result);
-    EXPECT_TRUE(E.EncoderError());
+    EXPECT_FALSE(InterleaveBlocks(Bits, 26, 19, 1, Result));
+    EXPECT_EQ(Result.GetSize(), 0);
+    // One block of 18 data codewords and 256 error-correction codewords, more than the field
+    // has roots for.
+    EXPECT_FALSE(InterleaveBlocks(Bits, 18 + 256, 18, 1, Result));
     EXPECT_EQ(Result.GetSize(), 0);
 }
 

@@ -31,9 +31,11 @@ class CompleteExample : public ::testing::TestWithParam<Example> {};
 
 TEST_P(CompleteExample, CodewordsPenaltiesAndMask) {
     const Example& E = GetParam();
-    int Version = 0;
-    EXPECT_EQ(qrtest::FinalCodewords(E.Text, qrUTF8BOM, Version), E.Codewords);
-    EXPECT_EQ(Version, 1);
+    const TCodewords C = AssembleCodewords(E.Text, qrUTF8BOM, LevelL());
+    EXPECT_TRUE(C.ChecksPassed);
+    ASSERT_NE(C.Version, nullptr);
+    EXPECT_EQ(C.Version->GetVersionNumber(), 1);
+    EXPECT_EQ(qrtest::Codewords(C.Bits), E.Codewords);
     EXPECT_EQ(qrtest::PenaltiesOfAllMasks(E.Text, qrUTF8BOM, LevelL()), E.Penalties);
 
     TEncoder Encoder;
@@ -44,7 +46,10 @@ TEST_P(CompleteExample, CodewordsPenaltiesAndMask) {
     EXPECT_EQ(Record.Version(), 1);
     EXPECT_EQ(Record.MaskPattern(), E.Mask);
     ASSERT_NE(Record.Matrix(), nullptr);
-    EXPECT_EQ(Record.Matrix()->Width(), 21);
+    // The symbol is these codewords built with that mask.
+    TByteMatrix Built(21, 21);
+    TMatrixUtil().BuildMatrix(C.Bits, LevelL(), 1, E.Mask, Built);
+    EXPECT_EQ(qrtest::MatrixLines(*Record.Matrix()), qrtest::MatrixLines(Built));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -117,6 +122,10 @@ INSTANTIATE_TEST_SUITE_P(
                       // The byte-order mark counts: 2950 + 3 bytes fit, 2951 + 3 do not.
                       Capacity{"bom2953", Repeat(u'a', 2950), qrUTF8NoBOM, 40},
                       Capacity{"bom2954", Repeat(u'a', 2951), qrUTF8NoBOM, 0},
+                      // Under qrAuto a last U+00FF keeps 2953 units one byte each; U+0100 turns
+                      // them into 2957 bytes with the byte-order mark, too many.
+                      Capacity{"latin1ff2953", Repeat(u'a', 2952) + u"\u00FF", qrAuto, 40},
+                      Capacity{"u0100at2953", Repeat(u'a', 2952) + u"\u0100", qrAuto, 0},
                       // Count-field widths switch at versions 10 and 27: version 9 holds at most
                       // 230 bytes, version 26 at most 1367.
                       Capacity{"bytes230", Repeat(u'a', 230), qrUTF8BOM, 9},

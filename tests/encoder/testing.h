@@ -4,31 +4,9 @@
 #include <string>
 #include <vector>
 
-#include "encoder/qrcode.h"
+#include "encoder/steps.h"
 
 namespace qrtest {
-
-// Exposes the encoder's pipeline steps to the tests.
-class Encoder : public qr::TEncoder {
-public:
-    using TEncoder::AlphanumericValue;
-    using TEncoder::BlockSizes;
-    using TEncoder::ComputeECCodewords;
-    using TEncoder::InterleaveBlocks;
-    using TEncoder::KeepEncodableChars;
-    using TEncoder::MaskPenalty;
-    using TEncoder::PadToCapacity;
-    using TEncoder::PenaltyBalance;
-    using TEncoder::PenaltyBlocks;
-    using TEncoder::PenaltyFinderLike;
-    using TEncoder::PenaltyRuns;
-    using TEncoder::PenaltyRunsInLines;
-    using TEncoder::PickMode;
-    using TEncoder::SelectMask;
-    using TEncoder::WriteCharacterCount;
-    using TEncoder::WriteModeIndicator;
-    using TEncoder::WriteSegmentData;
-};
 
 // The bits of an array as a string of '0' and '1'.
 inline std::string BitString(const qr::TBitArray& Bits) {
@@ -64,54 +42,31 @@ inline qr::TByteMatrix MatrixFrom(const std::vector<std::string>& Lines) {
     return M;
 }
 
-// The final codewords of an encoding, as the pipeline interleaves them.
-inline std::vector<int> FinalCodewords(std::u16string_view Text, int Option, int& Version,
-                                       const qr::TErrorCorrectionLevel& Level = qr::LevelL()) {
-    Encoder E;
-    int Opt = Option;
-    const qr::TMode Mode = E.PickMode(Text, Opt);
-    const std::u16string Kept = E.KeepEncodableChars(Text, Mode, Opt);
-    qr::TBitArray Data;
-    E.WriteSegmentData(Kept, Mode, Data, Opt);
-    qr::TBitArray Bits;
-    E.WriteModeIndicator(Mode, Bits);
-    const int Count = Mode == qr::qmByte ? Data.GetSizeInBytes() : static_cast<int>(Kept.size());
-    // The smallest version whose capacity holds header, count and data.
-    std::unique_ptr<qr::TVersion> V;
-    for (int v = 1; v <= 40; ++v) {
-        V = qr::TVersion::GetVersionForNumber(v);
-        const int Bits_ = 4 + qr::CountFieldWidth(Mode, *V) + Data.GetSize();
-        const auto& L = V->GetECBlocksForLevel(Level);
-        if (8 * (V->GetTotalCodewords() - L.GetTotalECCodewords()) >= Bits_) break;
-    }
-    Version = V->GetVersionNumber();
-    E.WriteCharacterCount(Count, Version, Mode, Bits);
-    Bits.AppendBitArray(Data);
-    const auto& L = V->GetECBlocksForLevel(Level);
-    const int DataCodewords = V->GetTotalCodewords() - L.GetTotalECCodewords();
-    E.PadToCapacity(DataCodewords, Bits);
-    qr::TBitArray Final;
-    E.InterleaveBlocks(Bits, V->GetTotalCodewords(), DataCodewords, L.GetNumBlocks(), Final);
-    std::vector<int> Codewords;
-    qr::TByteArray Bytes(static_cast<std::size_t>(Final.GetSizeInBytes()));
-    Final.ToBytes(0, Bytes, 0, Final.GetSizeInBytes());
-    Codewords.assign(Bytes.begin(), Bytes.end());
-    return Codewords;
+// A matrix of modules as the penalty rules read it: its dark cells packed by rows and by
+// columns.
+struct Packed {
+    explicit Packed(const qr::TByteMatrix& M) : Rows(qr::TModulePlane::OfCells(M, 1)), Columns(Rows.Transposed()) {}
+    qr::TModulePlane Rows, Columns;
+    operator qr::TPackedSymbol() const { return {Rows, Columns}; }
+};
+
+// The codewords of a bit array, 8 bits each.
+inline std::vector<int> Codewords(const qr::TBitArray& Bits) {
+    qr::TByteArray Bytes(static_cast<std::size_t>(Bits.GetSizeInBytes()));
+    Bits.ToBytes(0, Bytes, 0, Bits.GetSizeInBytes());
+    return {Bytes.begin(), Bytes.end()};
 }
 
-// The penalty of each mask's symbol, each built the plain way (a full build per mask).
+// The penalty of the symbol of each mask, each a full build of the encoding's codewords.
 inline std::vector<int> PenaltiesOfAllMasks(std::u16string_view Text, int Option,
                                             const qr::TErrorCorrectionLevel& Level) {
-    int Version = 0;
-    const std::vector<int> Codewords = FinalCodewords(Text, Option, Version, Level);
-    qr::TBitArray Final;
-    for (int c : Codewords) Final.AppendBits(c, 8);
+    const qr::TCodewords C = qr::AssembleCodewords(Text, Option, Level);
     std::vector<int> Penalties;
     for (int Mask = 0; Mask < 8; ++Mask) {
-        const int D = 17 + 4 * Version;
+        const int D = C.Version->GetDimensionForVersion();
         qr::TByteMatrix M(D, D);
-        qr::TMatrixUtil().BuildMatrix(Final, Level, Version, Mask, M);
-        Penalties.push_back(Encoder::MaskPenalty(M));
+        qr::TMatrixUtil().BuildMatrix(C.Bits, Level, C.Version->GetVersionNumber(), Mask, M);
+        Penalties.push_back(qr::MaskPenalty(Packed(M)));
     }
     return Penalties;
 }

@@ -1,0 +1,120 @@
+#pragma once
+// The steps TEncoder::EncodeSymbol runs, for the encoder's own files and its tests; callers of
+// the encoder use qrcode.h. Clause, table and annex numbers are those of ISO/IEC 18004:2015.
+//
+// A step that checks what it is given returns false when a check fails, and goes on or stops
+// as its contract says; EncodeSymbol gathers the results into TEncoder::EncoderError.
+
+#include <climits>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "bitarray.h"
+#include "matrixutil.h"
+#include "qrcode.h"
+
+namespace qr {
+
+// ---- The data segment: 7.2 data analysis, 7.3 modes, 7.4.1 to 7.4.5 (segment.cpp) ----
+
+// The value of a code unit in the alphanumeric set (Table 5), or -1 outside it.
+int AlphanumericValue(int Code);
+// True for a code unit that byte mode carries as itself under qrISO88591: 0x00 to 0xFF.
+constexpr bool IsLatin1(char16_t c) { return c <= 0xFF; }
+// The mode the text is written in under the option; qrAuto is rewritten for byte mode.
+// Option qrNumeric gives qmNumeric, qrAlphanumeric qmAlphanumeric, any other qmByte. Under
+// qrAuto a non-empty text of digits only is qmNumeric, of the alphanumeric set only
+// qmAlphanumeric, of Latin-1 units only qmByte with the option rewritten to qrISO88591; any
+// other text, and the empty one, qmByte with qrUTF8NoBOM.
+TMode PickMode(std::u16string_view Text, int& Option);
+// The code units the mode and option carry, in their order; the others are dropped.
+std::u16string KeepEncodableChars(std::u16string_view Text, TMode Mode, int Option);
+// The segment's count: the units KeepEncodableChars keeps, or for byte mode the bytes they
+// make (the byte-order mark included), counted without copying the text.
+std::int64_t SegmentCount(std::u16string_view Text, TMode Mode, int Option);
+// Appends the data bits of the text (already filtered) in the mode: digit groups (7.4.3),
+// character pairs (7.4.4) or bytes (7.4.5; none under an option other than qrISO88591,
+// qrUTF8NoBOM and qrUTF8BOM). False, ending the writing there, for a unit outside the
+// alphanumeric set; false, writing nothing, for a mode without a writer other than qmKanji.
+[[nodiscard]] bool WriteSegmentData(std::u16string_view Text, TMode Mode, TBitArray& Bits, int Option);
+// Appends the mode indicator in 4 bits (Table 2).
+void WriteModeIndicator(TMode Mode, TBitArray& Bits);
+// Appends the count in its field, as wide as the mode and version call for (Table 3). False,
+// appending nothing, for a count the field cannot hold or a version outside 1 to 40.
+[[nodiscard]] bool WriteCharacterCount(int Count, int VersionNumber, TMode Mode, TBitArray& Bits);
+// UTF-16 to UTF-8 (RFC 3629); an unpaired surrogate becomes U+FFFD (EF BF BD).
+std::string Utf16ToUtf8(std::u16string_view Text);
+
+// A data segment: its mode, its count and its data bits. A symbol holds one; the version fit
+// and the bit stream take a list.
+struct TSegment {
+    TMode Mode = qmTerminator;
+    int Count = 0;
+    TBitArray Data;
+};
+
+// ---- The codewords: 7.4.9, 7.4.10, 7.5 and 7.6 (codewords.cpp) ----
+
+// The smallest version at the level whose data codewords hold the segments (indicator, count
+// field and data of each), or none. The count fields' widths are those of a first estimate's
+// version, whose own widths are then checked.
+const TVersion* FitVersion(std::span<const TSegment> Segments, const TErrorCorrectionLevel& Level);
+// Completes the bits to 8 x DataCodewords: the terminator (up to four 0 bits, 7.4.9), 0 bits
+// to the next byte boundary, then the pad codewords 0xEC and 0x11 in turn (7.4.10). False for
+// bits that exceed the capacity (nothing is appended) or that do not end at it.
+[[nodiscard]] bool PadToCapacity(int DataCodewords, TBitArray& Bits);
+// The data and error-correction codewords of block BlockIndex when TotalCodewords, of which
+// DataCodewords are data, split into BlockCount blocks, the shorter blocks first (Table 9).
+// False, the results untouched, for an index beyond the blocks or a split that does not add up.
+[[nodiscard]] bool BlockSizes(int TotalCodewords, int DataCodewords, int BlockCount, int BlockIndex, int& DataInBlock,
+                              int& ECInBlock);
+// The block's ECCount error-correction codewords (7.5.2); none for more than the field allows.
+TByteArray ComputeECCodewords(const TByteArray& Data, int ECCount);
+// Appends the final sequence to Result (7.6): the data codewords of the blocks, then their
+// error-correction codewords, each interleaved block by block. False, appending nothing, for
+// bits other than DataCodewords bytes or a block that cannot be coded; false as well for a
+// result other than TotalCodewords bytes.
+[[nodiscard]] bool InterleaveBlocks(const TBitArray& Bits, int TotalCodewords, int DataCodewords, int BlockCount,
+                                    TBitArray& Result);
+
+// The text's final codeword sequence at the level (7.1, steps 1 to 4): what the symbol holds.
+struct TCodewords {
+    TMode Mode = qmTerminator;
+    const TVersion* Version = nullptr;  // none: no version holds the text, and there are no bits
+    TBitArray Bits;
+    bool ChecksPassed = true;  // every step's check held
+};
+TCodewords AssembleCodewords(std::u16string_view Text, int Option, const TErrorCorrectionLevel& Level);
+
+// ---- The mask: 7.8 (maskpenalty.cpp) ----
+
+// A symbol as the penalty rules read it (7.8.3.1, Table 11): its dark modules as packed rows,
+// and for a symbol wider than one word (65 modules or more) its columns packed as the rows of
+// its transposition (which a narrower one may leave empty).
+struct TPackedSymbol {
+    const TModulePlane& Rows;
+    const TModulePlane& Columns;
+};
+
+// Feature 1: in each row (ByRows) or each column, 3 for every run of five equal modules and 1
+// for each further module of the run.
+int PenaltyRunsInLines(const TPackedSymbol& Symbol, bool ByRows);
+// Feature 1 over the rows and the columns.
+int PenaltyRuns(const TPackedSymbol& Symbol);
+// Feature 2: 3 for every 2 x 2 block of one colour, overlapping blocks each.
+int PenaltyBlocks(const TPackedSymbol& Symbol);
+// Feature 3: 40 for every 1 0 1 1 1 0 1 along a row or down a column with four light modules
+// inside the symbol after it or, failing that, before it.
+int PenaltyFinderLike(const TPackedSymbol& Symbol);
+// Feature 4: 1 when fewer than a quarter or more than three quarters of the modules are dark
+// (the share's distance from one half, over one half, rounded half to even), else 0.
+int PenaltyBalance(const TPackedSymbol& Symbol);
+// The four features added up. The rules after one that brings the sum to Bound are skipped:
+// the result is then Bound or more, and less than the full sum.
+int MaskPenalty(const TPackedSymbol& Symbol, int Bound = INT_MAX);
+// The mask 0 to 7 whose symbol has the least penalty; ties keep the lower mask.
+int SelectMask(const TPlacedSymbol& Symbol);
+
+}  // namespace qr
