@@ -6,20 +6,18 @@
 #include <QTimer>
 #include <QWidget>
 
+#include "qtstrings.h"
+#include "window/messages.h"
+
 namespace qrapp {
 
 void SetApplicationTitle(const QString& Title) { QCoreApplication::setApplicationName(Title); }
 
 QString ApplicationTitle() { return QCoreApplication::applicationName(); }
 
-QString ErrorBoxText(const QString& Message) {
-    if (!Message.isEmpty() && Message.back().unicode() > u'.')
-        return Message + u'.';
-    return Message;
-}
-
 void ShowErrorBox(QWidget* Parent, const QString& Message) {
-    QMessageBox Box(QMessageBox::Critical, ApplicationTitle(), ErrorBoxText(Message), QMessageBox::Ok, Parent);
+    QMessageBox Box(QMessageBox::Critical, ApplicationTitle(), ToQString(qrwindow::ErrorBoxText(View(Message))),
+                    QMessageBox::Ok, Parent);
     Box.setObjectName(QStringLiteral("ErrorBox"));
     Box.exec();
 }

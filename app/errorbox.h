@@ -16,11 +16,8 @@ namespace qrapp {
 void SetApplicationTitle(const QString& Title);
 QString ApplicationTitle();
 
-// The text the box shows: the message, with "." appended when its last character is above "."
-// (code 46); an empty message stays empty.
-QString ErrorBoxText(const QString& Message);
-
-// Shows the error box for Message (modal; returns when it is closed).
+// Shows the error box for Message (modal; returns when it is closed), with a "." appended when its
+// last character is above "." (qrwindow::ErrorBoxText).
 void ShowErrorBox(QWidget* Parent, const QString& Message);
 // The same box shown once the event loop is back, for handlers that must not open a nested loop
 // (a paint handler).
@@ -29,24 +26,26 @@ void PostErrorBox(QWidget* Parent, const QString& Message);
 // The message of the exception being handled (UTF-8 what() of a std::exception).
 QString CurrentExceptionMessage();
 
-// Runs Handler; an exception that leaves it is shown in the error box and goes no further.
-template <typename Fn>
-void Guarded(QWidget* Parent, Fn&& Handler) {
+// Runs Handler; an exception that leaves it goes no further: Report gets its message.
+template <typename Fn, typename ReportFn>
+void RunReporting(QWidget* Parent, Fn&& Handler, ReportFn Report) {
     try {
         std::forward<Fn>(Handler)();
     } catch (...) {
-        ShowErrorBox(Parent, CurrentExceptionMessage());
+        Report(Parent, CurrentExceptionMessage());
     }
+}
+
+// Runs Handler; an exception that leaves it is shown in the error box.
+template <typename Fn>
+void Guarded(QWidget* Parent, Fn&& Handler) {
+    RunReporting(Parent, std::forward<Fn>(Handler), ShowErrorBox);
 }
 
 // As Guarded, but the box is posted (see PostErrorBox).
 template <typename Fn>
 void GuardedPosted(QWidget* Parent, Fn&& Handler) {
-    try {
-        std::forward<Fn>(Handler)();
-    } catch (...) {
-        PostErrorBox(Parent, CurrentExceptionMessage());
-    }
+    RunReporting(Parent, std::forward<Fn>(Handler), PostErrorBox);
 }
 
 }  // namespace qrapp

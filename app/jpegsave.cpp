@@ -1,7 +1,5 @@
 #include "jpegsave.h"
 
-#include <vector>
-
 #include <QFileDialog>
 #include <QFile>
 #include <QFileInfo>
@@ -37,15 +35,11 @@ QString WithJpegSuffix(const QString& Path) {
     return QFileInfo(Path).fileName().contains(u'.') ? Path : Path + QStringLiteral(".jpg");
 }
 
-std::vector<unsigned char> PictureToJpeg(const QImage& Picture, int Quality) {
-    return qrpicture::PictureToJpeg(FromQImage(Picture), Quality);
-}
-
 void SavePictureAsJpeg(const QImage& Picture, const std::optional<QString>& Path, int Quality) {
     if (!Path)
         return;
     // Compressed completely before the file is touched.
-    qrfiles::SaveFile(QFile::encodeName(*Path).toStdString(), PictureToJpeg(Picture, Quality));
+    qrfiles::SaveFile(QFile::encodeName(*Path).toStdString(), qrpicture::PictureToJpeg(FromQImage(Picture), Quality));
 }
 
 }  // namespace qrapp

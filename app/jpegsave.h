@@ -4,7 +4,6 @@
 // can be tested without one.
 
 #include <optional>
-#include <vector>
 
 #include <QString>
 
@@ -28,10 +27,6 @@ std::optional<QString> AskJpegFileName(QWidget* Parent);
 
 // Path with ".jpg" appended when its file name has no extension (no "."), as the dialog does.
 QString WithJpegSuffix(const QString& Path);
-
-// Picture as a JPEG stream of the given Quality, through the picture core's conversion and
-// compression. Throws qrpicture::JpegError.
-std::vector<unsigned char> PictureToJpeg(const QImage& Picture, int Quality);
 
 // Writes Picture to Path as a JPEG file of the given Quality: converted to 24-bit RGB,
 // compressed completely in memory, and only then written, atomically, so that a failure

@@ -9,9 +9,12 @@
 
 #include "errorbox.h"
 #include "mainwindow.h"
+#include "qtstrings.h"
 #include "quitsignal.h"
 #include "theme.h"
 #include "translations.h"
+#include "window/layout.h"
+#include "window/theme.h"
 
 namespace {
 
@@ -50,8 +53,8 @@ int main(int argc, char* argv[]) {
     QTranslator QtTranslations;
     qrapp::InstallQtTranslations(QtTranslations, QLocale());
 
-    qrapp::ApplyTheme(QString::fromUtf8(qrapp::kThemeName));
-    qrapp::SetApplicationTitle(QStringLiteral("Quandrel QR Code"));
+    qrapp::ApplyTheme(qrapp::ToQString(qrwindow::kThemeName));
+    qrapp::SetApplicationTitle(qrapp::ToQString(qrwindow::kProductName));
 
     int ExitCode = 0;
     {

@@ -27,32 +27,36 @@
 #include "jpegsave.h"
 #include "jpegwriter.h"
 #include "modulebitmap.h"
-#include "nosymbol.h"
 #include "qtpixels.h"
+#include "qtstrings.h"
 #include "textlimit.h"
-#include "theme.h"
+#include "window/layout.h"
+#include "window/messages.h"
 
 namespace qrapp {
 
 namespace {
 
-constexpr auto kCaption = "Quandrel QR Code - por Quandrel Software";
-constexpr auto kProductName = "Quandrel QR Code";
-constexpr auto kMakersNotice = "Quandrel Software - gerador de símbolos QR Code";
+using qrwindow::kLayout;
 
-// Child positions are given inside the panels' frame (client area).
-QRect InClientArea(int Left, int Top, int Width, int Height) {
-    return {Left + kPanelFrame, Top + kPanelFrame, Width, Height};
+QRect ToQRect(const qrwindow::TRect& Rect) { return {Rect.Left, Rect.Top, Rect.Width, Rect.Height}; }
+
+// A panel's child, placed by the layout inside the panel's frame (its client area).
+QRect InClientArea(const qrwindow::TRect& Rect) {
+    return ToQRect(Rect).translated(kLayout.PanelFrame, kLayout.PanelFrame);
 }
 
-QPalette WhiteBackground(QPalette Palette) {
-    Palette.setColor(QPalette::Window, Qt::white);
-    Palette.setColor(QPalette::Base, Qt::white);
-    return Palette;
+// The layout's colour as the widget's background; painted by the widget itself unless it is a
+// text box, whose viewport paints it.
+void SetBackground(QWidget& Widget, bool FillsItself = true) {
+    const QColor Colour(kLayout.Colour.R, kLayout.Colour.G, kLayout.Colour.B);
+    QPalette Palette = Widget.palette();
+    Palette.setColor(QPalette::Window, Colour);
+    Palette.setColor(QPalette::Base, Colour);
+    Widget.setPalette(Palette);
+    if (FillsItself)
+        Widget.setAutoFillBackground(true);
 }
-
-// The status bar's panels: panel 0 is 200 pixels wide from the left edge, panel 1 takes the rest.
-constexpr int kStatusPanel0Width = 200;
 
 // The picture for the clipboard and for drag and drop: PNG for other programs, and Qt's own
 // image type, which the platform also offers in its other image formats.
@@ -102,112 +106,133 @@ void TPaintBox::mouseReleaseEvent(QMouseEvent* Event) {
 }
 
 TForm1::TForm1(QWidget* Parent) : QWidget(Parent) {
+    SetUpWindow();
+    CreateDisplayPanel();
+    CreateTextPanel();
+    ApplyWindowFont();
+    CreateStatusBar();
+    CreateImageHolder();
+    ConnectEvents();
+    Guarded(this, [this] { FormCreate(); });
+}
+
+void TForm1::SetUpWindow() {
     setObjectName(QStringLiteral("Form1"));
-    setWindowTitle(QString::fromUtf8(kCaption));
+    setWindowTitle(ToQString(kLayout.Caption));
     // Single fixed frame: system menu, minimize and close, no maximize, no resizing.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
-    setFixedSize(764, 454);
-    setFont(QFont(QStringLiteral("Tahoma"), 8));
-    setPalette(WhiteBackground(palette()));
-    setAutoFillBackground(true);
+    setFixedSize(kLayout.ClientSize.Width, kLayout.ClientSize.Height);
+    setFont(QFont(ToQString(kLayout.FontFamily), kLayout.FontPoints));
+    SetBackground(*this);
+}
 
+void TForm1::CreateDisplayPanel() {
     Panel1 = new QFrame(this);
     Panel1->setObjectName(QStringLiteral("Panel1"));
-    Panel1->setGeometry(334, 8, 420, 420);
+    Panel1->setGeometry(ToQRect(kLayout.Panel1));
     Panel1->setFrameStyle(QFrame::Panel | QFrame::Raised);
-    Panel1->setLineWidth(kPanelFrame);
-    Panel1->setPalette(WhiteBackground(Panel1->palette()));
-    Panel1->setAutoFillBackground(true);
+    Panel1->setLineWidth(kLayout.PanelFrame);
+    SetBackground(*Panel1);
 
     PaintBox1 = new TPaintBox(Panel1);
     PaintBox1->setObjectName(QStringLiteral("PaintBox1"));
-    PaintBox1->setGeometry(InClientArea(6, 4, qrpicture::kDisplayAreaSide, qrpicture::kDisplayAreaSide));
+    PaintBox1->setGeometry(InClientArea(kLayout.PaintBox1));
 
+    // The display area's menu: "Copiar" puts the picture on the clipboard.
+    Copiar1 = new QAction(ToQString(kLayout.CopyCaption), PaintBox1);
+    Copiar1->setObjectName(QStringLiteral("Copiar1"));
+    PaintBox1->addAction(Copiar1);
+    PaintBox1->setContextMenuPolicy(Qt::ActionsContextMenu);
+}
+
+void TForm1::CreateTextPanel() {
     Panel2 = new QFrame(this);
     Panel2->setObjectName(QStringLiteral("Panel2"));
-    Panel2->setGeometry(8, 8, 320, 420);
+    Panel2->setGeometry(ToQRect(kLayout.Panel2));
     Panel2->setFrameStyle(QFrame::WinPanel | QFrame::Sunken);
-    Panel2->setPalette(WhiteBackground(Panel2->palette()));
-    Panel2->setAutoFillBackground(true);
+    SetBackground(*Panel2);
 
-    Label1 = new QLabel(QStringLiteral("Texto a codificar:"), Panel2);
+    Label1 = new QLabel(ToQString(kLayout.Label1Caption), Panel2);
     Label1->setObjectName(QStringLiteral("Label1"));
-    Label1->move(InClientArea(8, 4, 0, 0).topLeft());
+    Label1->move(InClientArea(kLayout.Label1).topLeft());
 
     // Created in tab order: "Sair", then "Gravar", then the text box.
-    Button2 = new QPushButton(QStringLiteral("Sair"), Panel2);
+    Button2 = new QPushButton(ToQString(kLayout.Button2Caption), Panel2);
     Button2->setObjectName(QStringLiteral("Button2"));
-    Button2->setGeometry(InClientArea(133, 373, 100, 30));
+    Button2->setGeometry(InClientArea(kLayout.Button2));
     Button2->setFocusPolicy(Qt::StrongFocus);
     // Enter and keypad Enter press the focused button, as Space does.
     Button2->setAutoDefault(true);
 
-    Button1 = new QPushButton(QStringLiteral("Gravar"), Panel2);
+    Button1 = new QPushButton(ToQString(kLayout.Button1Caption), Panel2);
     Button1->setObjectName(QStringLiteral("Button1"));
-    Button1->setGeometry(InClientArea(8, 373, 100, 30));
+    Button1->setGeometry(InClientArea(kLayout.Button1));
     Button1->setFocusPolicy(Qt::StrongFocus);
     Button1->setAutoDefault(true);
 
     Memo1 = new TLimitedMemo(Panel2);
     Memo1->setObjectName(QStringLiteral("Memo1"));
-    Memo1->setGeometry(InClientArea(8, 23, 300, 344));
-    Memo1->SetMaxLength(kMemoMaxLength);
+    Memo1->setGeometry(InClientArea(kLayout.Memo1));
+    Memo1->SetMaxLength(qrwindow::kMemoMaxLength);
     Memo1->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     Memo1->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     Memo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     Memo1->setTabChangesFocus(true);
-    Memo1->setPalette(WhiteBackground(Memo1->palette()));
+    SetBackground(*Memo1, false);
 
     setTabOrder(Button2, Button1);
     setTabOrder(Button1, Memo1);
     // The first control in tab order that takes the focus has it when the window is activated.
     Button2->setFocus();
+}
 
+void TForm1::ApplyWindowFont() {
     // Every control that takes the window's font is given it outright: a style sheet, and the
     // theme's applies to the whole application, stops fonts from passing down from parents.
     for (QWidget* Control : std::initializer_list<QWidget*>{Panel1, PaintBox1, Panel2, Label1, Memo1, Button1, Button2})
         Control->setFont(font());
     // Sized to its text in that font.
     Label1->adjustSize();
+}
 
+void TForm1::CreateStatusBar() {
     StatusBar1 = new QStatusBar(this);
     StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
-    StatusBar1->setGeometry(0, 434, 764, 20);
+    StatusBar1->setGeometry(ToQRect(kLayout.StatusBar1));
     StatusBar1->setSizeGripEnabled(false);
     // The system's status-bar font, which Qt keeps as its font for the class. Every property is
     // marked as set, so that neither the window's font nor the style sheet takes its place.
     QFont StatusBarFont = QApplication::font(StatusBar1);
     StatusBarFont.setResolveMask(QFont::AllPropertiesResolved);
     StatusBar1->setFont(StatusBarFont);
-    // The panels are placed by hand, not laid out by the bar, so that they meet at x = 200 and
-    // panel 1 ends at the bar's right edge; each draws its own sunken frame.
-    const QRect PanelRects[] = {{0, 0, kStatusPanel0Width, StatusBar1->height()},
-                                {kStatusPanel0Width, 0, StatusBar1->width() - kStatusPanel0Width, StatusBar1->height()}};
-    const char* const PanelTexts[] = {kProductName, kMakersNotice};
+    // The panels are placed by hand, not laid out by the bar, so that they meet at the end of
+    // panel 0 and panel 1 ends at the bar's right edge; each draws its own sunken frame.
+    const int Split = kLayout.StatusPanel0Width;
+    const QRect PanelRects[] = {{0, 0, Split, StatusBar1->height()},
+                                {Split, 0, StatusBar1->width() - Split, StatusBar1->height()}};
+    const std::u16string_view PanelTexts[] = {kLayout.StatusPanel0Text, kLayout.StatusPanel1Text};
     for (int i = 0; i < 2; ++i) {
-        auto* Panel = new QLabel(QString::fromUtf8(PanelTexts[i]), StatusBar1);
+        auto* Panel = new QLabel(ToQString(PanelTexts[i]), StatusBar1);
         Panel->setObjectName(QStringLiteral("StatusBar1Panel%1").arg(i));
         Panel->setGeometry(PanelRects[i]);
         Panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         Panel->setAlignment(Qt::AlignCenter);
         Panel->setFont(StatusBarFont);
     }
+}
 
+void TForm1::CreateImageHolder() {
     // Holds the picture being saved; never shown, and outside the client area anyway.
     Image1 = new QLabel(this);
     Image1->setObjectName(QStringLiteral("Image1"));
-    Image1->setGeometry(992, 80, 100, 100);
+    Image1->setGeometry(ToQRect(kLayout.Image1));
     Image1->setScaledContents(true);
     Image1->hide();
+}
 
-    // The display area's menu: "Copiar" puts the picture on the clipboard.
-    Copiar1 = new QAction(QStringLiteral("Copiar"), PaintBox1);
-    Copiar1->setObjectName(QStringLiteral("Copiar1"));
-    PaintBox1->addAction(Copiar1);
-    PaintBox1->setContextMenuPolicy(Qt::ActionsContextMenu);
-
+void TForm1::ConnectEvents() {
     // Qt carries no exception through its event loop: each handler catches at its boundary.
     connect(Memo1, &TLimitedMemo::Change, this, [this] { Guarded(this, [this] { Memo1Change(); }); });
     connect(Button1, &QPushButton::clicked, this, [this] { Guarded(this, [this] { Button1Click(); }); });
@@ -216,8 +241,6 @@ TForm1::TForm1(QWidget* Parent) : QWidget(Parent) {
     PaintBox1->OnStartDrag = [this] { Guarded(this, [this] { PaintBox1StartDrag(); }); };
     // A paint handler must not open a nested event loop: its error box is shown afterwards.
     PaintBox1->OnPaint = [this] { GuardedPosted(this, [this] { PaintBox1Paint(); }); };
-
-    Guarded(this, [this] { FormCreate(); });
 }
 
 TForm1::~TForm1() {
@@ -245,23 +268,21 @@ void TForm1::Memo1Change() {
     ShowWhetherThereIsASymbol();
 }
 
-std::optional<QString> TForm1::NoSymbol() const { return NoSymbolReason(Memo1->Text()); }
-
 void TForm1::ShowWhetherThereIsASymbol() {
-    const std::optional<QString> Reason = NoSymbol();
-    PaintBox1->setToolTip(Reason.value_or(QString()));
-    Copiar1->setEnabled(!Reason);
+    PaintBox1->setToolTip(FNoSymbolReason.value_or(QString()));
+    Copiar1->setEnabled(!FNoSymbolReason);
 }
 
 void TForm1::Update() {
     const QString Text = Memo1->Text();
-    QRCodeBitmap = qrpicture::WindowModuleBitmap(
-        std::u16string_view(reinterpret_cast<const char16_t*>(Text.utf16()), static_cast<std::size_t>(Text.size())));
+    const qr::TQRCodeGrid Grid = qrpicture::WindowGrid(View(Text));
+    QRCodeBitmap = qrpicture::MakeModuleBitmap(Grid);
+    FNoSymbolReason.reset();
+    if (!Grid.HasSymbol())
+        FNoSymbolReason = ToQString(qrwindow::NoSymbolReason(Grid.DataSize()));
     // Paints before returning; does nothing while the window is hidden.
     PaintBox1->repaint();
 }
-
-QImage TForm1::ModuleBitmap() const { return ToQImage(QRCodeBitmap); }
 
 QSize TForm1::DisplayAreaDeviceSize() const {
     const qreal Ratio = PaintBox1->devicePixelRatioF();
@@ -284,8 +305,8 @@ void TForm1::PaintBox1Paint() {
 void TForm1::Button1Click() {
     // Without a symbol the picture is blank, and saving it would look like success: say why
     // there is nothing to save instead, and open no dialog.
-    if (const std::optional<QString> Reason = NoSymbol()) {
-        ShowErrorBox(this, *Reason);
+    if (FNoSymbolReason) {
+        ShowErrorBox(this, *FNoSymbolReason);
         return;
     }
     // The capture is complete before the dialog opens, so the file shows the display area as it
@@ -308,12 +329,12 @@ void TForm1::Button2Click() { QCoreApplication::quit(); }
 
 void TForm1::Copiar1Click() {
     // The picture as shown: the very pixels "Gravar" would compress.
-    if (!NoSymbol())
+    if (!FNoSymbolReason)
         QApplication::clipboard()->setMimeData(PictureMimeData(DisplayAreaPixels()).release());
 }
 
 void TForm1::PaintBox1StartDrag() {
-    if (NoSymbol())
+    if (FNoSymbolReason)
         return;
     const QImage Picture = DisplayAreaPixels();
     // Qt deletes the drag (a child of the display area) when it is over.

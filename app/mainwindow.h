@@ -1,9 +1,11 @@
 #pragma once
 // The main window: a text box on the left, the symbol of its text on the right, redrawn after
-// every change. The widgets are laid out at fixed positions (pixels at 96 DPI; Qt's high-DPI
-// scaling takes them to the screen's DPI), and each event runs one small handler.
+// every change. The components are placed as the window's layout table gives them (pixels at
+// 96 DPI; Qt's high-DPI scaling takes them to the screen's DPI), and each event runs one small
+// handler.
 
 #include <QImage>
+#include <QString>
 #include <QWidget>
 
 #include <functional>
@@ -53,26 +55,17 @@ public:
     // Rebuilds QRCodeBitmap from the text of Memo1 and repaints the display area at once.
     void Update();
 
-    // The display area's size in device pixels, and its picture as PaintBox1Paint draws it.
-    QSize DisplayAreaDeviceSize() const;
-    QImage DisplayAreaPixels() const;
-
-    // A copy of QRCodeBitmap.
-    QImage ModuleBitmap() const;
-
-    // The components, by the names they carry as object names too.
-    QPushButton* Button1 = nullptr;  // "Gravar"
-    TLimitedMemo* Memo1 = nullptr;
-    QLabel* Image1 = nullptr;  // hidden holder of the picture being saved
-    QPushButton* Button2 = nullptr;  // "Sair"
-    QFrame* Panel1 = nullptr;
-    TPaintBox* PaintBox1 = nullptr;
-    QStatusBar* StatusBar1 = nullptr;
-    QLabel* Label1 = nullptr;
-    QFrame* Panel2 = nullptr;
-    QAction* Copiar1 = nullptr;  // "Copiar" in the display area's menu
-
 private:
+    // Setting up, in the order the constructor runs it: the window itself, its components (each
+    // with its object name, placed from the layout table), then the wiring of their events.
+    void SetUpWindow();
+    void CreateDisplayPanel();
+    void CreateTextPanel();
+    void ApplyWindowFont();
+    void CreateStatusBar();
+    void CreateImageHolder();
+    void ConnectEvents();
+
     void FormCreate();
     void FormDestroy();
     void Memo1Change();
@@ -82,16 +75,32 @@ private:
     // Puts the shown picture on the clipboard, and starts a drag of it.
     void Copiar1Click();
     void PaintBox1StartDrag();
-    // Why the current text has no symbol, or nothing when it has one.
-    std::optional<QString> NoSymbol() const;
-    // The display area's tooltip gives that reason, and "Copiar" is off, while there is no symbol.
+    // The display area's tooltip gives the reason, and "Copiar" is off, while there is no symbol.
     void ShowWhetherThereIsASymbol();
     // Asks for a file name and writes the picture held by Image1 there as JPEG of quality
     // Compress (1 to 100); cancelling does nothing. Failures are thrown.
     void SaveToJpegfile(int Compress);
 
+    // The display area's size in device pixels, and its picture as PaintBox1Paint draws it.
+    QSize DisplayAreaDeviceSize() const;
+    QImage DisplayAreaPixels() const;
+
+    // The components, named as their object names.
+    QPushButton* Button1 = nullptr;  // "Gravar"
+    TLimitedMemo* Memo1 = nullptr;
+    QLabel* Image1 = nullptr;        // hidden holder of the picture being saved
+    QPushButton* Button2 = nullptr;  // "Sair"
+    QFrame* Panel1 = nullptr;
+    TPaintBox* PaintBox1 = nullptr;
+    QStatusBar* StatusBar1 = nullptr;
+    QLabel* Label1 = nullptr;
+    QFrame* Panel2 = nullptr;
+    QAction* Copiar1 = nullptr;  // "Copiar" in the display area's menu
+
     // One pixel per module of the current symbol: black dark, white light.
     qrpicture::TPixels QRCodeBitmap;
+    // Why the code grid of the last Update held no symbol; nothing when it held one.
+    std::optional<QString> FNoSymbolReason;
 };
 
 }  // namespace qrapp

@@ -11,48 +11,20 @@
 
 #include <algorithm>
 
+#include "qtstrings.h"
 #include "text/textconv.h"
 
 namespace qrapp {
 
 namespace {
 
-// Length in code units of the character starting at Text[i]: a CR LF pair and a surrogate pair
-// are one character of two units.
-qsizetype CharacterUnits(QStringView Text, qsizetype i) {
-    if (i + 1 < Text.size()) {
-        const QChar First = Text[i], Second = Text[i + 1];
-        if ((First == u'\r' && Second == u'\n') || (First.isHighSurrogate() && Second.isLowSurrogate()))
-            return 2;
-    }
-    return 1;
+int StoredLength(QStringView Text) { return qrwindow::StoredLength(View(Text)); }
+
+qsizetype FittingPrefix(QStringView Text, int Room) {
+    return static_cast<qsizetype>(qrwindow::FittingPrefix(View(Text), Room));
 }
 
 }  // namespace
-
-int StoredLength(QStringView Text) {
-    int Units = 0;
-    for (qsizetype i = 0; i < Text.size();) {
-        const qsizetype Step = CharacterUnits(Text, i);
-        Units += IsLineBreak(Text[i].unicode()) ? 2 : static_cast<int>(Step);
-        i += Step;
-    }
-    return Units;
-}
-
-qsizetype FittingPrefix(QStringView Text, int Room) {
-    int Units = 0;
-    qsizetype i = 0;
-    while (i < Text.size()) {
-        const qsizetype Step = CharacterUnits(Text, i);
-        const int Cost = IsLineBreak(Text[i].unicode()) ? 2 : static_cast<int>(Step);
-        if (Units + Cost > Room)
-            break;
-        Units += Cost;
-        i += Step;
-    }
-    return i;
-}
 
 QString KeyInsertion(int Key, Qt::KeyboardModifiers Modifiers, const QString& Text) {
     if ((Key == Qt::Key_Return || Key == Qt::Key_Enter) &&
@@ -81,10 +53,7 @@ TLimitedMemo::TLimitedMemo(QWidget* Parent) : QPlainTextEdit(Parent) {
 int TLimitedMemo::Length() const { return StoredLength(document()->toRawText()); }
 
 QString TLimitedMemo::Text() const {
-    const QString Raw = document()->toRawText();
-    const std::u16string CrLf = qrtext::SeparatorsToCrLf(
-        std::u16string_view(reinterpret_cast<const char16_t*>(Raw.utf16()), static_cast<std::size_t>(Raw.size())));
-    return QString::fromUtf16(CrLf.data(), static_cast<qsizetype>(CrLf.size()));
+    return ToQString(qrtext::SeparatorsToCrLf(View(document()->toRawText())));
 }
 
 int TLimitedMemo::RoomForInsertion() const {

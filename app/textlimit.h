@@ -1,34 +1,20 @@
 #pragma once
-// The text box with a length limit counted the way the program stores its text: UTF-16 code units,
-// each line break two of them (CR LF). QPlainTextEdit has no such limit, so every way text can
-// arrive is held to it here: typed keys, paste and drag and drop, input-method commits, and, as a
-// last guard, any other change (a programmatic insert, a character from the menu's Unicode
-// control characters), which is cut back right after it lands. Undo and redo only move between
-// states that were held to the limit, and keep working at it.
+// The text box with a length limit counted the way the program stores its text (UTF-16 code
+// units, each line break two of them, CR LF: qrwindow::StoredLength). QPlainTextEdit has no such
+// limit, so every way text can arrive is held to it here: typed keys, paste and drag and drop,
+// input-method commits, and, as a last guard, any other change (a programmatic insert, a
+// character from the menu's Unicode control characters), which is cut back right after it lands.
+// Undo and redo only move between states that were held to the limit, and keep working at it.
 
 #include <QPlainTextEdit>
 #include <QString>
-#include <QStringView>
+
+#include "window/textcount.h"
 
 class QDragMoveEvent;
 class QDropEvent;
 
 namespace qrapp {
-
-inline constexpr int kMemoMaxLength = 1200;
-
-// CR, LF, and Qt's paragraph and line separators (U+2029, U+2028).
-constexpr bool IsLineBreak(char16_t Unit) {
-    return Unit == u'\r' || Unit == u'\n' || Unit == u'\u2029' || Unit == u'\u2028';
-}
-
-// Code units Text takes once every line break is CR LF: a CR LF pair, a lone CR or LF, and a
-// separator each count two; any other code unit one.
-int StoredLength(QStringView Text);
-
-// The number of code units of the longest prefix of Text whose StoredLength is at most Room. The
-// cut never falls inside a surrogate pair or a CR LF pair.
-qsizetype FittingPrefix(QStringView Text, int Room);
 
 // What a key press inserts into a Qt text box: a line break for Enter (without Ctrl, Alt or Meta),
 // else the key's text when Qt's text controls take it as input (printable, format characters
@@ -45,7 +31,7 @@ public:
     // The current text is not cut when the limit is lowered; the next change is held to it.
     void SetMaxLength(int MaxLength) { FMaxLength = MaxLength; }
 
-    // The stored length of the current text (see StoredLength).
+    // The stored length of the current text (see qrwindow::StoredLength).
     int Length() const;
     // The text as UTF-16 with CR LF line breaks.
     QString Text() const;
@@ -74,7 +60,7 @@ private:
     // at CursorAt, keeping the undo history within the limit.
     void CutBackTo(const QString& Fitted, int CursorAt);
 
-    int FMaxLength = kMemoMaxLength;
+    int FMaxLength = qrwindow::kMemoMaxLength;
     int FLastChangePosition = 0;
     int FLastChangeAdded = 0;
     bool FCuttingBack = false;

@@ -1,19 +1,19 @@
 # The window program. Included from app/CMakeLists.txt, which finds Qt and turns on AUTOMOC/AUTORCC.
 
-# The window, the text box's length limit, the error box, the reason for a missing symbol, the
-# theme and the icon, and Qt's translations.
+# The window, the text box's length limit, the error box, the theme and the icon, and Qt's
+# translations: the toolkit's side of the window, over the toolkit-free qrwindow.
 add_library(qrapp STATIC
   mainwindow.cpp mainwindow.h
   textlimit.cpp textlimit.h
   errorbox.cpp errorbox.h
-  nosymbol.cpp nosymbol.h
   theme.cpp theme.h
   quitsignal.cpp quitsignal.h
   translations.cpp translations.h
+  qtstrings.h
   resources/window.qrc
 )
 target_include_directories(qrapp PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
-target_link_libraries(qrapp PUBLIC Qt6::Widgets qrgrid qrjpegsave PRIVATE qrtext)
+target_link_libraries(qrapp PUBLIC Qt6::Widgets qrgrid qrwindow qrjpegsave PRIVATE qrtext)
 
 add_executable(quandrel-qr-code main.cpp)
 target_compile_definitions(quandrel-qr-code PRIVATE QUANDREL_VERSION="${PROJECT_VERSION}")

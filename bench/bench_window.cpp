@@ -1,11 +1,12 @@
 // Update as the text box runs it after every change: the code grid's two encodings, the module
 // bitmap and the synchronous repaint of the display area, in a shown window on the offscreen
 // platform. Also its parts on their own: the bitmap and the rendering of the display area, and the
-// check for a text without a symbol that follows every change.
+// reason given for a text without a symbol.
 
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
+#include <QPlainTextEdit>
 
 #include <memory>
 #include <random>
@@ -15,15 +16,11 @@
 #include "grid/qrcodegrid.h"
 #include "mainwindow.h"
 #include "modulebitmap.h"
-#include "nosymbol.h"
-#include "textlimit.h"
+#include "qtstrings.h"
 #include "texts.h"
+#include "window/messages.h"
 
 namespace {
-
-QString ToQString(const std::u16string& Text) {
-    return QString(reinterpret_cast<const QChar*>(Text.data()), static_cast<qsizetype>(Text.size()));
-}
 
 // The text box holds at most 1200 units, so a version 40 text is made of three-byte characters:
 // 984 CJK ideographs from a fixed seed, 2952 UTF-8 bytes.
@@ -37,22 +34,26 @@ std::u16string Ideographs(std::size_t n) {
 }
 
 void BM_Update(benchmark::State& State, std::u16string Text, int ExpectedSide) {
+    if (qrpicture::WindowModuleBitmap(Text).Width() != ExpectedSide) {
+        State.SkipWithError("unexpected symbol size");
+        return;
+    }
     qrapp::TForm1 Form;
     Form.ShowCentred();
     QApplication::processEvents();
-    if (!Form.PaintBox1->isVisible()) {
+    const auto* PaintBox1 = Form.findChild<QWidget*>(QStringLiteral("PaintBox1"));
+    auto* Memo1 = Form.findChild<QPlainTextEdit*>(QStringLiteral("Memo1"));
+    if (!PaintBox1 || !Memo1 || !PaintBox1->isVisible()) {
         State.SkipWithError("window not shown");
         return;
     }
-    Form.Memo1->setPlainText(ToQString(Text));
-    if (Form.Memo1->Text() != ToQString(Text)) {
+    Memo1->setPlainText(qrapp::ToQString(Text));
+    if (Memo1->toPlainText() != qrapp::ToQString(Text)) {
         State.SkipWithError("the text box did not take the whole text");
         return;
     }
     for (auto _ : State)
         Form.Update();
-    if (Form.ModuleBitmap().width() != ExpectedSide)
-        State.SkipWithError("unexpected symbol size");
 }
 
 void BM_ModuleBitmap(benchmark::State& State, std::size_t Length) {
@@ -68,11 +69,12 @@ void BM_RenderDisplayArea(benchmark::State& State, int Side) {
         benchmark::DoNotOptimize(qrpicture::RenderDisplayArea(Bitmap, Side, Side).All().data());
 }
 
-// The check after every change for a text no version holds: 1200 ideographs, 3600 bytes.
+// The reason Update gives for a text no version holds, from its code grid: 1200 ideographs,
+// 3600 bytes.
 void BM_NoSymbolReason(benchmark::State& State) {
-    const QString Text = ToQString(Ideographs(1200));
+    const qr::TQRCodeGrid Grid = qrpicture::WindowGrid(Ideographs(1200));
     for (auto _ : State)
-        benchmark::DoNotOptimize(qrapp::NoSymbolReason(Text));
+        benchmark::DoNotOptimize(qrwindow::NoSymbolReason(Grid.DataSize()));
 }
 
 // Empty: one encoding; the others two, as every non-empty text. Sides include the quiet zone.

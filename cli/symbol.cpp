@@ -18,16 +18,14 @@ const char* ModeName(qr::TMode Mode) {
 }
 
 std::optional<std::string> TooLongForSymbol(std::u16string_view Text, const Options& Opts) {
-    const qr::TErrorCorrectionLevel Level = LevelFor(Opts.Level);
-    const auto Segment = qr::TEncoder::MeasureSegment(Text, Opts.Encoding);
-    const int Limit = qr::TEncoder::MaxCount(Segment.Mode, Level);
-    if (Segment.Count <= Limit)
+    const qr::TDataSize Size = qr::TQRCodeGrid::MeasureData(Text, Opts.Encoding, LevelFor(Opts.Level));
+    if (Size.Fits())
         return std::nullopt;
-    const char* Unit = Segment.Mode == qr::qmNumeric        ? "digits"
-                       : Segment.Mode == qr::qmAlphanumeric ? "characters"
-                                                             : "bytes";
-    return "text too long for a QR symbol: " + std::to_string(Segment.Count) + " " + Unit + " in " +
-           ModeName(Segment.Mode) + " mode, the limit is " + std::to_string(Limit) + " " + Unit + " at level " +
+    const char* Unit = Size.Mode == qr::qmNumeric        ? "digits"
+                       : Size.Mode == qr::qmAlphanumeric ? "characters"
+                                                          : "bytes";
+    return "text too long for a QR symbol: " + std::to_string(Size.Count) + " " + Unit + " in " +
+           ModeName(Size.Mode) + " mode, the limit is " + std::to_string(Size.Limit) + " " + Unit + " at level " +
            Opts.Level;
 }
 

@@ -15,14 +15,14 @@ target_link_options(fuzz_textpath PRIVATE -fsanitize=fuzzer)
 
 # CompressJpeg on small, odd and empty sizes; the stream is parsed and decoded back.
 add_executable(fuzz_jpeg fuzz_jpeg.cpp)
-target_include_directories(fuzz_jpeg PRIVATE ${PROJECT_SOURCE_DIR}/tests/picture)
+target_include_directories(fuzz_jpeg PRIVATE ${PROJECT_SOURCE_DIR}/tests/support)
 target_link_libraries(fuzz_jpeg PRIVATE qrpicture JPEG::JPEG)
 target_link_options(fuzz_jpeg PRIVATE -fsanitize=fuzzer)
 
 # The file writers at every setting, each file read back (libpng for PNG, cells for SVG and EPS).
 find_package(PNG REQUIRED)
 add_executable(fuzz_formats fuzz_formats.cpp ${PROJECT_SOURCE_DIR}/tests/support/pngread.cpp)
-target_include_directories(fuzz_formats PRIVATE ${PROJECT_SOURCE_DIR}/tests/picture ${PROJECT_SOURCE_DIR}/tests/support)
+target_include_directories(fuzz_formats PRIVATE ${PROJECT_SOURCE_DIR}/tests/support)
 target_link_libraries(fuzz_formats PRIVATE qrformats qrpicture PNG::PNG)
 target_link_options(fuzz_formats PRIVATE -fsanitize=fuzzer)
 

@@ -24,9 +24,11 @@
 #include <QTextCursor>
 #include <QTextDocument>
 
-#include "textlimit.h"
 #include "fuzzcheck.h"
+#include "qtstrings.h"
 #include "text/textconv.h"
+#include "textlimit.h"
+#include "window/textcount.h"
 
 namespace {
 
@@ -36,10 +38,12 @@ bool IsCr(QChar c) { return c == u'\r'; }
 bool IsLf(QChar c) { return c == u'\n'; }
 bool IsSeparator(QChar c) { return c == QChar::ParagraphSeparator || c == QChar::LineSeparator; }
 
-QString SeparatorsToCrLf(const QString& Text) {
-    const std::u16string CrLf = qrtext::SeparatorsToCrLf(
-        std::u16string_view(reinterpret_cast<const char16_t*>(Text.utf16()), static_cast<std::size_t>(Text.size())));
-    return QString::fromUtf16(CrLf.data(), static_cast<qsizetype>(CrLf.size()));
+QString SeparatorsToCrLf(const QString& Text) { return qrapp::ToQString(qrtext::SeparatorsToCrLf(qrapp::View(Text))); }
+
+// The window's counting on Qt's strings.
+int StoredLength(QStringView Text) { return qrwindow::StoredLength(qrapp::View(Text)); }
+qsizetype FittingPrefix(QStringView Text, int Room) {
+    return static_cast<qsizetype>(qrwindow::FittingPrefix(qrapp::View(Text), Room));
 }
 
 // True when a cut before Text[i] would split a surrogate pair or a CR LF pair.
@@ -80,23 +84,23 @@ bool InCrLfForm(const QString& Text) {
 
 // The counting functions on Text with the given Room.
 void CheckCounting(const QString& Text, int Room) {
-    const int Stored = qrapp::StoredLength(Text);
+    const int Stored = StoredLength(Text);
     Check(Stored == ExpectedStoredLength(Text), "StoredLength: one unit per code unit, two per line break");
 
-    const qsizetype Keep = qrapp::FittingPrefix(Text, Room);
+    const qsizetype Keep = FittingPrefix(Text, Room);
     Check(Keep >= 0 && Keep <= Text.size(), "FittingPrefix within the text");
     Check(!SplitsPair(Text, Keep), "FittingPrefix never splits a surrogate pair or CR LF");
     const QString Prefix = Text.left(Keep);
-    Check(qrapp::StoredLength(Prefix) <= std::max(Room, 0), "the prefix fits the room");
-    Check(qrapp::StoredLength(Prefix) + qrapp::StoredLength(QStringView(Text).mid(Keep)) == Stored,
+    Check(StoredLength(Prefix) <= std::max(Room, 0), "the prefix fits the room");
+    Check(StoredLength(Prefix) + StoredLength(QStringView(Text).mid(Keep)) == Stored,
           "a cut at the prefix loses and adds nothing");
     if (Keep < Text.size()) {
         const qsizetype Next = SplitsPair(Text, Keep + 1) ? Keep + 2 : Keep + 1;
-        Check(qrapp::StoredLength(QStringView(Text).left(Next)) > Room, "the prefix is the longest that fits");
+        Check(StoredLength(QStringView(Text).left(Next)) > Room, "the prefix is the longest that fits");
     }
 
     const QString CrLf = SeparatorsToCrLf(Text);
-    Check(qrapp::StoredLength(CrLf) == Stored, "SeparatorsToCrLf keeps the stored length");
+    Check(StoredLength(CrLf) == Stored, "SeparatorsToCrLf keeps the stored length");
     for (const QChar c : CrLf)
         Check(!IsSeparator(c), "SeparatorsToCrLf leaves no separator");
 
@@ -107,8 +111,8 @@ void CheckCounting(const QString& Text, int Room) {
     Raw.replace(u'\n', QChar::ParagraphSeparator);
     const QString FromRaw = SeparatorsToCrLf(Raw);
     Check(InCrLfForm(FromRaw), "SeparatorsToCrLf of raw text leaves no lone CR or LF");
-    Check(FromRaw.size() == qrapp::StoredLength(Raw), "SeparatorsToCrLf of raw text is as long as its stored length");
-    Check(qrapp::StoredLength(Raw) == Stored, "line breaks count the same in every form");
+    Check(FromRaw.size() == StoredLength(Raw), "SeparatorsToCrLf of raw text is as long as its stored length");
+    Check(StoredLength(Raw) == Stored, "line breaks count the same in every form");
 }
 
 // The text box with its protected entry point for pasted and dropped text made callable.
@@ -148,7 +152,7 @@ private:
 
 void CheckMemo(const FuzzMemo& Memo) {
     const QString Text = Memo.Text();
-    Check(Memo.Length() <= qrapp::kMemoMaxLength, "the text box holds at most 1200 units");
+    Check(Memo.Length() <= qrwindow::kMemoMaxLength, "the text box holds at most 1200 units");
     Check(InCrLfForm(Text), "the text box's text is in CR LF form");
     Check(Text.size() == Memo.Length(), "Length is the length of Text");
 }
@@ -168,14 +172,14 @@ void RunMemo(Reader& In) {
             case 0: {  // paste: what does not fit is cut, what fits lands whole
                 const QString Text = In.Text();
                 const int Before = Memo.Length();
-                const int Selected = qrapp::StoredLength(Memo.textCursor().selectedText());
-                const int Room = qrapp::kMemoMaxLength - (Before - Selected);
+                const int Selected = StoredLength(Memo.textCursor().selectedText());
+                const int Room = qrwindow::kMemoMaxLength - (Before - Selected);
                 CheckCounting(Text, Room);
                 bool Plain = true;
                 for (const QChar c : Text)
                     Plain = Plain && c.unicode() >= 0x20 && c.unicode() < 0x7F;
                 Memo.Paste(Text);
-                const int Pasted = qrapp::StoredLength(Text.left(qrapp::FittingPrefix(Text, Room)));
+                const int Pasted = StoredLength(Text.left(FittingPrefix(Text, Room)));
                 if (Plain && Pasted > 0)
                     Check(Memo.Length() == Before - Selected + Pasted, "a paste keeps all of the text that fits");
                 break;

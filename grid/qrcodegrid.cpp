@@ -2,23 +2,6 @@
 
 namespace qr {
 
-T2DBooleanArray MakeSymbolGrid(std::u16string_view Text, int Option, const TErrorCorrectionLevel& Level) {
-    TEncoder Encoder;
-    TQRCode Record;
-    Encoder.EncodeSymbol(Text, Option, Level, Record);
-    const TByteMatrix* M = Record.Matrix();
-    if (!M) return {};
-    // Indexed [X][Y]: column first. Each column is filled top to bottom from the matrix's rows.
-    const T2DByteArray& Rows = M->GetArray();
-    T2DBooleanArray Grid(static_cast<std::size_t>(M->Width()));
-    for (std::size_t X = 0; X < Grid.size(); ++X) {
-        std::vector<bool>& Column = Grid[X];
-        Column.reserve(Rows.size());
-        for (const auto& Row : Rows) Column.push_back(Row[X] == 1);
-    }
-    return Grid;
-}
-
 TQRCodeGrid::TQRCodeGrid(std::u16string_view Data, TQRCodeEncoding Encoding, int QuietZone,
                          const TErrorCorrectionLevel& Level)
     : FData(Data), FEncoding(Encoding), FQuietZone(QuietZone >= 0 && QuietZone <= 100 ? QuietZone : 4), FLevel(Level) {
@@ -53,8 +36,12 @@ void TQRCodeGrid::RebuildGrid() {
     FElements = MakeSymbolGrid(FData, FEncoding, FLevel);
     FRows = static_cast<int>(FElements.size()) + 2 * FQuietZone;
     FColumns = FRows;
-    ++FEncodeCount;
 }
 
+TDataSize TQRCodeGrid::MeasureData(std::u16string_view Text, TQRCodeEncoding Encoding,
+                                   const TErrorCorrectionLevel& Level) {
+    const TEncoder::TSegmentSize Segment = TEncoder::MeasureSegment(Text, Encoding);
+    return {Segment.Mode, Segment.Count, TEncoder::MaxCount(Segment.Mode, Level)};
+}
 
 }  // namespace qr

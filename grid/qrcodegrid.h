@@ -1,6 +1,7 @@
 #pragma once
 // The encoder's public face: a text, an encoding option and a quiet zone, re-encoded whenever
-// one of them changes, answering for every cell of the padded grid whether it is dark.
+// one of them changes, answering for every cell of the padded grid whether it is dark, and
+// whether there is a symbol at all.
 
 #include <string>
 #include <vector>
@@ -13,9 +14,20 @@ namespace qr {
 using T2DBooleanArray = std::vector<std::vector<bool>>;
 
 // Encodes Text at the level (L unless given) with the option (a TQRCodeEncoding ordinal) into a
-// grid of Booleans.
+// grid of Booleans. The grid's one call into the encoder; it has an object file of its own.
 T2DBooleanArray MakeSymbolGrid(std::u16string_view Text, int Option,
                                const TErrorCorrectionLevel& Level = LevelL());
+
+// How much data a text makes at an encoding and level, against the most a symbol holds: the mode
+// chosen, the value of the count field (bytes in byte mode, the byte-order mark included;
+// characters otherwise) and that count's limit at version 40.
+struct TDataSize {
+    TMode Mode = qmByte;
+    int Count = 0;
+    int Limit = 0;
+    // A symbol holds the text exactly when it fits.
+    bool Fits() const { return Count <= Limit; }
+};
 
 class TQRCodeGrid {
 public:
@@ -47,8 +59,15 @@ public:
         const auto Side = static_cast<unsigned>(FElements.size());
         return r < Side && c < Side && FElements[c][r];
     }
-    // How many times the symbol has been encoded (for callers that want to know a write did nothing).
-    int EncodeCount() const { return FEncodeCount; }
+
+    // Whether the last encoding made a symbol: false for a new grid and for a text that no
+    // version holds at the grid's encoding and level (DataSize() then does not fit).
+    bool HasSymbol() const { return !FElements.empty(); }
+    // The data the text makes at the grid's encoding and level; measured, not encoded.
+    TDataSize DataSize() const { return MeasureData(FData, FEncoding, FLevel); }
+    // The same for any text and settings, without a grid: what a grid of them would answer.
+    static TDataSize MeasureData(std::u16string_view Text, TQRCodeEncoding Encoding,
+                                 const TErrorCorrectionLevel& Level);
 
 private:
     void RebuildGrid();
@@ -60,7 +79,6 @@ private:
     int FQuietZone = 4;
     TErrorCorrectionLevel FLevel = LevelL();
     T2DBooleanArray FElements;
-    int FEncodeCount = 0;
 };
 
 }  // namespace qr

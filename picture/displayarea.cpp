@@ -5,7 +5,7 @@
 
 namespace qrpicture {
 
-TStretch StretchSize(int W, int H, int BitmapWidth, int BitmapHeight) {
+TDrawnSize DrawnSize(int W, int H, int BitmapWidth, int BitmapHeight) {
     if (BitmapWidth < 1 || BitmapHeight < 1 || W < 1 || H < 1)
         return {};
     const double Scale = W < H ? static_cast<double>(W) / static_cast<double>(BitmapWidth)
@@ -17,26 +17,26 @@ TStretch StretchSize(int W, int H, int BitmapWidth, int BitmapHeight) {
 
 TPixels RenderDisplayArea(const TPixels& ModuleBitmap, int W, int H) {
     TPixels Area(W, H, kWhite);
-    const TStretch Dest = StretchSize(Area.Width(), Area.Height(), ModuleBitmap.Width(), ModuleBitmap.Height());
-    if (Dest.D < 1 || Dest.E < 1)
+    const TDrawnSize Dest = DrawnSize(Area.Width(), Area.Height(), ModuleBitmap.Width(), ModuleBitmap.Height());
+    if (Dest.Width < 1 || Dest.Height < 1)
         return Area;
 
     // Dest never exceeds the area: the scale comes from its smaller side and is truncated.
-    std::vector<int> SourceColumn(static_cast<std::size_t>(Dest.D));
-    for (int x = 0; x < Dest.D; ++x)
-        SourceColumn[static_cast<std::size_t>(x)] = NearestSource(x, Dest.D, ModuleBitmap.Width());
+    std::vector<int> SourceColumn(static_cast<std::size_t>(Dest.Width));
+    for (int x = 0; x < Dest.Width; ++x)
+        SourceColumn[static_cast<std::size_t>(x)] = NearestSource(x, Dest.Width, ModuleBitmap.Width());
     int PreviousSourceRow = -1;
-    for (int y = 0; y < Dest.E; ++y) {
-        const int SourceRow = NearestSource(y, Dest.E, ModuleBitmap.Height());
+    for (int y = 0; y < Dest.Height; ++y) {
+        const int SourceRow = NearestSource(y, Dest.Height, ModuleBitmap.Height());
         const auto To = Area.Row(y);
         if (SourceRow == PreviousSourceRow) {
             // A module row is several pixel rows high: copy the row just drawn.
             const auto Above = Area.Row(y - 1);
-            std::copy_n(Above.begin(), Dest.D, To.begin());
+            std::copy_n(Above.begin(), Dest.Width, To.begin());
             continue;
         }
         const auto From = ModuleBitmap.Row(SourceRow);
-        for (int x = 0; x < Dest.D; ++x)
+        for (int x = 0; x < Dest.Width; ++x)
             To[static_cast<std::size_t>(x)] = From[static_cast<std::size_t>(SourceColumn[static_cast<std::size_t>(x)])];
         PreviousSourceRow = SourceRow;
     }

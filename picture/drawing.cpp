@@ -22,10 +22,20 @@ int DrawingSide(const qr::TQRCodeGrid& Grid, const TDrawing& Drawing) {
     return static_cast<int>(Side);
 }
 
+TVectorSymbol VectorSymbol(const qr::TQRCodeGrid& Grid, const TDrawing& Drawing) {
+    return {DrawingSide(Grid, Drawing), Grid.Rows(), DarkRuns(Grid)};
+}
+
 void AppendInt(std::string& Out, int Value) {
     char Digits[16];
     const auto End = std::to_chars(Digits, Digits + sizeof Digits, Value).ptr;
     Out.append(Digits, End);
+}
+
+void AppendPair(std::string& Out, int First, int Second) {
+    AppendInt(Out, First);
+    Out += ' ';
+    AppendInt(Out, Second);
 }
 
 void AppendFraction(std::string& Out, std::uint8_t Value) {

@@ -7,56 +7,47 @@ namespace qrpicture {
 
 namespace {
 
+// "r g b setrgbcolor", each part a fraction of 255.
 void AppendSetColour(std::string& Out, const TColour& Colour) {
-    detail::AppendFraction(Out, Colour.R);
-    Out += ' ';
-    detail::AppendFraction(Out, Colour.G);
-    Out += ' ';
-    detail::AppendFraction(Out, Colour.B);
-    Out += " setrgbcolor\n";
+    for (const std::uint8_t Part : {Colour.R, Colour.G, Colour.B}) {
+        detail::AppendFraction(Out, Part);
+        Out += ' ';
+    }
+    Out += "setrgbcolor\n";
 }
 
 }  // namespace
 
 TBytes MakeEps(const qr::TQRCodeGrid& Grid, const TDrawing& Drawing) {
     using detail::AppendInt;
-    const int Side = detail::DrawingSide(Grid, Drawing);
-    const int Cells = Grid.Rows();
-    const std::vector<TModuleRun> Runs = DarkRuns(Grid);
+    using detail::AppendPair;
+    const auto [Side, Cells, Runs] = detail::VectorSymbol(Grid, Drawing);
 
     std::string Out;
     Out.reserve(400 + Runs.size() * 12);
     Out += "%!PS-Adobe-3.0 EPSF-3.0\n"
            "%%Creator: quandrel-qr\n"
            "%%BoundingBox: 0 0 ";
-    AppendInt(Out, Side);
-    Out += ' ';
-    AppendInt(Out, Side);
+    AppendPair(Out, Side, Side);
     Out += "\n%%LanguageLevel: 2\n"
            "%%EndComments\n"
            "save\n"
            "2 dict begin\n"
            // x y w R: a run of w dark modules, one module high, its lower left corner at x y.
            "/R { 1 rectfill } bind def\n";
-    AppendInt(Out, Drawing.ModuleSize);
-    Out += ' ';
-    AppendInt(Out, Drawing.ModuleSize);
+    AppendPair(Out, Drawing.ModuleSize, Drawing.ModuleSize);
     Out += " scale\n";
     if (Drawing.Background.A != 0) {
         AppendSetColour(Out, Drawing.Background);
         Out += "0 0 ";
-        AppendInt(Out, Cells);
-        Out += ' ';
-        AppendInt(Out, Cells);
+        AppendPair(Out, Cells, Cells);
         Out += " rectfill\n";
     }
     if (Drawing.Foreground.A != 0 && !Runs.empty()) {
         AppendSetColour(Out, Drawing.Foreground);
         // PostScript's y axis points up: grid row r is the band from Cells - 1 - r to Cells - r.
         for (const TModuleRun& Run : Runs) {
-            AppendInt(Out, Run.Column);
-            Out += ' ';
-            AppendInt(Out, Cells - 1 - Run.Row);
+            AppendPair(Out, Run.Column, Cells - 1 - Run.Row);
             Out += ' ';
             AppendInt(Out, Run.Length);
             Out += " R\n";

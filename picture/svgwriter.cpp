@@ -31,9 +31,8 @@ void AppendFill(std::string& Out, const TColour& Colour) {
 
 TBytes MakeSvg(const qr::TQRCodeGrid& Grid, const TDrawing& Drawing) {
     using detail::AppendInt;
-    const int Side = detail::DrawingSide(Grid, Drawing);
-    const int Cells = Grid.Rows();
-    const std::vector<TModuleRun> Runs = DarkRuns(Grid);
+    using detail::AppendPair;
+    const auto [Side, Cells, Runs] = detail::VectorSymbol(Grid, Drawing);
 
     std::string Out;
     Out.reserve(300 + Runs.size() * 16);
@@ -43,9 +42,7 @@ TBytes MakeSvg(const qr::TQRCodeGrid& Grid, const TDrawing& Drawing) {
     Out += "\" height=\"";
     AppendInt(Out, Side);
     Out += "\" viewBox=\"0 0 ";
-    AppendInt(Out, Cells);
-    Out += ' ';
-    AppendInt(Out, Cells);
+    AppendPair(Out, Cells, Cells);
     // Edges on whole units, without antialiasing: no renderer draws seams between modules.
     Out += "\" shape-rendering=\"crispEdges\">\n";
     if (Drawing.Background.A != 0) {
@@ -64,9 +61,7 @@ TBytes MakeSvg(const qr::TQRCodeGrid& Grid, const TDrawing& Drawing) {
         // Each run a closed rectangle one module high: to its right, down, back, closed.
         for (const TModuleRun& Run : Runs) {
             Out += 'M';
-            AppendInt(Out, Run.Column);
-            Out += ' ';
-            AppendInt(Out, Run.Row);
+            AppendPair(Out, Run.Column, Run.Row);
             Out += 'h';
             AppendInt(Out, Run.Length);
             Out += "v1h-";

@@ -1,39 +1,54 @@
 #!/bin/sh
-# Installs the Debian 12 packages the build and the tests need, when any is missing; with
-# "windows", those of the Windows build and its tests under Wine instead (scripts/windows.sh).
+# The Debian 12 packages the build and the tests need.
 #
-#   sh scripts/deps.sh [windows]
+#   sh scripts/deps.sh          installs those that are missing (as root, through apt-get)
+#   sh scripts/deps.sh windows  the same for the Windows build and its tests under Wine
+#                               (scripts/windows.sh)
+#   sh scripts/deps.sh --check  installs nothing: prints the missing ones the build and the tests
+#                               need (not the benchmark and packaging tools) and fails if any is
 set -eu
 # Build: compiler, Qt 6 for the window, libjpeg, libpng and cairo for the pictures, CLI11 for the
 # command line's arguments, libcsv for batch lists.
-packages="cmake g++ make pkg-config qt6-base-dev libxkbcommon-dev xauth libjpeg62-turbo-dev
+build="cmake g++ make pkg-config qt6-base-dev libxkbcommon-dev xauth libjpeg62-turbo-dev
   libpng-dev libcairo2-dev libcli11-dev libcsv-dev qt6-translations-l10n
   libgtest-dev libgmock-dev libbenchmark-dev libqrencode-dev qrencode
   clang libclang-rt-14-dev"
 # Independent checks in tests: zbar decodes what we make, rsvg-convert, pdftoppm and Ghostscript
 # rasterise vector files, segno and python3-qrcode are other encoders to compare matrices with.
-packages="$packages libzbar-dev zbar-tools librsvg2-bin poppler-utils ghostscript python3-segno python3-qrcode"
 # strace: the command line's tests count the write calls of a message and hold the program
 # just before its rename to send it a signal there.
-packages="$packages strace"
+checks="libzbar-dev zbar-tools librsvg2-bin poppler-utils ghostscript python3-segno python3-qrcode strace"
 # Benchmarks: GNU time for peak memory, hyperfine for whole-process timings.
-packages="$packages time hyperfine"
+tools="time hyperfine"
 # Packages: building and validating the .deb files, their manual pages and completion.
-packages="$packages dpkg-dev file help2man lintian desktop-file-utils appstream bash-completion man-db"
+tools="$tools dpkg-dev file help2man lintian desktop-file-utils appstream bash-completion man-db"
+# Windows: the cross compiler with the POSIX thread model, 64-bit Wine, nasm for libjpeg-turbo's
+# SIMD code, dpkg-dev for apt-get source; libjpeg62-turbo is the library the Linux build links,
+# whose source is built for Windows. Xvfb, xdotool, ImageMagick and Wine's fonts are for the
+# tests of the window. Wine's recommendations (32-bit Wine, sound, video) are not needed.
+windows="g++-mingw-w64-x86-64-posix wine64 fonts-wine nasm cmake make dpkg-dev googletest
+  libjpeg62-turbo xvfb xauth xdotool imagemagick"
+
+missing_of() {
+  missing=""
+  for p in $1; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
+  done
+  echo "$missing"
+}
+
 options=""
-if [ "${1:-}" = windows ]; then
-  # The cross compiler with the POSIX thread model, 64-bit Wine, nasm for libjpeg-turbo's SIMD
-  # code, dpkg-dev for apt-get source; libjpeg62-turbo is the library the Linux build links,
-  # whose source is built for Windows. Xvfb, xdotool, ImageMagick and Wine's fonts are for the
-  # tests of the window. Wine's recommendations (32-bit Wine, sound, video) are not needed.
-  packages="g++-mingw-w64-x86-64-posix wine64 fonts-wine nasm cmake make dpkg-dev googletest
-    libjpeg62-turbo xvfb xauth xdotool imagemagick"
-  options=--no-install-recommends
-fi
-missing=""
-for p in $packages; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
-done
+case "${1:-}" in
+  --check)
+    missing=$(missing_of "$build $checks")
+    [ -z "$missing" ] || { echo "$missing"; exit 1; }
+    exit 0 ;;
+  windows)
+    missing=$(missing_of "$windows")
+    options=--no-install-recommends ;;
+  *)
+    missing=$(missing_of "$build $checks $tools") ;;
+esac
 if [ -n "$missing" ]; then
   echo "Installing:$missing"
   apt-get update -qq

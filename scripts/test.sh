@@ -8,17 +8,21 @@ cd "$(dirname "$0")/.."
 sh scripts/deps.sh
 jobs=$(nproc)
 export QT_QPA_PLATFORM=offscreen
+# The tests run with a temporary HOME, so that nothing they save reaches the user's.
+home=$(mktemp -d)
+trap 'rm -rf "$home"' EXIT
+with_temporary_home() { HOME="$home" XDG_CONFIG_HOME="$home/.config" "$@"; }
 
 cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build build -j"$jobs"
-ctest --test-dir build --output-on-failure -j"$jobs"
+with_temporary_home ctest --test-dir build --output-on-failure -j"$jobs"
 
 cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUANDREL_SANITIZE=ON -DQUANDREL_BENCH=OFF >/dev/null
 cmake --build build-asan -j"$jobs"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1 \
 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 LSAN_OPTIONS=suppressions="$(pwd)/scripts/lsan.supp" \
-  ctest --test-dir build-asan --output-on-failure -j"$jobs"
+  with_temporary_home ctest --test-dir build-asan --output-on-failure -j"$jobs"
 
 # A short run of every libFuzzer target from its checked-in seeds (see scripts/fuzz.sh).
 sh scripts/fuzz.sh 15

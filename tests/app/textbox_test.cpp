@@ -11,7 +11,9 @@
 #include <QTextCursor>
 
 #include "guitest.h"
+#include "qtstrings.h"
 #include "textlimit.h"
+#include "window/textcount.h"
 
 using qrapp::TLimitedMemo;
 
@@ -96,7 +98,7 @@ private slots:
         const QString Inserted = Plain.document()->toRawText();
         const QString Counted = qrapp::KeyInsertion(Key, Qt::KeyboardModifiers(Modifiers), Text);
         QCOMPARE(Counted.isEmpty(), Inserted.isEmpty());
-        QCOMPARE(qrapp::StoredLength(Counted), qrapp::StoredLength(Inserted));
+        QCOMPARE(qrwindow::StoredLength(qrapp::View(Counted)), qrwindow::StoredLength(qrapp::View(Inserted)));
     }
 
     // A few words, a paste that fills the box to exactly 1200 units, then two characters that do

@@ -13,11 +13,12 @@
 #include <QTimer>
 
 #include <memory>
+#include <optional>
 
 #include "guitest.h"
 #include "mainwindow.h"
-#include "textlimit.h"
 #include "theme.h"
+#include "window/theme.h"
 
 using qrapp::TForm1;
 
@@ -81,23 +82,20 @@ class WindowCopyTest : public QObject {
     Q_OBJECT
 
     std::unique_ptr<TForm1> Form;
+    std::optional<guitest::Form1Parts> Parts;
 
 private slots:
-    void initTestCase() { QVERIFY(qrapp::ApplyTheme(QString::fromUtf8(qrapp::kThemeName))); }
-    void init() {
-        Form = std::make_unique<TForm1>();
-        Form->ShowCentred();
-        QVERIFY(QTest::qWaitForWindowExposed(Form.get()));
-    }
-    void cleanup() { Form.reset(); }
+    void initTestCase() { QVERIFY(qrapp::ApplyTheme(qrapp::ToQString(qrwindow::kThemeName))); }
+    void init() { QVERIFY(guitest::OpenForm1(Form, Parts)); }
+    void cleanup() { guitest::CloseForm1(Form, Parts); }
 
     void copiarPutsTheShownPictureOnTheClipboard() {
         const QString Text = QStringLiteral("Copiar: Olá 😀");
-        Form->Memo1->setFocus();
-        guitest::Type(Form->Memo1, Text);
-        const QImage Shown = guitest::Grab(Form->PaintBox1);
+        Parts->Memo1->setFocus();
+        guitest::Type(Parts->Memo1, Text);
+        const QImage Shown = guitest::Grab(Parts->PaintBox1);
 
-        const std::vector<MenuItem> Items = RightClick(Form->PaintBox1, QStringLiteral("Copiar"));
+        const std::vector<MenuItem> Items = RightClick(Parts->PaintBox1, QStringLiteral("Copiar"));
         QCOMPARE(Items.size(), std::size_t{1});
         QCOMPARE(Items[0].Text, QStringLiteral("Copiar"));
         QVERIFY(Items[0].Enabled);
@@ -107,19 +105,19 @@ private slots:
         // Exactly the pixels shown, which are the pixels "Gravar" compresses.
         QCOMPARE(PngOf(Copied), Shown);
         QCOMPARE(ImageOf(Copied), Shown);
-        QCOMPARE(Shown, Form->DisplayAreaPixels());
+        QCOMPARE(Shown, guitest::DisplayAreaFor(Text, Shown.size()));
         QCOMPARE(guitest::Decode(PngOf(Copied)), std::vector<std::string>{guitest::Utf8(Text)});
 
         // The text box keeps its own Ctrl+C for its text.
-        Form->Memo1->selectAll();
-        QTest::keyClick(Form->Memo1, Qt::Key_C, Qt::ControlModifier);
+        Parts->Memo1->selectAll();
+        QTest::keyClick(Parts->Memo1, Qt::Key_C, Qt::ControlModifier);
         QCOMPARE(QApplication::clipboard()->text(), Text);
     }
 
     void aDragFromTheDisplayAreaCarriesTheSamePicture() {
-        Form->Memo1->setPlainText(QStringLiteral("dragged"));
-        const QImage Shown = guitest::Grab(Form->PaintBox1);
-        const QDrag* Drag = DragFrom(Form->PaintBox1);
+        Parts->Memo1->setPlainText(QStringLiteral("dragged"));
+        const QImage Shown = guitest::Grab(Parts->PaintBox1);
+        const QDrag* Drag = DragFrom(Parts->PaintBox1);
         QVERIFY(Drag);
         QCOMPARE(PngOf(Drag->mimeData()), Shown);
         QCOMPARE(ImageOf(Drag->mimeData()), Shown);
@@ -128,26 +126,26 @@ private slots:
 
     void withoutASymbolNothingIsOfferedAndTheTooltipSaysWhy() {
         // 1200 euro signs: 3600 UTF-8 bytes, more than version 40 holds.
-        Form->Memo1->setPlainText(QString(1200, QChar(0x20AC)));
+        Parts->Memo1->setPlainText(QString(1200, QChar(0x20AC)));
         QApplication::clipboard()->setText(QStringLiteral("the user's clipboard"));
-        const std::vector<MenuItem> Items = RightClick(Form->PaintBox1, QStringLiteral("Copiar"));
+        const std::vector<MenuItem> Items = RightClick(Parts->PaintBox1, QStringLiteral("Copiar"));
         QCOMPARE(Items.size(), std::size_t{1});
         QVERIFY(!Items[0].Enabled);
-        Form->Copiar1->trigger();
+        Parts->Copiar1->trigger();
         QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("the user's clipboard"));
         QVERIFY(!QApplication::clipboard()->mimeData()->hasImage());
-        QVERIFY(!DragFrom(Form->PaintBox1));
-        QCOMPARE(Form->PaintBox1->toolTip(), QStringLiteral("O texto tem 3600 bytes em UTF-8; o limite é 2953 bytes."));
+        QVERIFY(!DragFrom(Parts->PaintBox1));
+        QCOMPARE(Parts->PaintBox1->toolTip(), QStringLiteral("O texto tem 3600 bytes em UTF-8; o limite é 2953 bytes."));
 
         // Back within the limit (984 euro signs, 2952 bytes): the symbol, "Copiar" and dragging return.
-        QTextCursor Cursor = Form->Memo1->textCursor();
+        QTextCursor Cursor = Parts->Memo1->textCursor();
         Cursor.setPosition(984);
         Cursor.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
-        Form->Memo1->setTextCursor(Cursor);
-        QTest::keyClick(Form->Memo1, Qt::Key_Delete);
-        QVERIFY(Form->PaintBox1->toolTip().isEmpty());
-        QVERIFY(Form->Copiar1->isEnabled());
-        QVERIFY(DragFrom(Form->PaintBox1));
+        Parts->Memo1->setTextCursor(Cursor);
+        QTest::keyClick(Parts->Memo1, Qt::Key_Delete);
+        QVERIFY(Parts->PaintBox1->toolTip().isEmpty());
+        QVERIFY(Parts->Copiar1->isEnabled());
+        QVERIFY(DragFrom(Parts->PaintBox1));
     }
 };
 

@@ -9,7 +9,6 @@
 
 #include "guitest.h"
 #include "mainwindow.h"
-#include "textlimit.h"
 
 namespace {
 
@@ -50,14 +49,15 @@ private slots:
     void theSymbolIsCrispAtTheScreenScale() {
         QFETCH(QString, Text);
         qrapp::TForm1 Form;
+        const guitest::Form1Parts Parts(Form);
         Form.ShowCentred();
         QVERIFY(QTest::qWaitForWindowExposed(&Form));
-        const qreal Ratio = Form.PaintBox1->devicePixelRatioF();
+        const qreal Ratio = Parts.PaintBox1->devicePixelRatioF();
         const qreal Expected = qEnvironmentVariableIsSet("QT_SCALE_FACTOR") ? qEnvironmentVariable("QT_SCALE_FACTOR").toDouble() : 1.0;
         QCOMPARE(Ratio, Expected);
 
-        Form.Memo1->setPlainText(Text);
-        const QImage Area = guitest::Grab(Form.PaintBox1);
+        Parts.Memo1->setPlainText(Text);
+        const QImage Area = guitest::Grab(Parts.PaintBox1);
         const int Side = qRound(406 * Ratio);
         QCOMPARE(Area.size(), QSize(Side, Side));
 
@@ -67,15 +67,16 @@ private slots:
                 Grey += Area.pixel(x, y) != 0xFF000000u && Area.pixel(x, y) != 0xFFFFFFFFu;
         QCOMPARE(Grey, 0);
 
-        const int Modules = Form.ModuleBitmap().width() - 8;
+        const int Modules = guitest::ModuleBitmapSide(Text) - 8;
         for (const bool Columns : {true, false}) {
             const std::vector<int> Runs = ModuleRuns(Area, Columns);
             QCOMPARE(static_cast<int>(Runs.size()), Modules);
             const auto [Narrowest, Widest] = std::minmax_element(Runs.begin(), Runs.end());
             QVERIFY2(*Widest - *Narrowest <= 1, qPrintable(QStringLiteral("module widths %1 to %2").arg(*Narrowest).arg(*Widest)));
         }
-        // What is shown is what a save captures.
-        QCOMPARE(Area, Form.DisplayAreaPixels());
+        // What is shown is the picture core's display area for the text at the device size, the
+        // picture a save captures.
+        QCOMPARE(Area, guitest::DisplayAreaFor(Text, Area.size()));
         QCOMPARE(guitest::Decode(Area), std::vector<std::string>{guitest::Utf8(Text)});
     }
 };

@@ -21,6 +21,7 @@
 #include <QTranslator>
 
 #include <memory>
+#include <optional>
 #include <stdexcept>
 
 #include "errorbox.h"
@@ -29,6 +30,7 @@
 #include "textlimit.h"
 #include "theme.h"
 #include "translations.h"
+#include "window/theme.h"
 
 using qrapp::TForm1;
 
@@ -73,6 +75,7 @@ class WindowTest : public QObject {
     Q_OBJECT
 
     std::unique_ptr<TForm1> Form;
+    std::optional<guitest::Form1Parts> Parts;
 
     void ShowForm() {
         Form->ShowCentred();
@@ -81,16 +84,19 @@ class WindowTest : public QObject {
 
 private slots:
     void initTestCase() {
-        QVERIFY(qrapp::ApplyTheme(QString::fromUtf8(qrapp::kThemeName)));
+        QVERIFY(qrapp::ApplyTheme(qrapp::ToQString(qrwindow::kThemeName)));
         qrapp::SetApplicationTitle(QStringLiteral("Quandrel QR Code"));
     }
-    void init() { Form = std::make_unique<TForm1>(); }
-    void cleanup() { Form.reset(); }
+    void init() {
+        Form = std::make_unique<TForm1>();
+        Parts.emplace(*Form);
+    }
+    void cleanup() { guitest::CloseForm1(Form, Parts); }
 
     void startShowsTheEmptyTextSymbolAtFourteenPixelsAModule() {
         ShowForm();
-        QVERIFY(Form->Memo1->toPlainText().isEmpty());
-        const QImage Area = guitest::Grab(Form->PaintBox1);
+        QVERIFY(Parts->Memo1->toPlainText().isEmpty());
+        const QImage Area = guitest::Grab(Parts->PaintBox1);
         QCOMPARE(Area.size(), QSize(406, 406));
         int Wrong = 0;
         for (int y = 0; y < 406; ++y)
@@ -105,33 +111,34 @@ private slots:
 
     void typingRedrawsTheSymbolAfterEveryChange() {
         ShowForm();
-        Form->Memo1->setFocus();
+        Parts->Memo1->setFocus();
         const QString Steps[] = {QStringLiteral("O"), QStringLiteral("l"), QStringLiteral("á"), QStringLiteral("\n"),
                                  QStringLiteral("€"), QStringLiteral("😀")};
         QString Typed;
         for (const QString& Step : Steps) {
-            guitest::Type(Form->Memo1, Step);
+            guitest::Type(Parts->Memo1, Step);
             Typed += Step;
             QString Expected = Typed;
             Expected.replace(u'\n', QStringLiteral("\r\n"));
-            QCOMPARE(guitest::Decode(guitest::Grab(Form->PaintBox1)), std::vector<std::string>{guitest::Utf8(Expected)});
+            QCOMPARE(guitest::Decode(guitest::Grab(Parts->PaintBox1)), std::vector<std::string>{guitest::Utf8(Expected)});
         }
-        QTest::keyClick(Form->Memo1, Qt::Key_Backspace);  // the emoji goes as one character
-        QCOMPARE(guitest::Decode(guitest::Grab(Form->PaintBox1)),
+        QTest::keyClick(Parts->Memo1, Qt::Key_Backspace);  // the emoji goes as one character
+        QCOMPARE(guitest::Decode(guitest::Grab(Parts->PaintBox1)),
                  std::vector<std::string>{guitest::Utf8(QStringLiteral("Olá\r\n€"))});
     }
 
     void aTextNoVersionHoldsLeavesTheAreaWhiteUntilItFitsAgain() {
         ShowForm();
         // 985 euro signs are 2955 UTF-8 bytes, two more than version 40 holds; 984 fit.
-        Form->Memo1->setPlainText(QString(1200, QChar(0x20AC)));
-        QCOMPARE(Form->ModuleBitmap().size(), QSize(8, 8));
-        QVERIFY(AllWhite(guitest::Grab(Form->PaintBox1)));
-        DeleteLast(Form->Memo1, 215);
-        QVERIFY(AllWhite(guitest::Grab(Form->PaintBox1)));
-        QTest::keyClick(Form->Memo1, Qt::Key_Backspace);
-        QCOMPARE(Form->ModuleBitmap().size(), QSize(185, 185));
-        const QImage Area = guitest::Grab(Form->PaintBox1);
+        Parts->Memo1->setPlainText(QString(1200, QChar(0x20AC)));
+        QCOMPARE(guitest::ModuleBitmapSide(Parts->Memo1->Text()), 8);
+        QVERIFY(AllWhite(guitest::Grab(Parts->PaintBox1)));
+        DeleteLast(Parts->Memo1, 215);
+        QVERIFY(AllWhite(guitest::Grab(Parts->PaintBox1)));
+        QTest::keyClick(Parts->Memo1, Qt::Key_Backspace);
+        QCOMPARE(guitest::ModuleBitmapSide(Parts->Memo1->Text()), 185);
+        const QImage Area = guitest::Grab(Parts->PaintBox1);
+        QCOMPARE(Area, guitest::DisplayAreaFor(Parts->Memo1->Text(), Area.size()));
         // Drawn 405 x 405: the last column and row of the area stay white.
         QVERIFY(AllWhite(Area.copy(405, 0, 1, 406)));
         QVERIFY(AllWhite(Area.copy(0, 405, 406, 1)));
@@ -140,7 +147,7 @@ private slots:
 
     void typingStopsAtTwelveHundredUnitsCountingLineBreaksAsTwo() {
         ShowForm();
-        auto* Memo = Form->Memo1;
+        auto* Memo = Parts->Memo1;
         Memo->setFocus();
         Memo->setPlainText(QString(1199, u'a'));
         MoveToEnd(Memo);
@@ -185,7 +192,7 @@ private slots:
         QFETCH(QString, Inserted);
         QFETCH(QString, Expected);
         ShowForm();
-        auto* Memo = Form->Memo1;
+        auto* Memo = Parts->Memo1;
         const QString Before(Present, u'a');
 
         // Paste.
@@ -218,7 +225,7 @@ private slots:
 
     void pasteOverASelectionAndUndoRedoStayWithinTheLimit() {
         ShowForm();
-        auto* Memo = Form->Memo1;
+        auto* Memo = Parts->Memo1;
         Memo->setPlainText(QString(1200, u'a'));
         QTextCursor Cursor = Memo->textCursor();
         Cursor.setPosition(100);
@@ -237,7 +244,7 @@ private slots:
 
     void aProgrammaticInsertIsCutBackAndReportedOnce() {
         ShowForm();
-        auto* Memo = Form->Memo1;
+        auto* Memo = Parts->Memo1;
         Memo->setPlainText(QString(1190, u'a'));
         MoveToEnd(Memo);
         QSignalSpy Changes(Memo, &qrapp::TLimitedMemo::Change);
@@ -245,7 +252,7 @@ private slots:
         QCOMPARE(Memo->Text(), QString(1190, u'a') + QStringLiteral("0123456789"));
         QCOMPARE(Changes.count(), 1);
         // The symbol shown is that of the text as cut back.
-        QCOMPARE(guitest::Decode(guitest::Grab(Form->PaintBox1)),
+        QCOMPARE(guitest::Decode(guitest::Grab(Parts->PaintBox1)),
                  std::vector<std::string>{guitest::Utf8(QString(1190, u'a') + QStringLiteral("0123456789"))});
         Memo->undo();
         QCOMPARE(Memo->Text(), QString(1190, u'a'));
@@ -255,7 +262,7 @@ private slots:
     }
 
     void textIsReadWithCrLfLineBreaksAndKeepsEveryCharacter() {
-        auto* Memo = Form->Memo1;
+        auto* Memo = Parts->Memo1;
         Memo->setPlainText(QStringLiteral("a\u00A0b\tc\nd"));
         QCOMPARE(Memo->Text(), QStringLiteral("a\u00A0b\tc\r\nd"));
         QCOMPARE(Memo->Length(), 8);
@@ -275,10 +282,10 @@ private slots:
         QCOMPARE(Form->font().family(), QStringLiteral("Tahoma"));
         QCOMPARE(Form->font().pointSize(), 8);
 
-        QCOMPARE(Form->Panel1->geometry(), QRect(334, 8, 420, 420));
-        QCOMPARE(Form->Panel2->geometry(), QRect(8, 8, 320, 420));
-        QCOMPARE(Form->Panel1->contentsRect().size(), QSize(416, 416));
-        QCOMPARE(Form->Panel2->contentsRect().size(), QSize(316, 416));
+        QCOMPARE(Parts->Panel1->geometry(), QRect(334, 8, 420, 420));
+        QCOMPARE(Parts->Panel2->geometry(), QRect(8, 8, 320, 420));
+        QCOMPARE(Parts->Panel1->contentsRect().size(), QSize(416, 416));
+        QCOMPARE(Parts->Panel2->contentsRect().size(), QSize(316, 416));
 
         struct Placed {
             QWidget* Widget;
@@ -286,30 +293,30 @@ private slots:
             QRect InClientArea;
         };
         const Placed Children[] = {
-            {Form->PaintBox1, Form->Panel1, QRect(6, 4, 406, 406)},
-            {Form->Memo1, Form->Panel2, QRect(8, 23, 300, 344)},
-            {Form->Button1, Form->Panel2, QRect(8, 373, 100, 30)},
-            {Form->Button2, Form->Panel2, QRect(133, 373, 100, 30)},
+            {Parts->PaintBox1, Parts->Panel1, QRect(6, 4, 406, 406)},
+            {Parts->Memo1, Parts->Panel2, QRect(8, 23, 300, 344)},
+            {Parts->Button1, Parts->Panel2, QRect(8, 373, 100, 30)},
+            {Parts->Button2, Parts->Panel2, QRect(133, 373, 100, 30)},
         };
         for (const Placed& Child : Children) {
             QCOMPARE(Child.Widget->parentWidget(), Child.Parent);
             QCOMPARE(Child.Widget->geometry().translated(-Child.Parent->contentsRect().topLeft()), Child.InClientArea);
         }
-        QCOMPARE(Form->Label1->pos() - Form->Panel2->contentsRect().topLeft(), QPoint(8, 4));
-        QCOMPARE(Form->Label1->text(), QStringLiteral("Texto a codificar:"));
-        QVERIFY(Form->Label1->width() >= Form->Label1->sizeHint().width());
-        QCOMPARE(Form->Button1->text(), QStringLiteral("Gravar"));
-        QCOMPARE(Form->Button2->text(), QStringLiteral("Sair"));
+        QCOMPARE(Parts->Label1->pos() - Parts->Panel2->contentsRect().topLeft(), QPoint(8, 4));
+        QCOMPARE(Parts->Label1->text(), QStringLiteral("Texto a codificar:"));
+        QVERIFY(Parts->Label1->width() >= Parts->Label1->sizeHint().width());
+        QCOMPARE(Parts->Button1->text(), QStringLiteral("Gravar"));
+        QCOMPARE(Parts->Button2->text(), QStringLiteral("Sair"));
 
-        QCOMPARE(Form->Memo1->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
-        QCOMPARE(Form->Memo1->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
-        QCOMPARE(Form->Memo1->lineWrapMode(), QPlainTextEdit::WidgetWidth);
-        QVERIFY(Form->Memo1->tabChangesFocus());
-        QCOMPARE(Form->Memo1->MaxLength(), 1200);
+        QCOMPARE(Parts->Memo1->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+        QCOMPARE(Parts->Memo1->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+        QCOMPARE(Parts->Memo1->lineWrapMode(), QPlainTextEdit::WidgetWidth);
+        QVERIFY(Parts->Memo1->tabChangesFocus());
+        QCOMPARE(Parts->Memo1->MaxLength(), 1200);
 
-        QCOMPARE(Form->StatusBar1->geometry(), QRect(0, 434, 764, 20));
-        const auto* Panel0 = Form->StatusBar1->findChild<QLabel*>(QStringLiteral("StatusBar1Panel0"));
-        const auto* Panel1 = Form->StatusBar1->findChild<QLabel*>(QStringLiteral("StatusBar1Panel1"));
+        QCOMPARE(Parts->StatusBar1->geometry(), QRect(0, 434, 764, 20));
+        const auto* Panel0 = Parts->StatusBar1->findChild<QLabel*>(QStringLiteral("StatusBar1Panel0"));
+        const auto* Panel1 = Parts->StatusBar1->findChild<QLabel*>(QStringLiteral("StatusBar1Panel1"));
         QVERIFY(Panel0 && Panel1);
         QCOMPARE(Panel0->text(), QStringLiteral("Quandrel QR Code"));
         QCOMPARE(Panel0->width(), 200);
@@ -319,8 +326,8 @@ private slots:
         QVERIFY(Panel1->geometry().left() > Panel0->geometry().right());
         QVERIFY(Panel1->geometry().right() >= 764 - 8);  // to the bar's right edge, less the item frame
 
-        QVERIFY(!Form->Image1->isVisible());
-        QCOMPARE(Form->Image1->geometry(), QRect(992, 80, 100, 100));
+        QVERIFY(!Parts->Image1->isVisible());
+        QCOMPARE(Parts->Image1->geometry(), QRect(992, 80, 100, 100));
     }
 
     void controlsShowTheWindowFontAndTheStatusBarTheSystemOne() {
@@ -329,6 +336,7 @@ private slots:
         QFont Distinct(QStringLiteral("DejaVu Serif"), 10);
         QApplication::setFont(Distinct, "QStatusBar");
         TForm1 Themed;
+        const guitest::Form1Parts ThemedParts(Themed);
         Themed.ShowCentred();
         QVERIFY(QTest::qWaitForWindowExposed(&Themed));
         QApplication::setFont(SystemStatusFont, "QStatusBar");
@@ -337,20 +345,20 @@ private slots:
         // Tahoma 8 points is 11 pixels at 96 DPI (or the family that stands in for Tahoma).
         const QFont WindowFont(QStringLiteral("Tahoma"), 8);
         const QString WindowFamily = QFontInfo(WindowFont).family();
-        for (QWidget* Control : std::initializer_list<QWidget*>{Themed.Label1, Themed.Memo1, Themed.Button1, Themed.Button2}) {
+        for (QWidget* Control : std::initializer_list<QWidget*>{ThemedParts.Label1, ThemedParts.Memo1, ThemedParts.Button1, ThemedParts.Button2}) {
             const QFontInfo Shown(Control->font());
             QVERIFY2(Shown.pixelSize() == 11 && Shown.family() == WindowFamily,
                      qPrintable(Control->objectName() + ": " + Shown.family() + " " + QString::number(Shown.pixelSize())));
         }
-        QCOMPARE(QFontInfo(Themed.Memo1->document()->defaultFont()).pixelSize(), 11);
+        QCOMPARE(QFontInfo(ThemedParts.Memo1->document()->defaultFont()).pixelSize(), 11);
         // Label1 is sized to its caption in that font: 84 x 13 in Tahoma itself.
         const QString Caption = QStringLiteral("Texto a codificar:");
         const int Width = WindowFamily == QStringLiteral("Tahoma") ? 84 : QFontMetrics(WindowFont).boundingRect(QRect(), 0, Caption).width();
-        QCOMPARE(Themed.Label1->size(), QSize(Width, 13));
+        QCOMPARE(ThemedParts.Label1->size(), QSize(Width, 13));
 
         const QFontInfo Expected(Distinct);
         for (const QString& Name : {QStringLiteral("StatusBar1Panel0"), QStringLiteral("StatusBar1Panel1")}) {
-            const QFontInfo Shown(Themed.StatusBar1->findChild<QLabel*>(Name)->font());
+            const QFontInfo Shown(ThemedParts.StatusBar1->findChild<QLabel*>(Name)->font());
             QCOMPARE(Shown.family(), Expected.family());
             QCOMPARE(Shown.pixelSize(), Expected.pixelSize());
         }
@@ -358,7 +366,7 @@ private slots:
 
     void statusBarPanelsMeetAtTwoHundredAndEachHasItsFrame() {
         ShowForm();
-        const QImage Bar = guitest::Grab(Form->StatusBar1);
+        const QImage Bar = guitest::Grab(Parts->StatusBar1);
         QCOMPARE(Bar.size(), QSize(764, 20));
         const QRgb Silver = qRgb(192, 192, 192);
         // Panel 0 spans x = 0 to 199, panel 1 x = 200 to 763: each one's outermost columns are
@@ -379,15 +387,15 @@ private slots:
         ShowForm();
         Form->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(Form.get()));
-        QCOMPARE(QApplication::focusWidget(), Form->Button2);
+        QCOMPARE(QApplication::focusWidget(), Parts->Button2);
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-        QCOMPARE(QApplication::focusWidget(), Form->Button1);
+        QCOMPARE(QApplication::focusWidget(), Parts->Button1);
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-        QCOMPARE(QApplication::focusWidget(), Form->Memo1);
+        QCOMPARE(QApplication::focusWidget(), Parts->Memo1);
         // Tab in the text box moves on instead of inserting a tab.
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-        QVERIFY(QApplication::focusWidget() != Form->Memo1);
-        QVERIFY(Form->Memo1->toPlainText().isEmpty());
+        QVERIFY(QApplication::focusWidget() != Parts->Memo1);
+        QVERIFY(Parts->Memo1->toPlainText().isEmpty());
     }
 
     void anEscapingErrorIsShownWithAFullStopAndTheWindowGoesOn() {
@@ -418,8 +426,8 @@ private slots:
         QCOMPARE(Icon, QMessageBox::Critical);
         QCOMPARE(Buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
         // The window still works.
-        guitest::Type(Form->Memo1, QStringLiteral("ok"));
-        QCOMPARE(guitest::Decode(guitest::Grab(Form->PaintBox1)), std::vector<std::string>{"ok"});
+        guitest::Type(Parts->Memo1, QStringLiteral("ok"));
+        QCOMPARE(guitest::Decode(guitest::Grab(Parts->PaintBox1)), std::vector<std::string>{"ok"});
     }
 
     void aMissingThemeIsReportedAndTheLookIsKept() {
@@ -451,8 +459,9 @@ private slots:
         QTranslator Translator;
         QVERIFY(qrapp::InstallQtTranslations(Translator, QLocale(QStringLiteral("pt_BR"))));
         TForm1 Translated;
+        const guitest::Form1Parts TranslatedParts(Translated);
         // Qt's own words: the text box's menu and the save dialog.
-        const std::unique_ptr<QMenu> Menu(Translated.Memo1->createStandardContextMenu());
+        const std::unique_ptr<QMenu> Menu(TranslatedParts.Memo1->createStandardContextMenu());
         QStringList Items;
         for (const QAction* Item : Menu->actions())
             Items << Item->text().section(u'\t', 0, 0);
@@ -462,11 +471,11 @@ private slots:
         Dialog.setAcceptMode(QFileDialog::AcceptSave);
         QCOMPARE(Dialog.windowTitle(), QStringLiteral("Salvar como"));
         // The window's own words are unchanged.
-        QCOMPARE(Translated.Button1->text(), QStringLiteral("Gravar"));
-        QCOMPARE(Translated.Button2->text(), QStringLiteral("Sair"));
-        QCOMPARE(Translated.Label1->text(), QStringLiteral("Texto a codificar:"));
-        QCOMPARE(Translated.Copiar1->text(), QStringLiteral("Copiar"));
-        QCOMPARE(Translated.StatusBar1->findChild<QLabel*>(QStringLiteral("StatusBar1Panel0"))->text(), QStringLiteral("Quandrel QR Code"));
+        QCOMPARE(TranslatedParts.Button1->text(), QStringLiteral("Gravar"));
+        QCOMPARE(TranslatedParts.Button2->text(), QStringLiteral("Sair"));
+        QCOMPARE(TranslatedParts.Label1->text(), QStringLiteral("Texto a codificar:"));
+        QCOMPARE(TranslatedParts.Copiar1->text(), QStringLiteral("Copiar"));
+        QCOMPARE(TranslatedParts.StatusBar1->findChild<QLabel*>(QStringLiteral("StatusBar1Panel0"))->text(), QStringLiteral("Quandrel QR Code"));
         QVERIFY(QCoreApplication::removeTranslator(&Translator));
 
         // A language Qt has no translation for installs nothing.
@@ -498,14 +507,14 @@ private slots:
     void sairAndTheCloseBoxEndTheEventLoop() {
         QFETCH(int, Way);
         ShowForm();
-        Form->Button2->setFocus();
+        Parts->Button2->setFocus();
         QTimer::singleShot(0, Form.get(), [this, Way] {
             if (Way == 0)
-                QTest::mouseClick(Form->Button2, Qt::LeftButton);
+                QTest::mouseClick(Parts->Button2, Qt::LeftButton);
             else if (Way == 1)
-                QTest::keyClick(Form->Button2, Qt::Key_Return);
+                QTest::keyClick(Parts->Button2, Qt::Key_Return);
             else if (Way == 2)
-                QTest::keyClick(Form->Button2, Qt::Key_Enter, Qt::KeypadModifier);
+                QTest::keyClick(Parts->Button2, Qt::Key_Enter, Qt::KeypadModifier);
             else
                 Form->close();
         });

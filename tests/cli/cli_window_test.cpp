@@ -45,7 +45,7 @@ private slots:
         Form.ShowCentred();
         QVERIFY(QTest::qWaitForWindowExposed(&Form));
         // The text box stores the line break as CR LF; --crlf makes the same text of a LF.
-        Form.Memo1->setPlainText(Text);
+        guitest::Find<QPlainTextEdit>(Form, "Memo1")->setPlainText(Text);
         const gravartest::Click C = gravartest::ClickGravar(
             Form, [&](QFileDialog& D) { gravartest::TypeAndEnter(D, Dir.path(), QStringLiteral("window.jpg")); });
         QVERIFY(!C.TimedOut);

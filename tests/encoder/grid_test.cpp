@@ -1,4 +1,6 @@
-// The code grid: encoding on change, the quiet zone, and reading cells.
+// The code grid with the real encoder: the symbol it holds, the quiet zone, reading cells, and
+// whether there is a symbol. Which writes encode is seen in tests/grid, through a stand-in for
+// the encoder.
 
 #include <gtest/gtest.h>
 
@@ -29,7 +31,7 @@ TEST(CodeGrid, NewGridHasNoSymbol) {
     EXPECT_EQ(G.Data(), u"");
     EXPECT_EQ(G.Encoding(), qrAuto);
     EXPECT_EQ(G.QuietZone(), 4);
-    EXPECT_EQ(G.EncodeCount(), 0);
+    EXPECT_FALSE(G.HasSymbol());
     for (const auto& [r, c] : {std::pair{0, 0}, std::pair{4, 4}, std::pair{-1, -1}, std::pair{10, 10}})
         EXPECT_FALSE(G.IsBlack(r, c)) << r << "," << c;
 }
@@ -39,11 +41,9 @@ class EmptyText : public ::testing::Test {
 protected:
     void SetUp() override {
         G.SetData(u"");
-        EXPECT_EQ(G.EncodeCount(), 0);
         EXPECT_EQ(G.Rows(), 0);
         G.SetEncoding(qrUTF8BOM);
         G.SetQuietZone(4);
-        EXPECT_EQ(G.EncodeCount(), 1);
     }
     TQRCodeGrid G;
 };
@@ -85,7 +85,6 @@ TEST_F(EmptyText, OutsideThePaddedGridIsLight) {
 
 TEST_F(EmptyText, QuietZoneChangesReEncodeAndOutOfRangeValuesAreIgnored) {
     G.SetQuietZone(0);
-    EXPECT_EQ(G.EncodeCount(), 2);
     EXPECT_EQ(G.Rows(), 21);
     EXPECT_EQ(G.Columns(), 21);
     EXPECT_TRUE(G.IsBlack(0, 0));
@@ -94,27 +93,12 @@ TEST_F(EmptyText, QuietZoneChangesReEncodeAndOutOfRangeValuesAreIgnored) {
     for (int Ignored : {101, -1, 0}) {
         G.SetQuietZone(Ignored);
         EXPECT_EQ(G.QuietZone(), 0) << Ignored;
-        EXPECT_EQ(G.EncodeCount(), 2) << Ignored;
         EXPECT_EQ(G.Rows(), 21) << Ignored;
     }
     G.SetQuietZone(100);
     EXPECT_EQ(G.Rows(), 221);
     EXPECT_TRUE(G.IsBlack(100, 100));
     EXPECT_FALSE(G.IsBlack(99, 100));
-}
-
-TEST(CodeGrid, WritingTheSameValueDoesNotReEncode) {
-    TQRCodeGrid G;
-    G.SetData(u"HELLO");
-    EXPECT_EQ(G.EncodeCount(), 1);
-    G.SetData(u"HELLO");
-    G.SetEncoding(qrAuto);
-    G.SetQuietZone(4);
-    EXPECT_EQ(G.EncodeCount(), 1);
-    G.SetData(u"HELLo");  // one code unit differs
-    EXPECT_EQ(G.EncodeCount(), 2);
-    G.SetData(std::u16string(u"HELLo") + char16_t(0));  // the length differs
-    EXPECT_EQ(G.EncodeCount(), 3);
 }
 
 TEST(CodeGrid, ModeFollowsTheEncodingOption) {
@@ -152,9 +136,8 @@ TEST(CodeGrid, LevelWritesReEncodeOnChangeAndTheLevelReachesTheSymbol) {
     EXPECT_EQ(G.Level().Bits(), LevelL().Bits());
     const auto AtL = Picture(G);
     G.SetLevel(LevelL());
-    EXPECT_EQ(G.EncodeCount(), 1);
+    EXPECT_EQ(Picture(G), AtL);
     G.SetLevel(LevelH());
-    EXPECT_EQ(G.EncodeCount(), 2);
     EXPECT_NE(Picture(G), AtL);
     // The grid holds what the encoder makes at that level: 14 bytes need version 2 at H.
     EXPECT_EQ(MakeSymbolGrid(std::u16string(14, u'h'), qrUTF8BOM, LevelL()).size(), 21u);
@@ -167,10 +150,9 @@ TEST(CodeGrid, LevelWritesReEncodeOnChangeAndTheLevelReachesTheSymbol) {
         for (int c = 0; c < 21; ++c) ASSERT_EQ(G.IsBlack(r + 4, c + 4), Record.Matrix()->Get(c, r) == 1);
 }
 
-TEST(CodeGrid, AllSettingsAtOnceEncodeOnceAndMatchTheWrites) {
+TEST(CodeGrid, AllSettingsAtOnceMatchTheWrites) {
     for (const std::u16string& Text : {std::u16string(), std::u16string(u"ABC"), std::u16string(500, u'x')}) {
         const TQRCodeGrid AtOnce(Text, qrUTF8BOM, 2, LevelQ());
-        EXPECT_EQ(AtOnce.EncodeCount(), 1);
         TQRCodeGrid Written;
         Written.SetData(Text);
         Written.SetEncoding(qrUTF8BOM);
@@ -197,6 +179,57 @@ TEST(CodeGrid, TextThatNoVersionHoldsGivesAnEmptyLightGrid) {
 
     G.SetData(std::u16string(2953, u'a'));  // one byte less fits version 40
     EXPECT_EQ(G.Rows(), 177 + 8);
+}
+
+// The grid's answer to "is there a symbol, and if not, how much too much": HasSymbol is false
+// exactly when the measured data does not fit, and the count is what the encoder writes (UTF-8
+// bytes in byte mode, an unpaired surrogate as the three bytes of U+FFFD).
+TEST(CodeGrid, HasASymbolExactlyWhenTheDataFitsItsLimit) {
+    struct Case {
+        const char* Name;
+        std::u16string Text;
+        TQRCodeEncoding Encoding;
+        TErrorCorrectionLevel Level;
+        TMode Mode;
+        int Count, Limit;
+    };
+    auto Repeated = [](std::u16string_view Unit, int Times) {
+        std::u16string Text;
+        for (int i = 0; i < Times; ++i) Text += Unit;
+        return Text;
+    };
+    const Case Cases[] = {
+        {"empty", u"", qrUTF8BOM, LevelL(), qmByte, 0, 2953},
+        {"2953 ASCII bytes", std::u16string(2953, u'a'), qrUTF8BOM, LevelL(), qmByte, 2953, 2953},
+        {"2954 ASCII bytes", std::u16string(2954, u'a'), qrUTF8BOM, LevelL(), qmByte, 2954, 2953},
+        {"984 euro signs", std::u16string(984, u'\u20AC'), qrUTF8BOM, LevelL(), qmByte, 2952, 2953},
+        {"985 euro signs", std::u16string(985, u'\u20AC'), qrUTF8BOM, LevelL(), qmByte, 2955, 2953},
+        {"1200 euro signs", std::u16string(1200, u'\u20AC'), qrUTF8BOM, LevelL(), qmByte, 3600, 2953},
+        {"CR LF is two bytes", std::u16string(2951, u'a') + u"\r\n", qrUTF8BOM, LevelL(), qmByte, 2953, 2953},
+        {"one more", std::u16string(2952, u'a') + u"\r\n", qrUTF8BOM, LevelL(), qmByte, 2954, 2953},
+        {"unpaired surrogates", std::u16string(985, char16_t(0xD800)), qrUTF8BOM, LevelL(), qmByte, 2955, 2953},
+        {"738 emoji", Repeated(u"\U0001F600", 738), qrUTF8BOM, LevelL(), qmByte, 2952, 2953},
+        {"739 emoji, four bytes each", Repeated(u"\U0001F600", 739), qrUTF8BOM, LevelL(), qmByte, 2956, 2953},
+        {"the byte-order mark counts", std::u16string(2951, u'a'), qrUTF8NoBOM, LevelL(), qmByte, 2954, 2953},
+        {"byte mode at level H", std::u16string(1274, u'a'), qrUTF8BOM, LevelH(), qmByte, 1274, 1273},
+        {"digits at level L", std::u16string(7089, u'7'), qrAuto, LevelL(), qmNumeric, 7089, 7089},
+        {"one digit more", std::u16string(7090, u'7'), qrAuto, LevelL(), qmNumeric, 7090, 7089},
+        {"alphanumeric at level M", std::u16string(3392, u'A'), qrAlphanumeric, LevelM(), qmAlphanumeric, 3392, 3391},
+    };
+    for (const Case& C : Cases) {
+        const TQRCodeGrid G(C.Text, C.Encoding, 4, C.Level);
+        const TDataSize Size = G.DataSize();
+        EXPECT_EQ(Size.Mode, C.Mode) << C.Name;
+        EXPECT_EQ(Size.Count, C.Count) << C.Name;
+        EXPECT_EQ(Size.Limit, C.Limit) << C.Name;
+        EXPECT_EQ(G.HasSymbol(), Size.Fits()) << C.Name;
+        EXPECT_EQ(G.HasSymbol(), C.Count <= C.Limit) << C.Name;
+        EXPECT_EQ(G.Rows() == 8, !G.HasSymbol()) << C.Name;
+        // The same answer without a grid, as a caller that has not encoded gets it.
+        const TDataSize Measured = TQRCodeGrid::MeasureData(C.Text, C.Encoding, C.Level);
+        EXPECT_EQ(Measured.Count, Size.Count) << C.Name;
+        EXPECT_EQ(Measured.Limit, Size.Limit) << C.Name;
+    }
 }
 
 }  // namespace

@@ -14,10 +14,10 @@ using qrpicture::kBlack;
 using qrpicture::kWhite;
 using qrpicture::MakeModuleBitmap;
 using qrpicture::RenderDisplayArea;
-using qrpicture::StretchSize;
+using qrpicture::DrawnSize;
 using qrpicture::TPixels;
 using qrpicture::TRgb32;
-using qrpicture::TStretch;
+using qrpicture::TDrawnSize;
 
 namespace {
 
@@ -37,21 +37,21 @@ TPixels Asymmetric(int Width, int Height) {
 
 }  // namespace
 
-TEST(StretchSize, EverySymbolSizeInThe406Area) {
+TEST(DrawnSize, EverySymbolSizeInThe406Area) {
     // All bitmap sides that occur: 8 (no symbol) and 29 to 185 in steps of 4.
     std::vector<int> Sides{8};
     for (int N = 29; N <= 185; N += 4)
         Sides.push_back(N);
     for (const int N : Sides) {
         const int Expected = N == 93 || N == 181 || N == 185 ? 405 : 406;
-        EXPECT_EQ(StretchSize(406, 406, N, N), (TStretch{Expected, Expected})) << "N = " << N;
+        EXPECT_EQ(DrawnSize(406, 406, N, N), (TDrawnSize{Expected, Expected})) << "N = " << N;
     }
 }
 
-TEST(StretchSize, TheSmallerSideDecides) {
+TEST(DrawnSize, TheSmallerSideDecides) {
     struct Case {
         int W, H, N;
-        TStretch Expected;
+        TDrawnSize Expected;
     };
     const Case Cases[] = {
         {500, 400, 29, {400, 400}},  // wider than high: the height decides
@@ -63,9 +63,9 @@ TEST(StretchSize, TheSmallerSideDecides) {
         {0, 0, 29, {0, 0}},
     };
     for (const Case& C : Cases)
-        EXPECT_EQ(StretchSize(C.W, C.H, C.N, C.N), C.Expected) << C.W << " x " << C.H << ", N = " << C.N;
+        EXPECT_EQ(DrawnSize(C.W, C.H, C.N, C.N), C.Expected) << C.W << " x " << C.H << ", N = " << C.N;
     // A bitmap that is not square keeps its proportions (s from the height here).
-    EXPECT_EQ(StretchSize(300, 200, 10, 20), (TStretch{100, 200}));
+    EXPECT_EQ(DrawnSize(300, 200, 10, 20), (TDrawnSize{100, 200}));
 }
 
 TEST(NearestSource, ModuleWidthsDifferByAtMostOne) {
@@ -123,19 +123,19 @@ TEST(RenderDisplayArea, StretchedCopyIsPureAndAnchoredTopLeft) {
         const TPixels Area = RenderDisplayArea(Bitmap, C.W, C.H);
         ASSERT_EQ(Area.Width(), C.W);
         ASSERT_EQ(Area.Height(), C.H);
-        const TStretch Dest = StretchSize(C.W, C.H, C.N, C.N);
+        const TDrawnSize Dest = DrawnSize(C.W, C.H, C.N, C.N);
         for (int y = 0; y < C.H; ++y)
             for (int x = 0; x < C.W; ++x) {
                 const TRgb32 Pixel = Area.Pixel(x, y);
-                if (x >= Dest.D || y >= Dest.E)
+                if (x >= Dest.Width || y >= Dest.Height)
                     ASSERT_EQ(Pixel, kWhite) << x << ", " << y;
                 else
-                    ASSERT_EQ(Pixel, Bitmap.Pixel(qrpicture::NearestSource(x, Dest.D, C.N), qrpicture::NearestSource(y, Dest.E, C.N)))
+                    ASSERT_EQ(Pixel, Bitmap.Pixel(qrpicture::NearestSource(x, Dest.Width, C.N), qrpicture::NearestSource(y, Dest.Height, C.N)))
                         << x << ", " << y;
             }
         // Every module shows: the first and last source column and row are reached.
-        EXPECT_EQ(qrpicture::NearestSource(0, Dest.D, C.N), 0);
-        EXPECT_EQ(qrpicture::NearestSource(Dest.D - 1, Dest.D, C.N), C.N - 1);
+        EXPECT_EQ(qrpicture::NearestSource(0, Dest.Width, C.N), 0);
+        EXPECT_EQ(qrpicture::NearestSource(Dest.Width - 1, Dest.Width, C.N), C.N - 1);
     }
 }
 

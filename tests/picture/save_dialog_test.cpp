@@ -33,13 +33,8 @@ struct DialogRun {
 DialogRun RunDialog(const std::function<void(QFileDialog&)>& Act) {
     DialogRun Run;
     bool Acted = false;
-    QElapsedTimer Clock;
-    Clock.start();
-    QTimer Watch;
-    Watch.setInterval(10);
-    QObject::connect(&Watch, &QTimer::timeout, [&] {
-        QWidget* Modal = QApplication::activeModalWidget();
-        if (Clock.elapsed() > 10000 && Modal) {
+    const auto OnModal = [&](QWidget* Modal, qint64 Elapsed) {
+        if (Elapsed > 10000 && Modal) {
             Run.TimedOut = true;
             if (auto* Dialog = qobject_cast<QDialog*>(Modal))
                 Dialog->reject();
@@ -55,9 +50,8 @@ DialogRun RunDialog(const std::function<void(QFileDialog&)>& Act) {
                 Dialog->reject();
             }
         }
-    });
-    Watch.start();
-    Run.Result = qrapp::AskJpegFileName(nullptr);
+    };
+    dialogtest::WatchModals(OnModal, [&Run] { Run.Result = qrapp::AskJpegFileName(nullptr); });
     return Run;
 }
 

@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -40,7 +41,7 @@
 #include "jpegtest.h"
 #include "jpegwriter.h"
 #include "mainwindow.h"
-#include "textlimit.h"
+#include "modulebitmap.h"
 
 using gravartest::Click;
 using gravartest::ClickGravar;
@@ -117,15 +118,17 @@ class WindowSaveFaultTest : public QObject {
     Q_OBJECT
 
     std::unique_ptr<TForm1> Form;
+    std::optional<guitest::Form1Parts> Parts;
     std::unique_ptr<QTemporaryDir> Dir;
 
     // Types a text long enough for a JPEG file of tens of kilobytes.
     void TypeSymbolText() {
-        Form->Memo1->setPlainText(QStringLiteral("Quandrel QR Code: disco cheio? ").repeated(8));
+        Parts->Memo1->setPlainText(QStringLiteral("Quandrel QR Code: disco cheio? ").repeated(8));
     }
 
     qsizetype JpegSizeOfTheShownPicture() const {
-        return static_cast<qsizetype>(qrapp::PictureToJpeg(Form->DisplayAreaPixels(), qrpicture::kSaveQuality).size());
+        const qrpicture::TPixels Shown = qrpicture::WindowPicture(qrpicture::WindowModuleBitmap(qrapp::View(Parts->Memo1->Text())));
+        return static_cast<qsizetype>(qrpicture::PictureToJpeg(Shown, qrpicture::kSaveQuality).size());
     }
 
     // Checks the one error box of C: caption, stop icon and Message.
@@ -164,12 +167,10 @@ private slots:
     void init() {
         Dir = std::make_unique<QTemporaryDir>();
         QVERIFY(Dir->isValid());
-        Form = std::make_unique<TForm1>();
-        Form->ShowCentred();
-        QVERIFY(QTest::qWaitForWindowExposed(Form.get()));
+        QVERIFY(guitest::OpenForm1(Form, Parts));
     }
     void cleanup() {
-        Form.reset();
+        guitest::CloseForm1(Form, Parts);
         Dir.reset();
     }
 
@@ -209,7 +210,7 @@ private slots:
         const Click Next = ClickGravar(*Form, [&](QFileDialog& D) { TypeAndEnter(D, Disk, "picture"); });
         QVERIFY(Next.DialogShown);
         QCOMPARE(Next.Boxes.size(), std::size_t{0});
-        QCOMPARE(DecodeSavedFile(Picture), std::vector<std::string>{guitest::Utf8(Form->Memo1->Text())});
+        QCOMPARE(DecodeSavedFile(Picture), std::vector<std::string>{guitest::Utf8(Parts->Memo1->Text())});
         QCOMPARE(Listing(Disk), QStringList{"picture.jpg"});
     }
 
@@ -240,7 +241,7 @@ private slots:
         const QString Given = qEnvironmentVariable(NobodyFolderVariable);
         if (!Given.isEmpty()) {
             QCOMPARE(geteuid(), Nobody);
-            guitest::Type(Form->Memo1, QStringLiteral("in place"));
+            guitest::Type(Parts->Memo1, QStringLiteral("in place"));
             const Click Refused = ClickGravar(*Form, [&](QFileDialog& D) { TypeAndEnter(D, Given, "theirs"); });
             VerifyErrorBox(Refused, "Cannot create file \"" + QDir(Given).filePath("theirs.jpg") + "\". " +
                                         SystemError(EACCES) + ".");
@@ -306,7 +307,7 @@ private slots:
         QCOMPARE(C.Boxes.size(), std::size_t{0});
 
         // The name now holds the new picture, and nothing else is left in the folder.
-        QCOMPARE(DecodeSavedFile(Picture), std::vector<std::string>{guitest::Utf8(Form->Memo1->Text())});
+        QCOMPARE(DecodeSavedFile(Picture), std::vector<std::string>{guitest::Utf8(Parts->Memo1->Text())});
         QCOMPARE(Listing(Dir->path()), QStringList{"symbol.jpg"});
         // The other program's file was replaced whole, not written into: through its open handle
         // it still reads exactly what it wrote.

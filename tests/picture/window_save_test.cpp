@@ -27,7 +27,6 @@
 #include "guitest.h"
 #include "jpegtest.h"
 #include "mainwindow.h"
-#include "textlimit.h"
 
 using qrapp::TForm1;
 
@@ -67,6 +66,7 @@ class WindowSaveTest : public QObject {
     Q_OBJECT
 
     std::unique_ptr<TForm1> Form;
+    std::optional<guitest::Form1Parts> Parts;
     std::unique_ptr<QTemporaryDir> Dir;
 
     QStringList Listing() const {
@@ -83,20 +83,18 @@ private slots:
     void init() {
         Dir = std::make_unique<QTemporaryDir>();
         QVERIFY(Dir->isValid());
-        Form = std::make_unique<TForm1>();
-        Form->ShowCentred();
-        QVERIFY(QTest::qWaitForWindowExposed(Form.get()));
+        QVERIFY(guitest::OpenForm1(Form, Parts));
     }
     void cleanup() {
-        Form.reset();
+        guitest::CloseForm1(Form, Parts);
         Dir.reset();
     }
 
     void savesTheShownPictureReplacingAnExistingFileWithoutAQuestion() {
         const QString Text = QStringLiteral("Olá, Gravar! 😀");
-        Form->Memo1->setFocus();
-        guitest::Type(Form->Memo1, Text);
-        const QImage Shown = guitest::Grab(Form->PaintBox1);
+        Parts->Memo1->setFocus();
+        guitest::Type(Parts->Memo1, Text);
+        const QImage Shown = guitest::Grab(Parts->PaintBox1);
         QFile Old(Dir->filePath("symbol.jpg"));
         QVERIFY(Old.open(QIODevice::WriteOnly));
         Old.write(QByteArray(300000, 'x'));
@@ -117,14 +115,14 @@ private slots:
         QImage FromFile(Decoded->Rgb.data(), 406, 406, 406 * 3, QImage::Format_RGB888);
         QCOMPARE(guitest::Decode(FromFile), std::vector<std::string>{guitest::Utf8(Text)});
         // Image1 holds the captured picture.
-        QCOMPARE(Form->Image1->pixmap().toImage().convertToFormat(QImage::Format_RGB32), Shown);
+        QCOMPARE(Parts->Image1->pixmap().toImage().convertToFormat(QImage::Format_RGB32), Shown);
     }
 
     void theFileShowsTheAreaAsItWasAtTheClick() {
-        Form->Memo1->setPlainText(QStringLiteral("at the click"));
+        Parts->Memo1->setPlainText(QStringLiteral("at the click"));
         const Click C = ClickGravar(*Form, [&](QFileDialog& D) {
             // The text changes while the dialog is open; the capture was already made.
-            Form->Memo1->setPlainText(QStringLiteral("while the dialog is open"));
+            Parts->Memo1->setPlainText(QStringLiteral("while the dialog is open"));
             TypeAndEnter(D, Dir->path(), "click.jpg");
         });
         QVERIFY(C.DialogShown);
@@ -133,8 +131,8 @@ private slots:
     }
 
     void cancelWritesAndShowsNothing() {
-        guitest::Type(Form->Memo1, QStringLiteral("cancelled"));
-        const QImage Before = guitest::Grab(Form->PaintBox1);
+        guitest::Type(Parts->Memo1, QStringLiteral("cancelled"));
+        const QImage Before = guitest::Grab(Parts->PaintBox1);
         const Click C = ClickGravar(*Form, [&](QFileDialog& D) {
             D.setDirectory(Dir->path());
             QTest::keyClicks(QApplication::focusWidget(), "unwanted");
@@ -143,13 +141,13 @@ private slots:
         QVERIFY(C.DialogShown);
         QCOMPARE(C.Boxes.size(), std::size_t{0});
         QVERIFY(Listing().isEmpty());
-        QCOMPARE(guitest::Grab(Form->PaintBox1), Before);
+        QCOMPARE(guitest::Grab(Parts->PaintBox1), Before);
     }
 
     void gravarWithoutASymbolSaysWhyAndWritesNothing() {
         // 1200 euro signs are 3600 UTF-8 bytes; version 40 holds 2953.
-        Form->Memo1->setPlainText(QString(1200, QChar(0x20AC)));
-        const QImage Before = guitest::Grab(Form->PaintBox1);
+        Parts->Memo1->setPlainText(QString(1200, QChar(0x20AC)));
+        const QImage Before = guitest::Grab(Parts->PaintBox1);
         const Click C = ClickGravar(*Form, [&](QFileDialog& D) { TypeAndEnter(D, Dir->path(), "white"); });
         QVERIFY(!C.DialogShown);
         QCOMPARE(C.Boxes.size(), std::size_t{1});
@@ -158,13 +156,13 @@ private slots:
         QCOMPARE(C.Boxes[0].Text, QStringLiteral("O texto tem 3600 bytes em UTF-8; o limite é 2953 bytes."));
         QVERIFY(Listing().isEmpty());
         // The display area stays white and its tooltip gives the same reason.
-        QCOMPARE(guitest::Grab(Form->PaintBox1), Before);
+        QCOMPARE(guitest::Grab(Parts->PaintBox1), Before);
         int NotWhite = 0;
         for (int y = 0; y < Before.height(); ++y)
             for (int x = 0; x < Before.width(); ++x)
                 NotWhite += Before.pixel(x, y) != 0xFFFFFFFFu;
         QCOMPARE(NotWhite, 0);
-        QCOMPARE(Form->PaintBox1->toolTip(), C.Boxes[0].Text);
+        QCOMPARE(Parts->PaintBox1->toolTip(), C.Boxes[0].Text);
     }
 
     void enterOnAFocusedGravarSavesAsAClickDoes_data() {
@@ -177,12 +175,12 @@ private slots:
     void enterOnAFocusedGravarSavesAsAClickDoes() {
         QFETCH(int, Key);
         QFETCH(int, Modifiers);
-        Form->Memo1->setPlainText(QStringLiteral("Enter"));
+        Parts->Memo1->setPlainText(QStringLiteral("Enter"));
         Form->activateWindow();
-        Form->Button1->setFocus();
+        Parts->Button1->setFocus();
         const Click C = ClickGravar(
             *Form, [&](QFileDialog& D) { TypeAndEnter(D, Dir->path(), "enter"); },
-            [&] { QTest::keyClick(Form->Button1, Qt::Key(Key), Qt::KeyboardModifiers(Modifiers)); });
+            [&] { QTest::keyClick(Parts->Button1, Qt::Key(Key), Qt::KeyboardModifiers(Modifiers)); });
         QVERIFY(C.DialogShown);
         QCOMPARE(C.Boxes.size(), std::size_t{0});
         QCOMPARE(SymbolsInFile(Dir->filePath("enter.jpg")), std::vector<std::string>{"Enter"});
@@ -194,7 +192,7 @@ private slots:
         QVERIFY(Notes.open(QIODevice::WriteOnly));
         Notes.write("the user's notes");
         Notes.close();
-        guitest::Type(Form->Memo1, QStringLiteral("still here"));
+        guitest::Type(Parts->Memo1, QStringLiteral("still here"));
 
         const Click Failed = ClickGravar(*Form, [&](QFileDialog& D) { TypeAndEnter(D, Dir->path(), "notes.txt/picture"); });
         QVERIFY(Failed.DialogShown);

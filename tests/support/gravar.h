@@ -3,18 +3,16 @@
 // records and closes every message box that comes up.
 
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
-#include <QTimer>
 
 #include <functional>
 #include <vector>
 
 #include "dialogtest.h"
-#include "mainwindow.h"
+#include "guitest.h"
 
 namespace gravartest {
 
@@ -35,20 +33,15 @@ struct Click {
 // Clicks "Gravar" (or presses it as Press does); once the save dialog is up with the keyboard
 // focus, Act plays the user. Message boxes are recorded and closed; anything still open after ten
 // seconds is closed too.
-inline Click ClickGravar(qrapp::TForm1& Form, const std::function<void(QFileDialog&)>& Act,
+inline Click ClickGravar(QWidget& Form, const std::function<void(QFileDialog&)>& Act,
                          const std::function<void()>& Press = {}) {
     Click Result;
-    QElapsedTimer Clock;
-    Clock.start();
-    QTimer Watch;
-    Watch.setInterval(10);
-    QObject::connect(&Watch, &QTimer::timeout, [&] {
-        QWidget* Modal = QApplication::activeModalWidget();
+    const auto OnModal = [&](QWidget* Modal, qint64 Elapsed) {
         if (auto* Box = qobject_cast<QMessageBox*>(Modal)) {
             Result.Boxes.push_back({Box->windowTitle(), Box->text(), Box->icon()});
             Box->button(QMessageBox::Ok) ? Box->button(QMessageBox::Ok)->click() : Box->reject();
         } else if (auto* Dialog = qobject_cast<QFileDialog*>(Modal)) {
-            if (Clock.elapsed() > 10000) {
+            if (Elapsed > 10000) {
                 Result.TimedOut = true;
                 Dialog->reject();
             } else if (!Result.DialogShown && Dialog->isAncestorOf(QApplication::focusWidget())) {
@@ -56,12 +49,10 @@ inline Click ClickGravar(qrapp::TForm1& Form, const std::function<void(QFileDial
                 Act(*Dialog);
             }
         }
+    };
+    dialogtest::WatchModals(OnModal, Press ? Press : [&Form] {
+        QTest::mouseClick(guitest::Find<QPushButton>(Form, "Button1"), Qt::LeftButton);
     });
-    Watch.start();
-    if (Press)
-        Press();
-    else
-        QTest::mouseClick(Form.Button1, Qt::LeftButton);
     return Result;
 }
 

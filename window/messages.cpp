@@ -1,0 +1,27 @@
+#include "messages.h"
+
+namespace qrwindow {
+
+namespace {
+
+std::u16string Decimal(int Value) {
+    const std::string Digits = std::to_string(Value);
+    return {Digits.begin(), Digits.end()};
+}
+
+}  // namespace
+
+std::u16string NoSymbolReason(const qr::TDataSize& Size) {
+    return u"O texto tem " + Decimal(Size.Count) + u" bytes em UTF-8; o limite é " + Decimal(Size.Limit) + u" bytes.";
+}
+
+std::u16string ErrorBoxText(std::u16string_view Message) {
+    std::u16string Text(Message);
+    if (!Text.empty() && Text.back() > u'.')
+        Text += u'.';
+    return Text;
+}
+
+std::u16string StyleNotFound(std::u16string_view Name) { return u"Style '" + std::u16string(Name) + u"' not found"; }
+
+}  // namespace qrwindow

@@ -1,0 +1,26 @@
+#pragma once
+// The window's messages that are not the toolkit's: why the display area is blank, the text an
+// error box shows, and the word that a theme is missing. The save's own failures come with their
+// text from the file writer (qrfiles::FileError: "Cannot create file "<path>". <reason>") and from
+// the JPEG writer ("JPEG error #<code>"); ErrorBoxText completes them like any other message.
+
+#include <string>
+#include <string_view>
+
+#include "grid/qrcodegrid.h"
+
+namespace qrwindow {
+
+// Why the window's code grid holds no symbol, from its DataSize(): "O texto tem <count> bytes em
+// UTF-8; o limite é <limit> bytes." (the window encodes in byte mode, UTF-8 without a byte-order
+// mark).
+std::u16string NoSymbolReason(const qr::TDataSize& Size);
+
+// The text an error box shows for Message: the message, with "." appended when its last code
+// unit is above "." (46); an empty message stays empty.
+std::u16string ErrorBoxText(std::u16string_view Message);
+
+// "Style '<Name>' not found": said when the theme of that name is not among the program's.
+std::u16string StyleNotFound(std::u16string_view Name);
+
+}  // namespace qrwindow
