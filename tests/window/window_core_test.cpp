@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "encoder/steps.h"
 #include "grid/qrcodegrid.h"
 #include "window/layout.h"
 #include "window/messages.h"
