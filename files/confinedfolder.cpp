@@ -3,6 +3,8 @@
 #include <filesystem>
 #include <system_error>
 
+#include "writehooks.h"
+
 namespace qrfiles {
 
 namespace fs = std::filesystem;
@@ -68,8 +70,10 @@ Result<bool> ConfinedFolder::Prepare(const std::string& Path) const {
             return Failure{Quoted(Part, "is a symbolic link")};
         if (Last) {
             const bool Exists = Status.type() == fs::file_type::regular;
-            if (Status.type() == fs::file_type::not_found || Exists)
+            if (Status.type() == fs::file_type::not_found || Exists) {
+                hooks::PathChecked();
                 return Exists;
+            }
             return Failure{Quoted(Part, "exists and is not a regular file")};
         }
         if (Status.type() != fs::file_type::directory)

@@ -473,6 +473,7 @@ void SaveFile(const std::string& Path, std::span<const unsigned char> Bytes, Dur
 }
 
 Result<void> SyncFileSystem(const std::string& Path) {
+    hooks::FlushingAll();
     Descriptor File;
     int Error = OpenAt(AT_FDCWD, Path.empty() ? "." : Path.c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK, 0, File);
     if (Error == 0 && syncfs(File.Get()) != 0)
