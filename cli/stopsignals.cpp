@@ -14,7 +14,37 @@ std::atomic<StopSignals*> Active{nullptr};
 static_assert(std::atomic<StopSignals*>::is_always_lock_free);
 static_assert(std::atomic<int>::is_always_lock_free);
 
+// The signals a run holds back: every catchable one but faults, job control, those whose default
+// is to do nothing, and the stopping ones, which are caught.
+sigset_t RunSignals() {
+    sigset_t Set;
+    sigfillset(&Set);
+    for (int Kept : {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGTRAP, SIGSYS, SIGABRT, SIGTSTP, SIGTTIN, SIGTTOU, SIGCONT,
+                     SIGCHLD, SIGURG, SIGWINCH})
+        sigdelset(&Set, Kept);
+    for (int Stop : kStopSignals) sigdelset(&Set, Stop);
+    return Set;
+}
+
 }  // namespace
+
+const char* SignalName(int Signal) {
+    switch (Signal) {
+        case SIGINT: return "SIGINT";
+        case SIGTERM: return "SIGTERM";
+        case SIGHUP: return "SIGHUP";
+        case SIGQUIT: return "SIGQUIT";
+        case SIGPIPE: return "SIGPIPE";
+        default: return "a signal";
+    }
+}
+
+HeldRunSignals::HeldRunSignals() {
+    const sigset_t Held = RunSignals();
+    pthread_sigmask(SIG_BLOCK, &Held, &FOld);
+}
+
+HeldRunSignals::~HeldRunSignals() { pthread_sigmask(SIG_SETMASK, &FOld, nullptr); }
 
 StopSignals::StopSignals() {
     int Pipe[2];
@@ -27,13 +57,18 @@ StopSignals::StopSignals() {
     Action.sa_handler = OnSignal;
     sigemptyset(&Action.sa_mask);
     Action.sa_flags = SA_RESTART;
-    sigaction(SIGINT, &Action, &FOldInt);
-    sigaction(SIGTERM, &Action, &FOldTerm);
+    for (std::size_t i = 0; i < std::size(kStopSignals); ++i) {
+        sigaction(kStopSignals[i], nullptr, &FOld[i]);
+        FCatching[i] = FOld[i].sa_handler != SIG_IGN;
+        if (FCatching[i])
+            sigaction(kStopSignals[i], &Action, nullptr);
+    }
 }
 
 StopSignals::~StopSignals() {
-    sigaction(SIGINT, &FOldInt, nullptr);
-    sigaction(SIGTERM, &FOldTerm, nullptr);
+    for (std::size_t i = 0; i < std::size(kStopSignals); ++i)
+        if (FCatching[i])
+            sigaction(kStopSignals[i], &FOld[i], nullptr);
     Active = nullptr;
     if (FWakeWrite >= 0)
         close(FWakeWrite);
@@ -41,16 +76,20 @@ StopSignals::~StopSignals() {
         close(FWakeRead);
 }
 
+void StopSignals::Request(int Signal) {
+    int None = 0;
+    FCaught.compare_exchange_strong(None, Signal);
+    if (FWakeWrite >= 0 && write(FWakeWrite, "", 1) < 0) {
+        // The pipe is full: a wake-up is already waiting.
+    }
+}
+
 void StopSignals::OnSignal(int Signal) {
     StopSignals* Run = Active;
     if (!Run)
         return;
     const int SavedErrno = errno;
-    int None = 0;
-    Run->FCaught.compare_exchange_strong(None, Signal);
-    if (Run->FWakeWrite >= 0 && write(Run->FWakeWrite, "", 1) < 0) {
-        // The pipe is full: a wake-up is already waiting.
-    }
+    Run->Request(Signal);
     errno = SavedErrno;
 }
 

@@ -44,6 +44,7 @@ Ran Batch(const std::vector<std::string>& Args) {
     R.Status = qrcli::batch::RunBatch(Parsed->Opts, [&](const std::string& Text) {
         const std::lock_guard Held(Lock);
         R.Said.push_back(Text);
+        return 0;
     });
     return R;
 }

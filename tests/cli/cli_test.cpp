@@ -325,7 +325,7 @@ TEST(CliExitStatus, TheHelpAndTheReadmeListTheStatusesTheProgramReturns) {
     const Meanings Single = FromTable(&qrcli::ExitStatusMeaning::Single);
     const Meanings Batch = FromTable(&qrcli::ExitStatusMeaning::Batch);
     EXPECT_EQ(Single.size(), 3u);
-    EXPECT_EQ(Batch.size(), 5u);
+    EXPECT_EQ(Batch.size(), 8u);
 
     const std::string Help = qrcli::ParseArguments({"--help"})->Help;
     EXPECT_EQ(Listed(Help, "Exit status:"), Single) << Help;
