@@ -14,19 +14,16 @@ std::atomic<StopSignals*> Active{nullptr};
 static_assert(std::atomic<StopSignals*>::is_always_lock_free);
 static_assert(std::atomic<int>::is_always_lock_free);
 
-// The signals a run holds back: every catchable one but faults, job control, those whose default
-// is to do nothing, and the stopping ones, which are caught.
+}  // namespace
+
 sigset_t RunSignals() {
-    sigset_t Set;
-    sigfillset(&Set);
-    for (int Kept : {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGTRAP, SIGSYS, SIGABRT, SIGTSTP, SIGTTIN, SIGTTOU, SIGCONT,
-                     SIGCHLD, SIGURG, SIGWINCH})
+    // The catchable ones, less job control and those whose default is to do nothing.
+    sigset_t Set = qrfiles::posix::CatchableSignals();
+    for (int Kept : {SIGTSTP, SIGTTIN, SIGTTOU, SIGCONT, SIGCHLD, SIGURG, SIGWINCH})
         sigdelset(&Set, Kept);
     for (int Stop : kStopSignals) sigdelset(&Set, Stop);
     return Set;
 }
-
-}  // namespace
 
 const char* SignalName(int Signal) {
     switch (Signal) {
@@ -38,13 +35,6 @@ const char* SignalName(int Signal) {
         default: return "a signal";
     }
 }
-
-HeldRunSignals::HeldRunSignals() {
-    const sigset_t Held = RunSignals();
-    pthread_sigmask(SIG_BLOCK, &Held, &FOld);
-}
-
-HeldRunSignals::~HeldRunSignals() { pthread_sigmask(SIG_SETMASK, &FOld, nullptr); }
 
 StopSignals::StopSignals() {
     int Pipe[2];

@@ -14,6 +14,8 @@
 #include <thread>
 #include <utility>
 
+#include "posixfile.h"
+
 namespace qrcli::batch {
 
 // The signals that stop a run.
@@ -22,17 +24,14 @@ inline constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE
 // "SIGINT", "SIGTERM", "SIGHUP", "SIGQUIT" or "SIGPIPE"; "a signal" for any other.
 const char* SignalName(int Signal);
 
-// While it lives, the calling thread holds back the signals of a run (all catchable ones that end
-// a process, but the stopping ones); the thread's own mask is put back when it ends.
-class HeldRunSignals {
-public:
-    HeldRunSignals();
-    ~HeldRunSignals();
-    HeldRunSignals(const HeldRunSignals&) = delete;
-    HeldRunSignals& operator=(const HeldRunSignals&) = delete;
+// The signals a run holds back in its threads: every catchable one whose default is to end the
+// process, but the stopping ones, which are caught.
+sigset_t RunSignals();
 
-private:
-    sigset_t FOld{};
+// While it lives, the calling thread holds back the signals of a run.
+class HeldRunSignals : public qrfiles::posix::BlockedSignals {
+public:
+    HeldRunSignals() : BlockedSignals(RunSignals()) {}
 };
 
 // One run's signals, from the thread that reads the list. The stopping signals record which came

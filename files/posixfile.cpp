@@ -67,15 +67,17 @@ int OpenAt(int Folder, const char* Name, int Flags, mode_t Mode, Descriptor& Out
     return 0;
 }
 
-HeldSignals::HeldSignals() {
+BlockedSignals::BlockedSignals(const sigset_t& Set) { pthread_sigmask(SIG_BLOCK, &Set, &FOld); }
+
+BlockedSignals::~BlockedSignals() { pthread_sigmask(SIG_SETMASK, &FOld, nullptr); }
+
+sigset_t CatchableSignals() {
     sigset_t All;
     sigfillset(&All);
     for (int Fault : {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGTRAP, SIGSYS, SIGABRT})
         sigdelset(&All, Fault);
-    pthread_sigmask(SIG_BLOCK, &All, &FOld);
+    return All;
 }
-
-HeldSignals::~HeldSignals() { pthread_sigmask(SIG_SETMASK, &FOld, nullptr); }
 
 int WriteQuietly(int Fd, std::span<const unsigned char> Bytes) {
     sigset_t Signals, Before, Old;

@@ -19,18 +19,26 @@ namespace qrfiles::posix {
 // O_CLOEXEC added. Returns 0 or the error.
 int OpenAt(int Folder, const char* Name, int Flags, mode_t Mode, Descriptor& Out);
 
-// Holds back, in the calling thread while it lives, the catchable signals that end a process,
-// so that none ends it while a temporary name exists; they arrive when it ends. Faults raised by
-// the thread itself (SIGSEGV and the like) are not held.
-class HeldSignals {
+// Holds back the signals of Set in the calling thread while it lives; they arrive when it ends.
+class BlockedSignals {
 public:
-    HeldSignals();
-    ~HeldSignals();
-    HeldSignals(const HeldSignals&) = delete;
-    HeldSignals& operator=(const HeldSignals&) = delete;
+    explicit BlockedSignals(const sigset_t& Set);
+    ~BlockedSignals();
+    BlockedSignals(const BlockedSignals&) = delete;
+    BlockedSignals& operator=(const BlockedSignals&) = delete;
 
 private:
     sigset_t FOld{};
+};
+
+// Every catchable signal but the faults a thread raises itself (SIGSEGV and the like).
+sigset_t CatchableSignals();
+
+// Holds back the catchable signals in the calling thread while a temporary name exists, so that
+// none ends the process then.
+class HeldSignals : public BlockedSignals {
+public:
+    HeldSignals() : BlockedSignals(CatchableSignals()) {}
 };
 
 // Writes all of Bytes to Fd as WriteAll does, but a pipe without reader or the file size limit

@@ -347,6 +347,25 @@ TEST(BatchProcess, SignalsStopTheRunAndLeaveOnlyWholeFiles) {
               "quandrel-qr: stopped by SIGTERM: 3 rows read, 3 files written, 0 rows failed, 0 rows not done");
 }
 
+// Starts quandrel-qr with Args (without the program name), its standard error the terminal
+// Slave of the pseudo-terminal whose other end is Master; gives its process id, or 0.
+pid_t StartOnTerminal(const std::vector<std::string>& Args, int Master, int Slave) {
+    std::vector<std::string> All = clirun::QrArgs(Args);
+    std::vector<char*> Argv;
+    for (auto& A : All) Argv.push_back(A.data());
+    Argv.push_back(nullptr);
+    posix_spawn_file_actions_t Actions;
+    posix_spawn_file_actions_init(&Actions);
+    posix_spawn_file_actions_adddup2(&Actions, Slave, 2);
+    posix_spawn_file_actions_addclose(&Actions, Master);
+    pid_t Pid = 0;
+    if (posix_spawn(&Pid, QUANDREL_QR, &Actions, nullptr, Argv.data(), environ) != 0)
+        Pid = 0;
+    posix_spawn_file_actions_destroy(&Actions);
+    close(Slave);
+    return Pid;
+}
+
 TEST(BatchProcess, ProgressOnATerminalOnly) {
     TempDir Dir("progress");
     std::string List;
@@ -359,19 +378,10 @@ TEST(BatchProcess, ProgressOnATerminalOnly) {
     const auto OnTerminal = [&](const std::vector<std::string>& Extra) {
         int Master = -1, Slave = -1;
         EXPECT_EQ(openpty(&Master, &Slave, nullptr, nullptr, nullptr), 0);
-        std::vector<std::string> Args = clirun::QrArgs({"--batch", (Dir.Path / "list.txt").string(), "-o", NewFolder()});
+        std::vector<std::string> Args = {"--batch", (Dir.Path / "list.txt").string(), "-o", NewFolder()};
         Args.insert(Args.end(), Extra.begin(), Extra.end());
-        std::vector<char*> Argv;
-        for (auto& A : Args) Argv.push_back(A.data());
-        Argv.push_back(nullptr);
-        posix_spawn_file_actions_t Actions;
-        posix_spawn_file_actions_init(&Actions);
-        posix_spawn_file_actions_adddup2(&Actions, Slave, 2);
-        posix_spawn_file_actions_addclose(&Actions, Master);
-        pid_t Pid = 0;
-        EXPECT_EQ(posix_spawn(&Pid, QUANDREL_QR, &Actions, nullptr, Argv.data(), environ), 0);
-        posix_spawn_file_actions_destroy(&Actions);
-        close(Slave);
+        const pid_t Pid = StartOnTerminal(Args, Master, Slave);
+        EXPECT_NE(Pid, 0);
         std::string Seen;
         char Buffer[4096];
         for (ssize_t Got; (Got = read(Master, Buffer, sizeof Buffer)) > 0;) Seen.append(Buffer, static_cast<std::size_t>(Got));
@@ -742,19 +752,9 @@ TEST(BatchProcess, TheProgressLineFitsTheTerminalAndFollowsItsWidth) {
     Size.ws_row = 24;
     Size.ws_col = 30;
     ASSERT_EQ(openpty(&Master, &Slave, nullptr, nullptr, &Size), 0);
-    std::vector<std::string> Args =
-        clirun::QrArgs({"--batch", (Dir.Path / "list.txt").string(), "-j", "1", "-o", (Dir.Path / "out/{n}.svg").string()});
-    std::vector<char*> Argv;
-    for (auto& A : Args) Argv.push_back(A.data());
-    Argv.push_back(nullptr);
-    posix_spawn_file_actions_t Actions;
-    posix_spawn_file_actions_init(&Actions);
-    posix_spawn_file_actions_adddup2(&Actions, Slave, 2);
-    posix_spawn_file_actions_addclose(&Actions, Master);
-    pid_t Pid = 0;
-    ASSERT_EQ(posix_spawn(&Pid, QUANDREL_QR, &Actions, nullptr, Argv.data(), environ), 0);
-    posix_spawn_file_actions_destroy(&Actions);
-    close(Slave);
+    const pid_t Pid = StartOnTerminal(
+        {"--batch", (Dir.Path / "list.txt").string(), "-j", "1", "-o", (Dir.Path / "out/{n}.svg").string()}, Master, Slave);
+    ASSERT_NE(Pid, 0);
     // What was drawn before the terminal was widened, and after.
     std::string Narrow, Wide;
     char Buffer[4096];
