@@ -19,6 +19,7 @@
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <map>
@@ -585,34 +586,52 @@ TEST(BatchProcess, ANonBlockingStandardErrorLosesNoMessage) {
     EXPECT_EQ(Said.back(), "quandrel-qr: 3001 rows read, 0 files written, 3001 rows failed");
 }
 
-TEST(BatchProcess, WorkersThatCannotStartAreReportedNotAnAbort) {
-    TempDir Dir("limits");
+// A list of 200 URLs in a folder that uid 65534 may write.
+fs::path ShortList(const TempDir& Dir) {
     fs::permissions(Dir.Path, fs::perms::all);
     std::string List;
     for (int i = 0; i < 200; ++i) List += "https://example.com/" + std::to_string(i) + "\n";
     clirun::WriteAll(Dir.Path / "list.txt", List);
-    // As uid 65534, allowed one process and no thread more: no worker can start.
+    return Dir.Path / "list.txt";
+}
+
+TEST(BatchProcess, WorkersThatCannotStartAreReportedNotAnAbort) {
+    // As uid 65534, allowed one process and no thread more: no worker can start. (LeakSanitizer
+    // needs a thread of its own at the end, which it cannot have here either.)
+    TempDir Dir("nothreads");
+    const fs::path List = ShortList(Dir);
     const Result None = clirun::RunPrepared(
-        QUANDREL_QR, clirun::QrArgs({"--batch", (Dir.Path / "list.txt").string(), "-j", "4", "-o", (Dir.Path / "none/{n}.png").string()}),
+        QUANDREL_QR, clirun::QrArgs({"--batch", List.string(), "-j", "4", "-o", (Dir.Path / "none/{n}.png").string()}),
         [] {
             const rlimit One{1, 1};
-            return setgroups(0, nullptr) == 0 && setgid(65534) == 0 && setrlimit(RLIMIT_NPROC, &One) == 0 &&
-                   setuid(65534) == 0;
+            const char* Sanitizer = std::getenv("ASAN_OPTIONS");
+            const std::string NoLeakCheck = std::string(Sanitizer ? Sanitizer : "") + ":detect_leaks=0";
+            return setenv("ASAN_OPTIONS", NoLeakCheck.c_str(), 1) == 0 && setgroups(0, nullptr) == 0 &&
+                   setgid(65534) == 0 && setrlimit(RLIMIT_NPROC, &One) == 0 && setuid(65534) == 0;
         });
     EXPECT_EQ(None.Status, 1) << None.Err;
-    EXPECT_EQ(Lines(None.Err).front(), "quandrel-qr: cannot start the batch's threads: " + qrfiles::ErrorText(EAGAIN))
-        << None.Err;
-    // An address space that holds some of 1024 workers' stacks but not all: the run goes on with
-    // those that started and says so.
+    EXPECT_EQ(Lines(None.Err), (std::vector<std::string>{
+                                   "quandrel-qr: cannot start the batch's threads: " + qrfiles::ErrorText(EAGAIN),
+                                   "quandrel-qr: 0 rows read, 0 files written, 0 rows failed"}));
+    EXPECT_FALSE(fs::exists(Dir.Path / "none"));
+}
+
+TEST(BatchProcess, TheRunGoesOnWithTheWorkersThatCouldStart) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "AddressSanitizer reserves terabytes of address space, so no limit on it can be set here";
+#endif
+    // An address space that holds some of 1024 workers' stacks but not all.
+    TempDir Dir("somethreads");
+    const fs::path List = ShortList(Dir);
     const Result Some = clirun::RunPrepared(
-        QUANDREL_QR, clirun::QrArgs({"--batch", (Dir.Path / "list.txt").string(), "-j", "1024", "-o", (Dir.Path / "some/{n}.png").string()}),
+        QUANDREL_QR, clirun::QrArgs({"--batch", List.string(), "-j", "1024", "-o", (Dir.Path / "some/{n}.png").string()}),
         [] {
             const rlimit Space{std::size_t{1} << 30, std::size_t{1} << 30};
             return setrlimit(RLIMIT_AS, &Space) == 0;
         });
     EXPECT_EQ(Some.Status, 0) << Some.Err;
     const std::vector<std::string> Said = Lines(Some.Err);
-    ASSERT_FALSE(Said.empty());
+    ASSERT_EQ(Said.size(), 2u) << Some.Err;
     unsigned Started = 0, Asked = 0;
     EXPECT_EQ(std::sscanf(Said.front().c_str(), "quandrel-qr: warning: only %u of %u workers could start", &Started, &Asked), 2)
         << Some.Err;
