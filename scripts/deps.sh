@@ -16,6 +16,9 @@ packages="$packages libzbar-dev zbar-tools librsvg2-bin poppler-utils ghostscrip
 # strace: the command line's tests count the write calls of a message and hold the program
 # just before its rename to send it a signal there.
 packages="$packages strace"
+# exfatprogs and exfat-fuse: a small exFAT image, mounted through a loop device, shows the batch
+# names that a file system which ignores case takes for one.
+packages="$packages exfatprogs exfat-fuse"
 # Benchmarks: GNU time for peak memory, hyperfine for whole-process timings.
 packages="$packages time hyperfine"
 # Packages: building and validating the .deb files, their manual pages and completion.
