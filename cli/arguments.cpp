@@ -37,6 +37,19 @@ CLI::Validator OneOf(const NameTable<T>& Names, std::string Choices) {
         "", "");
 }
 
+// Numbers are decimal whatever their leading zeros ("010" is ten), as users read them; CLI11 alone
+// would take a leading 0 for octal and 0x for hexadecimal. Runs before the range checks.
+CLI::Validator Decimal() {
+    return CLI::Validator(
+        [](std::string& Value) -> std::string {
+            if (Value.empty() || Value.find_first_not_of("0123456789") != std::string::npos)
+                return "'" + Value + "' is not a decimal number";
+            Value.erase(0, std::min(Value.find_first_not_of('0'), Value.size() - 1));
+            return {};
+        },
+        "", "");
+}
+
 // What the help says after the options; the exit statuses follow.
 constexpr const char* kHelpNotes =
     "JPEG is the window's picture: 406 x 406 pixels, the symbol with a quiet zone of 4 modules scaled to fit,\n"
@@ -52,8 +65,10 @@ constexpr const char* kHelpNotes =
     "--name-column's value with '/' and control characters made '_', {{ and }} are braces. Missing folders\n"
     "are created; a file lands inside the template's folder or its row fails. The type comes from -t or\n"
     "the template's extension. A row that makes no file is reported as \"row N: reason\" and the others go\n"
-    "on; a second row with the same file name fails. Standard error ends with a summary line; on a\n"
-    "terminal it shows the progress too. SIGINT or SIGTERM stop the run after the files being written.\n"
+    "on; a row whose name leads to an earlier row's file (also in another case, where the file system\n"
+    "ignores case) fails. Standard error ends with a summary line; on a terminal it shows the progress\n"
+    "too. SIGINT, SIGTERM, SIGHUP, SIGQUIT and SIGPIPE (or a standard error whose reader went away) stop\n"
+    "the run after the files being written; other signals wait until it ends.\n"
     "\n";
 
 // The parser, its options bound to Opts and to the strings that are converted after parsing.
@@ -100,11 +115,13 @@ struct Parser {
                        "pixels per module for PNG, 1 to 100 (default 3); the module's\n"
                        "size in SVG (px), EPS and PDF (points)")
             ->type_name("N")
+            ->transform(Decimal())
             ->check(CLI::Range(1, 100).description(""));
         App.add_option("-m,--margin,--quiet-zone", Opts.Margin,
                        "light border in modules, 0 to 100 (default 4), for every\n"
                        "output but JPEG")
             ->type_name("N")
+            ->transform(Decimal())
             ->check(CLI::Range(0, 100).description(""));
         App.add_option("-l,--level", Level, "error-correction level L, M, Q or H (default L, as the window)")
             ->type_name("L|M|Q|H")
@@ -112,6 +129,7 @@ struct Parser {
         App.add_option("-d,--dpi", Opts.Drawing.Dpi, "resolution written into a PNG (pHYs chunk), 1 to 100000\n"
                        "dots per inch")
             ->type_name("N")
+            ->transform(Decimal())
             ->check(CLI::Range(1, 100000).description(""));
         const auto Colour = [](const std::string& Value) {
             return ParseColour(Value) ? std::string() : "'" + Value + "' is not a colour RRGGBB or RRGGBBAA";
@@ -155,6 +173,7 @@ struct Parser {
         App.add_flag("--header", Batch.Header, "CSV: the first record names the columns and makes no file");
         App.add_option("-j,--jobs", Batch.Jobs, "batch: N workers (default one per core)")
             ->type_name("N")
+            ->transform(Decimal())
             ->check(CLI::Range(1, 1024).description(""));
         App.add_flag("--quiet", Batch.Quiet, "batch: no progress line on a terminal");
     }
@@ -172,6 +191,13 @@ void Convert(const Parser& Cli, Options& O) {
         O.Drawing.Background = *ParseColour(Cli.Background);
     if (O.Text && *O.Text == "-")
         O.Text.reset();
+}
+
+// Colours that cannot be told apart (the same, or both transparent) make a symbol nobody can read.
+Result<void> CheckColours(const qrpicture::TDrawing& D) {
+    if (D.Foreground == D.Background || (D.Foreground.A == 0 && D.Background.A == 0))
+        return Failure{"--foreground and --background cannot be told apart: the symbol could not be read"};
+    return {};
 }
 
 // The batch's options: each only with --batch (or --csv), and what --batch needs with it.
@@ -233,6 +259,8 @@ Result<Command> ParseArguments(const std::vector<std::string>& Args) {
         return C;
     }
     Convert(Cli, C.Opts);
+    if (auto Colours = CheckColours(C.Opts.Drawing); !Colours)
+        return Colours.TakeFailure();
     if (auto Checked = CheckBatch(Cli, C.Opts); !Checked)
         return Checked.TakeFailure();
     return C;

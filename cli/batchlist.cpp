@@ -17,6 +17,11 @@ constexpr std::size_t kChunkBytes = 32 * 1024;
 
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
+// The header's names are kept until the columns are found: at most this much memory, each name
+// counting kNameCost bytes more than its own length.
+constexpr std::size_t kMaxHeaderBytes = std::size_t{4} << 20;
+constexpr std::size_t kNameCost = sizeof(std::string);
+
 std::string TooLongText() {
     return "text too long for a QR symbol: more than " + std::to_string(kMaxRowBytes) + " bytes";
 }
@@ -138,8 +143,10 @@ struct ListReader::Csv {
 
     void Take(std::string_view Value) {
         if (HeaderPending) {
-            HeaderBytes += Value.size();
-            if (HeaderBytes <= kMaxRowBytes)
+            // Every name kept costs its bytes and a string's own: a header of empty names is
+            // bounded too.
+            HeaderBytes += Value.size() + kNameCost;
+            if (HeaderBytes <= kMaxHeaderBytes)
                 HeaderNames.emplace_back(Value);
         } else {
             if (Field == TextIndex) {
@@ -176,8 +183,10 @@ struct ListReader::Csv {
 
     // Columns given by name are looked up in the header; the first of equal names counts.
     void ResolveNames() {
-        if (HeaderBytes > kMaxRowBytes) {
-            Owner->FError = "the header is longer than " + std::to_string(kMaxRowBytes) + " bytes";
+        if (HeaderBytes > kMaxHeaderBytes) {
+            Owner->FError = "the header is too large: its column names take more than " +
+                            std::to_string(kMaxHeaderBytes) + " bytes, at " + std::to_string(kNameCost) +
+                            " bytes a name and the name's own";
             return;
         }
         const auto Find = [&](const std::string& Wanted) -> std::optional<std::size_t> {

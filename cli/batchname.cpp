@@ -1,7 +1,6 @@
 #include "batchname.h"
 
 #include <charconv>
-#include <functional>
 
 #include "text/textconv.h"
 
@@ -162,39 +161,6 @@ Result<std::string> CleanName(std::string_view Raw) {
     if (Name.size() > qrfiles::kMaxFileName)
         return Failure{"the name is longer than " + std::to_string(qrfiles::kMaxFileName) + " bytes"};
     return Name;
-}
-
-std::optional<std::uint64_t> TakenNames::Take(std::string_view Path, std::uint64_t Row) {
-    // Two unrelated hashes: FNV-1a and the standard library's.
-    std::uint64_t A = 0xcbf29ce484222325ULL;
-    for (const char c : Path) A = (A ^ static_cast<unsigned char>(c)) * 0x100000001b3ULL;
-    const std::uint64_t B = std::hash<std::string_view>{}(Path);
-    if (2 * (FCount + 1) > FSlots.size())
-        Grow();
-    const std::size_t Mask = FSlots.size() - 1;
-    for (std::size_t i = static_cast<std::size_t>(B) & Mask;; i = (i + 1) & Mask) {
-        Entry& E = FSlots[i];
-        if (E.Row == 0) {
-            E = {A, B, Row};
-            ++FCount;
-            return std::nullopt;
-        }
-        if (E.A == A && E.B == B)
-            return E.Row;
-    }
-}
-
-void TakenNames::Grow() {
-    std::vector<Entry> Old = std::move(FSlots);
-    FSlots.assign(Old.empty() ? 64 : 2 * Old.size(), Entry{});
-    const std::size_t Mask = FSlots.size() - 1;
-    for (const Entry& E : Old) {
-        if (E.Row == 0)
-            continue;
-        std::size_t i = static_cast<std::size_t>(E.B) & Mask;
-        while (FSlots[i].Row != 0) i = (i + 1) & Mask;
-        FSlots[i] = E;
-    }
 }
 
 }  // namespace qrcli::batch

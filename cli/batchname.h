@@ -1,6 +1,6 @@
 #pragma once
-// Batch file names: the output template with its placeholders, the cleaning of a name taken from
-// the list (untrusted input), and the record of names already given out in a run.
+// Batch file names: the output template with its placeholders, and the cleaning of a name taken
+// from the list (untrusted input).
 //
 // A template is a path with placeholders: {n} the row number, {n:05} the row number padded with
 // zeros to 5 digits (1 to 20), {name} the row's cleaned name, {{ and }} literal braces. Its
@@ -8,7 +8,6 @@
 // stays inside that folder, whatever the rows hold (qrfiles::ConfinedFolder).
 
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -60,25 +59,5 @@ private:
 // which can disguise a name) become '_'. Refused when it is not UTF-8, when it is empty, "." or
 // "..", or longer than qrfiles::kMaxFileName bytes.
 Result<std::string> CleanName(std::string_view Raw);
-
-// The file names given out so far in a run, so that a second row with the same file is caught.
-// Each name is kept as a 128-bit fingerprint with its row number (24 bytes), not as text; two
-// different names with the same fingerprint would be reported as the same file (never the other
-// way round), which the two independent 64-bit hashes make vanishingly rare.
-class TakenNames {
-public:
-    // Takes Path for Row; when an earlier row already took it, returns that row instead.
-    std::optional<std::uint64_t> Take(std::string_view Path, std::uint64_t Row);
-    std::size_t Count() const { return FCount; }
-
-private:
-    struct Entry {
-        std::uint64_t A = 0, B = 0;
-        std::uint64_t Row = 0;  // 0: free
-    };
-    void Grow();
-    std::vector<Entry> FSlots;
-    std::size_t FCount = 0;
-};
 
 }  // namespace qrcli::batch

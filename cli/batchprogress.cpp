@@ -1,10 +1,14 @@
 #include "batchprogress.h"
 
+#include <sys/ioctl.h>
 #include <unistd.h>
 
-#include <cerrno>
+#include <atomic>
 #include <cmath>
+#include <csignal>
 #include <cstdio>
+
+#include "writefile.h"
 
 namespace qrcli::batch {
 
@@ -14,7 +18,29 @@ namespace {
 constexpr double kSettleSeconds = 0.2;
 constexpr auto kRedrawInterval = std::chrono::milliseconds(100);
 
+// Set by SIGWINCH: the terminal's width is read again at the next drawing.
+std::atomic<bool> WidthChanged{false};
+static_assert(std::atomic<bool>::is_always_lock_free);
+struct sigaction OldWinch{};
+
+void OnWindowChange(int) { WidthChanged = true; }
+
 }  // namespace
+
+std::string FitToWidth(std::string Text, std::size_t Columns) {
+    if (Columns == 0)
+        return Text;
+    const std::size_t Most = Columns - 1;
+    while (Text.size() > Most) {
+        const std::size_t Comma = Text.rfind(", ");
+        if (Comma == std::string::npos) {
+            Text.resize(Most);
+            break;
+        }
+        Text.resize(Comma);
+    }
+    return Text;
+}
 
 std::string Duration(std::uint64_t Seconds) {
     char Text[32];
@@ -50,7 +76,26 @@ std::string ProgressText(std::uint64_t Done, std::optional<std::uint64_t> Total,
     return Text;
 }
 
-ProgressLine::ProgressLine(int Fd, bool Enabled) : FFd(Fd), FEnabled(Enabled) {}
+ProgressLine::ProgressLine(int Fd, bool Enabled) : FFd(Fd), FEnabled(Enabled) {
+    if (!FEnabled)
+        return;
+    struct sigaction Action{};
+    Action.sa_handler = OnWindowChange;
+    sigemptyset(&Action.sa_mask);
+    Action.sa_flags = SA_RESTART;
+    sigaction(SIGWINCH, &Action, &OldWinch);
+    FColumns = Width();
+}
+
+ProgressLine::~ProgressLine() {
+    if (FEnabled)
+        sigaction(SIGWINCH, &OldWinch, nullptr);
+}
+
+std::size_t ProgressLine::Width() const {
+    winsize Size{};
+    return ioctl(FFd, TIOCGWINSZ, &Size) == 0 ? Size.ws_col : 0;
+}
 
 void ProgressLine::Update(std::uint64_t Done, std::optional<std::uint64_t> Total) {
     if (!FEnabled)
@@ -60,8 +105,10 @@ void ProgressLine::Update(std::uint64_t Done, std::optional<std::uint64_t> Total
         return;
     FLastDrawn = Now;
     FShown = true;
+    if (WidthChanged.exchange(false))
+        FColumns = Width();
     std::string Line(1, '\r');
-    Line += ProgressText(Done, Total, std::chrono::duration<double>(Now - FStart).count());
+    Line += FitToWidth(ProgressText(Done, Total, std::chrono::duration<double>(Now - FStart).count()), FColumns);
     Line += "\x1b[K";
     Put(Line);
 }
@@ -74,14 +121,8 @@ void ProgressLine::Clear() {
 }
 
 void ProgressLine::Put(const std::string& Bytes) const {
-    for (std::size_t At = 0; At < Bytes.size();) {
-        const ssize_t Written = write(FFd, Bytes.data() + At, Bytes.size() - At);
-        if (Written < 0 && errno == EINTR)
-            continue;
-        if (Written <= 0)
-            return;  // a terminal that cannot be written to shows no progress
-        At += static_cast<std::size_t>(Written);
-    }
+    // A terminal that cannot be written to shows no progress.
+    qrfiles::WriteAll(FFd, {reinterpret_cast<const unsigned char*>(Bytes.data()), Bytes.size()});
 }
 
 }  // namespace qrcli::batch

@@ -1,8 +1,10 @@
 #pragma once
 // The batch's progress line on a terminal: rows done (of the total, when it is known), the rate
-// and the time left, redrawn in place at most ten times a second.
+// and the time left, redrawn in place at most ten times a second, and never wider than the
+// terminal, whose width is followed (SIGWINCH).
 
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -14,6 +16,12 @@ namespace qrcli::batch {
 // first.
 std::string ProgressText(std::uint64_t Done, std::optional<std::uint64_t> Total, double Seconds);
 
+// Text cut to fit a line of Columns columns without reaching the last one (where a terminal
+// would wrap): the parts after ", " that do not fit are left out, last first, and the first part
+// is cut if it alone is too long. Unchanged when Columns is 0 (the width is not known). The text
+// is ASCII: a byte is a column.
+std::string FitToWidth(std::string Text, std::size_t Columns);
+
 // Seconds as "m:ss", or "h:mm:ss" from an hour on.
 std::string Duration(std::uint64_t Seconds);
 
@@ -24,8 +32,12 @@ std::string Counted(std::uint64_t Count, const std::string& Noun);
 // the line and clears what was there. Not thread-safe: the caller serialises.
 class ProgressLine {
 public:
-    // Nothing is ever drawn when not Enabled.
+    // Nothing is ever drawn when not Enabled. While an enabled line lives, SIGWINCH tells it that
+    // the terminal's width changed.
     ProgressLine(int Fd, bool Enabled);
+    ~ProgressLine();
+    ProgressLine(const ProgressLine&) = delete;
+    ProgressLine& operator=(const ProgressLine&) = delete;
 
     // Draws the line unless it was drawn less than a tenth of a second ago.
     void Update(std::uint64_t Done, std::optional<std::uint64_t> Total);
@@ -35,9 +47,13 @@ public:
 private:
     void Put(const std::string& Bytes) const;
 
+    // The terminal's width in columns, or 0 when it is not known.
+    std::size_t Width() const;
+
     int FFd;
     bool FEnabled;
     bool FShown = false;
+    std::size_t FColumns = 0;
     std::chrono::steady_clock::time_point FStart = std::chrono::steady_clock::now();
     // Nothing is drawn in the first tenth of a second: a short run shows no progress at all.
     std::chrono::steady_clock::time_point FLastDrawn = FStart;

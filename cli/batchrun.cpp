@@ -1,16 +1,20 @@
 #include "batchrun.h"
 
 #include <sched.h>
+#include <sys/mman.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <optional>
+#include <system_error>
 #include <thread>
 #include <vector>
 
 #include "batchlist.h"
 #include "batchname.h"
+#include "confinedfolder.h"
 #include "listfile.h"
 #include "outputtype.h"
 #include "rowfile.h"
@@ -28,6 +32,9 @@ constexpr int kFlushersPerWorker = 8;
 constexpr int kMostFlushers = 64;
 // The texts and paths of the rows in flight, at most (a larger row is let in alone).
 constexpr std::size_t kByteBudget = std::size_t{64} << 20;
+// The address space left for the rows' work when threads are started: no more start once less
+// would be left (each thread's stack takes some).
+constexpr std::size_t kWorkRoom = std::size_t{64} << 20;
 
 // The cores this process may run on.
 int CoreCount() {
@@ -37,21 +44,45 @@ int CoreCount() {
     return static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
 }
 
-ListFormat FormatOf(const BatchOptions& B) {
+// The list's format; the name column only for a template that takes names from it.
+ListFormat FormatOf(const BatchOptions& B, const NameTemplate& Template) {
     ListFormat Format;
     Format.Csv = B.Csv;
     Format.Header = B.Header;
     Format.Text = *ParseColumn(B.Column);
-    if (B.NameColumn)
+    if (B.NameColumn && Template.UsesName())
         Format.Name = ParseColumn(*B.NameColumn);
     return Format;
 }
 
-// Threads that do the same work, started together and joined together.
-std::vector<std::thread> StartCrew(int Count, const std::function<void()>& Body) {
+// Whether the address space has room for Bytes more (a limit such as ulimit -v): a mapping that
+// takes no memory, made and dropped at once.
+bool RoomFor(std::size_t Bytes) {
+    void* Probe = mmap(nullptr, Bytes, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+    if (Probe == MAP_FAILED)
+        return false;
+    munmap(Probe, Bytes);
+    return true;
+}
+
+// Up to Count threads that do the same work, started together and joined together: fewer when
+// the system cannot start more, or when the address space would keep too little room for their
+// work, Error then saying why.
+std::vector<std::thread> StartCrew(int Count, const std::function<void()>& Body, int& Error) {
     std::vector<std::thread> Crew;
-    for (int i = 0; i < Count; ++i)
-        Crew.push_back(StopSignals::StartThread(Body));
+    Crew.reserve(static_cast<std::size_t>(Count));
+    Error = 0;
+    try {
+        while (static_cast<int>(Crew.size()) < Count) {
+            if (!RoomFor(kWorkRoom)) {
+                Error = ENOMEM;
+                break;
+            }
+            Crew.push_back(StopSignals::StartThread(Body));
+        }
+    } catch (const std::system_error& E) {
+        Error = E.code().value();
+    }
     return Crew;
 }
 
@@ -67,40 +98,56 @@ void Join(std::vector<std::thread>& Crew) {
 // workers go on meanwhile while the disk gathers the waits.
 class Run {
 public:
-    Run(const Options& Opts, const MessageFn& Say, const StopSignals& Stop)
+    Run(const Options& Opts, const MessageFn& Say, StopSignals& Stop)
         : FOpts(Opts),
-          FSay(Say),
+          FOuterSay(Say),
           FStop(Stop),
           FTemplate(*NameTemplate::Parse(*Opts.OutputFile)),
+          FFiles(FTemplate.Confined(), FTemplate.UsesName() || !FTemplate.UsesRow()),
           FType(ResolveType(Opts)),
-          FFormat(FormatOf(*Opts.Batch)),
+          FFormat(FormatOf(*Opts.Batch, FTemplate)),
           FProgress(!Opts.Batch->Quiet && isatty(STDERR_FILENO)),
           FWorkers(Opts.Batch->Jobs > 0 ? Opts.Batch->Jobs : CoreCount()),
           FFlushers(std::min(kFlushersPerWorker * FWorkers, kMostFlushers)),
-          FRows(4 * static_cast<std::size_t>(FWorkers) + static_cast<std::size_t>(FFlushers) + 16, kByteBudget, Say,
+          FRows(4 * static_cast<std::size_t>(FWorkers) + static_cast<std::size_t>(FFlushers) + 16, kByteBudget, FSay,
                 FProgress, Stop) {}
 
     // The total, for the progress line: the list read a second time, from its own offset, while
-    // the run goes on.
+    // the run goes on, when a thread can be had for it.
     void StartCounting(const ListFile& List) {
-        if (FProgress && List.Regular())
+        if (!FProgress || !List.Regular())
+            return;
+        try {
             FCounter = StopSignals::StartThread([this, &List] {
                 if (const auto Total = List.CountRows(FFormat, [this] { return FFinished || FStop.Caught(); }))
                     FRows.SetTotal(*Total);
             });
+        } catch (const std::system_error&) {
+            // The line shows the rows done without the total.
+        }
     }
 
-    void StartWorkers() {
-        FWorkerCrew = StartCrew(FWorkers, [this] { MakeFiles(); });
-        FFlusherCrew = StartCrew(FFlushers, [this] { WriteReplacements(); });
+    // The workers and the flushers, as many as the system can start: false when not one worker
+    // could start. With fewer workers than asked the run goes on and says so; without flushers,
+    // the workers write the replacements themselves.
+    bool StartWorkers() {
+        int Error = 0;
+        FWorkerCrew = StartCrew(FWorkers, [this] { MakeFiles(); }, Error);
+        if (FWorkerCrew.empty()) {
+            FSay(qrfiles::Cannot("start the batch's threads", Error).Message);
+            FCannotStart = true;
+            return false;
+        }
+        if (Error != 0)
+            FSay("warning: only " + std::to_string(FWorkerCrew.size()) + " of " + std::to_string(FWorkers) +
+                 " workers could start (" + qrfiles::ErrorText(Error) + "); the run goes on with them");
+        FFlusherCrew = StartCrew(FFlushers, [this] { WriteReplacements(); }, Error);
+        return true;
     }
 
     // Reads the list to its end, or until the run is stopped, and hands its rows out.
     void ReadRows(const ListFile& List) {
         ListReader Reader(FFormat, List.Reader(FStop));
-        std::optional<TakenNames> Taken;
-        if (FTemplate.UsesName() || !FTemplate.UsesRow())
-            Taken.emplace();
         while (!FStop.Caught()) {
             auto Next = Reader.Next();
             if (!Next) {
@@ -108,10 +155,15 @@ public:
                 FColumnNotFound = Reader.ColumnNotFound();
                 break;
             }
-            if (!*Next || FStop.Caught())
+            if (!*Next) {
+                // A signal ends the wait for more of the list as its end would.
+                FListEnded = !FStop.Caught();
+                break;
+            }
+            if (FStop.Caught())
                 break;
             ListRow& Row = **Next;
-            auto Prepared = PrepareRow(Row, FOpts, FTemplate, Taken);
+            auto Prepared = PrepareRow(Row, FOpts, FTemplate);
             if (!FRows.Admit(Row.Number, Prepared ? Prepared->Bytes : 0))
                 break;
             if (Prepared)
@@ -142,14 +194,15 @@ public:
                 FSay(Synced.Error());
                 SyncError = true;
             }
-        const int Signal = FStop.Caught();
+        // A signal that came once every row of the list was done stopped nothing.
+        const int Signal = FListEnded && C.NotDone == 0 ? 0 : FStop.Caught();
         const bool ListError = Signal == 0 && FListFailure;
         if (ListError)
             FSay(FListFailure->Message);
         if (ListError && FColumnNotFound)
             return ExitStatus::Usage;
         FSay(SummaryText(C, Signal));
-        return BatchStatus(C, Signal, ListError || SyncError);
+        return BatchStatus(C, Signal, ListError || SyncError || FCannotStart);
     }
 
 private:
@@ -162,10 +215,12 @@ private:
             }
             const std::uint64_t Row = J->Row;
             const std::size_t Bytes = J->Bytes;
-            auto File = MakeRowFile(std::move(*J), FType, FOpts, FTemplate.Confined());
+            auto File = MakeRowFile(std::move(*J), FType, FOpts, FFiles);
             if (!File)
                 FRows.Finish(Row, Bytes, Outcome::Failed, File.TakeFailure().Message);
-            else if (File->Replaces)
+            else if (File->Place.Earlier != 0)
+                FRows.Repeated(Row, Bytes, File->J.Path, File->Place.Earlier);
+            else if (File->Place.Exists && !FFlusherCrew.empty())
                 FReplacements.Push(std::move(*File));
             else
                 Write(*File);
@@ -183,17 +238,35 @@ private:
     }
 
     void Write(const Made& M) {
-        auto Written = WriteRowFile(M);
-        if (Written)
-            FRows.Finish(M.J.Row, M.J.Bytes, Outcome::Written, M.J.Warning);
-        else
+        auto Written = WriteRowFile(M, FFiles);
+        if (!Written) {
             FRows.Finish(M.J.Row, M.J.Bytes, Outcome::Failed, Written.TakeFailure().Message);
+            return;
+        }
+        if (Written->Earlier != 0) {
+            FRows.Repeated(M.J.Row, M.J.Bytes, M.J.Path, Written->Earlier);
+            return;
+        }
+        if (Written->Displaced != 0)
+            FRows.Displaced(Written->Displaced, M.J.Row);
+        FRows.Finish(M.J.Row, M.J.Bytes, Outcome::Written, M.J.Warning, M.J.Path);
+    }
+
+    // Says a message; one that cannot reach standard error's reader, who went away, stops the run
+    // as SIGPIPE would.
+    int Say(const std::string& Message) {
+        const int Error = FOuterSay(Message);
+        if (Error == EPIPE)
+            FStop.Request(SIGPIPE);
+        return Error;
     }
 
     const Options& FOpts;
-    const MessageFn& FSay;
-    const StopSignals& FStop;
+    const MessageFn& FOuterSay;
+    const MessageFn FSay{[this](const std::string& Message) { return Say(Message); }};
+    StopSignals& FStop;
     const NameTemplate FTemplate;
+    qrfiles::ConfinedFiles FFiles;
     const OutputType FType;
     const ListFormat FFormat;
     const bool FProgress;
@@ -207,6 +280,8 @@ private:
     std::atomic<bool> FFinished{false};
     std::optional<qrfiles::Failure> FListFailure;
     bool FColumnNotFound = false;
+    bool FListEnded = false;    // the list was read to its end
+    bool FCannotStart = false;  // not one worker could start
 };
 
 }  // namespace
@@ -214,8 +289,7 @@ private:
 std::string SummaryText(const Counts& C, int Signal) {
     std::string Text;
     if (Signal != 0)
-        Text = std::string("stopped by ") + (Signal == SIGINT ? "SIGINT" : Signal == SIGTERM ? "SIGTERM" : "a signal") +
-               ": ";
+        Text = std::string("stopped by ") + SignalName(Signal) + ": ";
     Text += Counted(C.Read, "row") + " read, " + Counted(C.Written, "file") + " written, " + Counted(C.Failed, "row") +
             " failed";
     if (Signal != 0)
@@ -224,10 +298,9 @@ std::string SummaryText(const Counts& C, int Signal) {
 }
 
 ExitStatus BatchStatus(const Counts& C, int Signal, bool OtherError) {
-    if (Signal == SIGINT)
-        return ExitStatus::Interrupted;
-    if (Signal == SIGTERM)
-        return ExitStatus::Terminated;
+    for (const int Stop : kStopSignals)
+        if (Signal == Stop)
+            return static_cast<ExitStatus>(128 + Signal);
     return C.Failed > 0 || OtherError ? ExitStatus::Failed : ExitStatus::Done;
 }
 
@@ -237,11 +310,12 @@ ExitStatus RunBatch(const Options& Opts, const MessageFn& Say) {
         Say(List.Error());
         return ExitStatus::Usage;
     }
-    const StopSignals Stop;
+    StopSignals Stop;
     Run Batch(Opts, Say, Stop);
-    Batch.StartCounting(*List);
-    Batch.StartWorkers();
-    Batch.ReadRows(*List);
+    if (Batch.StartWorkers()) {
+        Batch.StartCounting(*List);
+        Batch.ReadRows(*List);
+    }
     Batch.Finish();
     return Batch.Report();
 }

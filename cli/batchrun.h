@@ -15,15 +15,16 @@ namespace qrcli::batch {
 // and with the rows not done when a signal stopped the run.
 std::string SummaryText(const Counts& C, int Signal);
 
-// The exit status: Interrupted or Terminated when SIGINT or SIGTERM stopped the run, Failed when
-// a row failed or something else went wrong (the list not read to its end, the files not
-// flushed), otherwise Done.
+// The exit status: 128 and the signal when a stopping signal stopped the run (130 for SIGINT),
+// Failed when a row failed or something else went wrong (the list not read to its end, the files
+// not flushed, no thread started), otherwise Done.
 ExitStatus BatchStatus(const Counts& C, int Signal, bool OtherError);
 
 // Runs the batch that Opts.Batch describes, with the file of each row named by the template in
-// Opts.OutputFile. Messages (row errors, list errors, the summary) go to Say; the progress line
-// goes to standard error when it is a terminal. While it runs, SIGINT and SIGTERM only ask it to
-// stop (StopSignals).
+// Opts.OutputFile. Messages (row errors, list errors, the summary) go to Say; one that Say cannot
+// deliver because standard error's reader went away stops the run as SIGPIPE would. The progress
+// line goes to standard error when it is a terminal. While it runs, the stopping signals only ask
+// it to stop and the others that would end it are held back (StopSignals).
 ExitStatus RunBatch(const Options& Opts, const MessageFn& Say);
 
 }  // namespace qrcli::batch

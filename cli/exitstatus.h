@@ -12,8 +12,13 @@ enum class ExitStatus : int {
     Done = 0,
     Failed = 1,
     Usage = 2,
-    Interrupted = 128 + SIGINT,  // the batch, stopped by SIGINT
-    Terminated = 128 + SIGTERM,  // the batch, stopped by SIGTERM
+    // The batch, stopped by a signal: 128 and the signal's number, as a shell reports a program
+    // that a signal ended.
+    HungUp = 128 + SIGHUP,
+    Interrupted = 128 + SIGINT,
+    Quit = 128 + SIGQUIT,
+    BrokenPipe = 128 + SIGPIPE,
+    Terminated = 128 + SIGTERM,
 };
 
 struct ExitStatusMeaning {

@@ -25,20 +25,46 @@ bool Ledger::Admit(std::uint64_t Row, std::size_t Bytes) {
     return true;
 }
 
-void Ledger::Finish(std::uint64_t Row, std::size_t Bytes, Outcome What, std::string Message) {
+void Ledger::Finish(std::uint64_t Row, std::size_t Bytes, Outcome What, std::string Message, std::string Path) {
+    Record(Row, Bytes, {What, std::move(Message), std::move(Path), 0});
+}
+
+void Ledger::Repeated(std::uint64_t Row, std::size_t Bytes, std::string Path, std::uint64_t Earlier) {
+    Record(Row, Bytes, {Outcome::Failed, {}, std::move(Path), Earlier});
+}
+
+void Ledger::Displaced(std::uint64_t Later, std::uint64_t Row) {
+    const std::lock_guard Lock(FMutex);
+    FDisplacedBy[Later] = Row;
+}
+
+std::uint64_t Ledger::Owner(std::uint64_t Row) const {
+    for (auto Next = FDisplacedBy.find(Row); Next != FDisplacedBy.end(); Next = FDisplacedBy.find(Row))
+        Row = Next->second;
+    return Row;
+}
+
+void Ledger::Record(std::uint64_t Row, std::size_t Bytes, Done What) {
     bool WakeReader = false;
     {
         const std::lock_guard Lock(FMutex);
         FBytesInFlight -= Bytes;
-        FDone.emplace(Row, std::pair(What, std::move(Message)));
+        FDone.emplace(Row, std::move(What));
         for (auto Next = FDone.find(FNextReport); Next != FDone.end(); Next = FDone.find(FNextReport)) {
-            auto& [Result, Text] = Next->second;
-            if (!Text.empty()) {
-                FProgress.Clear();
-                FSay("row " + std::to_string(FNextReport) + ": " + Text);
+            Done& D = Next->second;
+            // A written file whose name an earlier row's file took in the end is a repeat too.
+            if (const auto By = FDisplacedBy.find(FNextReport); By != FDisplacedBy.end() && D.What == Outcome::Written) {
+                D.What = Outcome::Failed;
+                D.Earlier = By->second;
             }
-            ++(Result == Outcome::Written ? FCounts.Written
-               : Result == Outcome::Failed ? FCounts.Failed
+            if (D.Earlier != 0)
+                D.Message = "\"" + D.Path + "\" is already the file of row " + std::to_string(Owner(D.Earlier));
+            if (!D.Message.empty()) {
+                FProgress.Clear();
+                FSay("row " + std::to_string(FNextReport) + ": " + D.Message);
+            }
+            ++(D.What == Outcome::Written  ? FCounts.Written
+               : D.What == Outcome::Failed ? FCounts.Failed
                                            : FCounts.NotDone);
             FDone.erase(Next);
             ++FNextReport;

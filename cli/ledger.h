@@ -20,8 +20,9 @@
 
 namespace qrcli::batch {
 
-// Writes one message for the user (without the program's prefix or a line end).
-using MessageFn = std::function<void(const std::string&)>;
+// Writes one message for the user (without the program's prefix or a line end); gives 0, or the
+// error that kept it from its reader (EPIPE when the reader has gone).
+using MessageFn = std::function<int(const std::string&)>;
 
 struct Counts {
     std::uint64_t Read = 0;     // rows taken from the list
@@ -47,7 +48,16 @@ public:
     bool Admit(std::uint64_t Row, std::size_t Bytes);
 
     // Row is done: Message (a failure's reason, or a written row's warning) is reported with it.
-    void Finish(std::uint64_t Row, std::size_t Bytes, Outcome What, std::string Message = {});
+    // A written row's Path is kept until it is reported, in case an earlier row takes its name.
+    void Finish(std::uint64_t Row, std::size_t Bytes, Outcome What, std::string Message = {}, std::string Path = {});
+
+    // Row made no file: Path is already the file of the earlier row Earlier. Reported as
+    // "\"<Path>\" is already the file of row N", N the row whose file has the name in the end.
+    void Repeated(std::uint64_t Row, std::size_t Bytes, std::string Path, std::uint64_t Earlier);
+
+    // Row's file took the name from the file of the later row Later, which is reported as a repeat
+    // of Row's name. Said before Row finishes, so before Later is reported.
+    void Displaced(std::uint64_t Later, std::uint64_t Row);
 
     // The number of rows in the list, for the progress line, once it is known.
     void SetTotal(std::uint64_t Rows) { FTotal = Rows; }
@@ -56,11 +66,23 @@ public:
     Counts Results();
 
 private:
+    struct Done {
+        Outcome What = Outcome::Written;
+        std::string Message;
+        std::string Path;           // of a written or repeated row
+        std::uint64_t Earlier = 0;  // a repeated row: the row whose file had the name
+    };
+
     // Whether Row, holding Bytes, fits a window of Rows rows (and the byte budget).
     bool Fits(std::uint64_t Row, std::size_t Bytes, std::size_t Rows) const {
         return Row < FNextReport + Rows && (FBytesInFlight == 0 || FBytesInFlight + Bytes <= FByteBudget);
     }
     std::optional<std::uint64_t> Total() const;
+    // Records Row as done and reports what can be reported.
+    void Record(std::uint64_t Row, std::size_t Bytes, Done What);
+    // The row whose file has the name that Row's had, once every row that took a name from
+    // another is known.
+    std::uint64_t Owner(std::uint64_t Row) const;
 
     static constexpr std::uint64_t kUnknown = ~std::uint64_t{0};
     const std::size_t FWindow;
@@ -75,7 +97,8 @@ private:
     std::size_t FWaitingBytes = 0;
     std::size_t FBytesInFlight = 0;
     std::uint64_t FNextReport = 1;
-    std::map<std::uint64_t, std::pair<Outcome, std::string>> FDone;
+    std::map<std::uint64_t, Done> FDone;
+    std::map<std::uint64_t, std::uint64_t> FDisplacedBy;  // a row whose file lost its name, and to whom
     Counts FCounts;
     ProgressLine FProgress;
     std::atomic<std::uint64_t> FTotal{kUnknown};

@@ -20,10 +20,12 @@ Result<ListFile> ListFile::Open(const std::string& Name) {
             return qrfiles::Cannot("open the list", Name, errno);
         List.FFd = List.FOpened.Get();
     }
+    // A read of nothing says whether the list can be read at all: a folder cannot (EISDIR), nor a
+    // standard input that was closed (EBADF, as it is kept closed), and neither waits.
+    if (read(List.FFd, nullptr, 0) < 0)
+        return qrfiles::Cannot("open the list", Name, errno);
     struct stat Status{};
-    if (fstat(List.FFd, &Status) == 0 && S_ISDIR(Status.st_mode))
-        return qrfiles::Cannot("open the list", Name, EISDIR);
-    List.FRegular = S_ISREG(Status.st_mode);
+    List.FRegular = fstat(List.FFd, &Status) == 0 && S_ISREG(Status.st_mode);
     return List;
 }
 

@@ -50,7 +50,7 @@ std::string Info(std::u16string_view Text, const qrcli::Options& O, const qr::TE
 ExitStatus MakeSymbol(const qrcli::Options& O) {
     const qrcli::OutputType Type = qrcli::ResolveType(O);
     const bool ToStandardOutput = qrcli::ToStandardOutput(O);
-    if (ToStandardOutput && qrcli::IsBinary(Type) && isatty(STDOUT_FILENO))
+    if (qrcli::IsBinary(Type) && qrcli::OutputIsTerminal(O))
         return Fail(ExitStatus::Usage, "will not write a binary picture to a terminal; use -o FILE");
 
     std::string Bytes;
@@ -98,7 +98,7 @@ ExitStatus Run(const std::vector<std::string>& Args) {
         case qrcli::Action::Run: break;
     }
     if (Parsed->Opts.Batch)
-        return qrcli::batch::RunBatch(Parsed->Opts, [](const std::string& Message) { qrcli::Message(Message); });
+        return qrcli::batch::RunBatch(Parsed->Opts, [](const std::string& Message) { return qrcli::Message(Message); });
     return MakeSymbol(Parsed->Opts);
 }
 

@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstdio>
 
+#include "posixfile.h"
 #include "text/textconv.h"
 #include "writefile.h"
 
@@ -58,9 +59,10 @@ Result<void> WriteStream(int Fd, std::string_view Bytes) {
     return {};
 }
 
-void Message(std::string_view Text) {
-    // Formatted whole first, then handed to the system at once. A failure has nowhere to go.
-    WriteBytes(STDERR_FILENO, "quandrel-qr: " + Escaped(Text) + "\n");
+int Message(std::string_view Text) {
+    // Formatted whole first, then handed to the system at once.
+    const std::string Line = "quandrel-qr: " + Escaped(Text) + "\n";
+    return qrfiles::posix::WriteQuietly(STDERR_FILENO, {reinterpret_cast<const unsigned char*>(Line.data()), Line.size()});
 }
 
 void HoldClosedStandardStreams() {

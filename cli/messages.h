@@ -20,9 +20,11 @@ using qrfiles::Result;
 // part of valid UTF-8.
 std::string Escaped(std::string_view Text);
 
-// Writes "quandrel-qr: <Text, escaped>\n" to standard error in one write(2) call. A message that
-// cannot be written has nowhere else to go: the exit status still tells.
-void Message(std::string_view Text);
+// Writes "quandrel-qr: <Text, escaped>\n" to standard error in one write(2) call, with SIGPIPE
+// held off: a standard error whose reader went away gives EPIPE rather than ending the program.
+// Returns 0 or the error; a message that cannot be written has nowhere else to go, so callers
+// mostly let the exit status tell.
+int Message(std::string_view Text);
 
 // Writes Bytes whole to Fd, standard output or standard error (help, version, --info, the symbol).
 // Fails with "cannot write standard output: <reason>" (or standard error).

@@ -19,4 +19,8 @@ bool ToStandardOutput(const Options& Opts);
 // Types whose output is binary, so not for a terminal.
 bool IsBinary(OutputType Type);
 
+// Whether the output is a terminal: standard output when it goes there, otherwise what -o leads
+// to, whatever the path calls it (/dev/tty, /dev/stdout, /proc/self/fd/N, a link).
+bool OutputIsTerminal(const Options& Opts);
+
 }  // namespace qrcli

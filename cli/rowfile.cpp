@@ -3,19 +3,19 @@
 #include <exception>
 
 #include "symbolfile.h"
-#include "writefile.h"
 
 namespace qrcli::batch {
 
-Result<Made> MakeRowFile(Job J, OutputType Type, const Options& Opts, const qrfiles::ConfinedFolder& Folder) {
+Result<Made> MakeRowFile(Job J, OutputType Type, const Options& Opts, qrfiles::ConfinedFiles& Files) {
     try {
         // The folders first: a row that cannot be written costs no encoding.
-        auto Ready = Folder.Prepare(J.Path);
+        auto Ready = Files.Prepare(J.Path, J.Row);
         if (!Ready)
             return Ready.TakeFailure();
         Made M;
-        M.Replaces = *Ready;
-        M.File = MakeSymbolFile(Type, J.Text, Opts);
+        M.Place = *Ready;
+        if (M.Place.Earlier == 0)
+            M.File = MakeSymbolFile(Type, J.Text, Opts);
         M.J = std::move(J);
         return M;
     } catch (const std::exception& E) {
@@ -23,10 +23,9 @@ Result<Made> MakeRowFile(Job J, OutputType Type, const Options& Opts, const qrfi
     }
 }
 
-Result<void> WriteRowFile(const Made& M) {
+Result<qrfiles::Placed> WriteRowFile(const Made& M, qrfiles::ConfinedFiles& Files) {
     try {
-        qrfiles::SaveFile(M.J.Path, M.File, qrfiles::Durability::NewFilesLater);
-        return {};
+        return Files.Save(M.J.Path, M.File, M.J.Row);
     } catch (const std::exception& E) {
         return Failure{E.what()};
     }

@@ -5,8 +5,7 @@
 
 namespace qrcli::batch {
 
-Result<Job> PrepareRow(ListRow& Row, const Options& Opts, const NameTemplate& Template,
-                       std::optional<TakenNames>& Taken) {
+Result<Job> PrepareRow(ListRow& Row, const Options& Opts, const NameTemplate& Template) {
     if (!Row.Problem.empty())
         return Failure{std::move(Row.Problem)};
     qrtext::Decoded Text = qrtext::DecodeUtf8(Row.Text);
@@ -29,9 +28,6 @@ Result<Job> PrepareRow(ListRow& Row, const Options& Opts, const NameTemplate& Te
     auto Path = Template.Expand(Row.Number, Name);
     if (!Path)
         return Path.TakeFailure();
-    if (Taken)
-        if (const auto Earlier = Taken->Take(*Path, Row.Number))
-            return Failure{"\"" + *Path + "\" is already the file of row " + std::to_string(*Earlier)};
     J.Path = std::move(*Path);
     J.Bytes = J.Text.size() * sizeof(char16_t) + J.Path.size();
     return J;

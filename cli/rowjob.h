@@ -4,7 +4,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <optional>
 #include <string>
 
 #include "batchlist.h"
@@ -22,9 +21,8 @@ struct Job {
 };
 
 // The job of Row, or why the row makes no file: the list's own problem with it, a text that is
-// not UTF-8 or too long for a symbol, a name that cannot be cleaned, a path that would leave the
-// template's folder, or a file another row already has (Taken, when names can repeat).
-Result<Job> PrepareRow(ListRow& Row, const Options& Opts, const NameTemplate& Template,
-                       std::optional<TakenNames>& Taken);
+// not UTF-8 or too long for a symbol, a name that cannot be cleaned, or a path that would leave
+// the template's folder. (A name another row's file already has is found when the file is made.)
+Result<Job> PrepareRow(ListRow& Row, const Options& Opts, const NameTemplate& Template);
 
 }  // namespace qrcli::batch

@@ -16,6 +16,26 @@ static_assert(std::atomic<int>::is_always_lock_free);
 
 }  // namespace
 
+sigset_t RunSignals() {
+    // The catchable ones, less job control and those whose default is to do nothing.
+    sigset_t Set = qrfiles::posix::CatchableSignals();
+    for (int Kept : {SIGTSTP, SIGTTIN, SIGTTOU, SIGCONT, SIGCHLD, SIGURG, SIGWINCH})
+        sigdelset(&Set, Kept);
+    for (int Stop : kStopSignals) sigdelset(&Set, Stop);
+    return Set;
+}
+
+const char* SignalName(int Signal) {
+    switch (Signal) {
+        case SIGINT: return "SIGINT";
+        case SIGTERM: return "SIGTERM";
+        case SIGHUP: return "SIGHUP";
+        case SIGQUIT: return "SIGQUIT";
+        case SIGPIPE: return "SIGPIPE";
+        default: return "a signal";
+    }
+}
+
 StopSignals::StopSignals() {
     int Pipe[2];
     if (pipe2(Pipe, O_CLOEXEC | O_NONBLOCK) == 0) {
@@ -27,13 +47,18 @@ StopSignals::StopSignals() {
     Action.sa_handler = OnSignal;
     sigemptyset(&Action.sa_mask);
     Action.sa_flags = SA_RESTART;
-    sigaction(SIGINT, &Action, &FOldInt);
-    sigaction(SIGTERM, &Action, &FOldTerm);
+    for (std::size_t i = 0; i < std::size(kStopSignals); ++i) {
+        sigaction(kStopSignals[i], nullptr, &FOld[i]);
+        FCatching[i] = FOld[i].sa_handler != SIG_IGN;
+        if (FCatching[i])
+            sigaction(kStopSignals[i], &Action, nullptr);
+    }
 }
 
 StopSignals::~StopSignals() {
-    sigaction(SIGINT, &FOldInt, nullptr);
-    sigaction(SIGTERM, &FOldTerm, nullptr);
+    for (std::size_t i = 0; i < std::size(kStopSignals); ++i)
+        if (FCatching[i])
+            sigaction(kStopSignals[i], &FOld[i], nullptr);
     Active = nullptr;
     if (FWakeWrite >= 0)
         close(FWakeWrite);
@@ -41,16 +66,20 @@ StopSignals::~StopSignals() {
         close(FWakeRead);
 }
 
+void StopSignals::Request(int Signal) {
+    int None = 0;
+    FCaught.compare_exchange_strong(None, Signal);
+    if (FWakeWrite >= 0 && write(FWakeWrite, "", 1) < 0) {
+        // The pipe is full: a wake-up is already waiting.
+    }
+}
+
 void StopSignals::OnSignal(int Signal) {
     StopSignals* Run = Active;
     if (!Run)
         return;
     const int SavedErrno = errno;
-    int None = 0;
-    Run->FCaught.compare_exchange_strong(None, Signal);
-    if (Run->FWakeWrite >= 0 && write(Run->FWakeWrite, "", 1) < 0) {
-        // The pipe is full: a wake-up is already waiting.
-    }
+    Run->Request(Signal);
     errno = SavedErrno;
 }
 

@@ -1,6 +1,11 @@
 #pragma once
-// The batch's stopping signals: while a run lives, SIGINT and SIGTERM do not end the process but
-// ask the run to stop, so that the files being written are finished and no temporary file is left.
+// The batch's signals. While a run lives, no catchable signal ends the process: SIGINT, SIGTERM,
+// SIGHUP, SIGQUIT and SIGPIPE only ask the run to stop, so that the files being written are
+// finished, the rest are not started, the files are flushed and the summary is said; every other
+// signal whose default is to end the process is held back in every thread of the run and takes
+// effect when the run is over. Faults (SIGSEGV and the like), job control (Ctrl+Z), SIGCHLD,
+// SIGURG and SIGWINCH keep their usual effect. A stopping signal that was ignored when the
+// program started (nohup, a background job of a script) stays ignored.
 
 #include <pthread.h>
 
@@ -9,13 +14,30 @@
 #include <thread>
 #include <utility>
 
+#include "posixfile.h"
+
 namespace qrcli::batch {
 
-// While it lives, SIGINT and SIGTERM only record which came first and wake a reader that waits
-// for the list, in the thread that created it; every thread it starts through StartThread holds
-// them back, so that no signal's default action can end the process while a worker's file has a
-// temporary name. One at a time: a signal handler takes no argument, so the handler reaches the
-// one that lives through a single pointer.
+// The signals that stop a run.
+inline constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE};
+
+// "SIGINT", "SIGTERM", "SIGHUP", "SIGQUIT" or "SIGPIPE"; "a signal" for any other.
+const char* SignalName(int Signal);
+
+// The signals a run holds back in its threads: every catchable one whose default is to end the
+// process, but the stopping ones, which are caught.
+sigset_t RunSignals();
+
+// While it lives, the calling thread holds back the signals of a run.
+class HeldRunSignals : public qrfiles::posix::BlockedSignals {
+public:
+    HeldRunSignals() : BlockedSignals(RunSignals()) {}
+};
+
+// One run's signals, from the thread that reads the list. The stopping signals record which came
+// first and wake a reader that waits for the list, on whichever thread they arrive. One at a time:
+// a signal handler takes no argument, so the handler reaches the one that lives through a single
+// pointer.
 class StopSignals {
 public:
     StopSignals();
@@ -23,22 +45,20 @@ public:
     StopSignals(const StopSignals&) = delete;
     StopSignals& operator=(const StopSignals&) = delete;
 
-    // The first stopping signal caught, or 0.
+    // The first stopping signal caught (or asked for), or 0.
     int Caught() const { return FCaught; }
     // Readable once a signal has been caught; -1 when no pipe could be made.
     int WakeFd() const { return FWakeRead; }
 
-    // A thread that never receives SIGINT or SIGTERM.
+    // Stops the run as Signal would; from any thread (standard error's reader went away: SIGPIPE).
+    void Request(int Signal);
+
+    // A thread that holds the run's signals as the reading thread does. Throws std::system_error
+    // when the system cannot start it.
     template <typename Fn>
     static std::thread StartThread(Fn&& Body) {
-        sigset_t Stop, Old;
-        sigemptyset(&Stop);
-        sigaddset(&Stop, SIGINT);
-        sigaddset(&Stop, SIGTERM);
-        pthread_sigmask(SIG_BLOCK, &Stop, &Old);
-        std::thread Thread(std::forward<Fn>(Body));
-        pthread_sigmask(SIG_SETMASK, &Old, nullptr);
-        return Thread;
+        const HeldRunSignals Held;
+        return std::thread(std::forward<Fn>(Body));
     }
 
 private:
@@ -48,7 +68,9 @@ private:
     std::atomic<int> FCaught{0};
     int FWakeRead = -1;
     int FWakeWrite = -1;
-    struct sigaction FOldInt{}, FOldTerm{};
+    struct sigaction FOld[std::size(kStopSignals)]{};
+    bool FCatching[std::size(kStopSignals)]{};
+    HeldRunSignals FHeld;
 };
 
 }  // namespace qrcli::batch

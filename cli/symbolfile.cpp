@@ -1,5 +1,9 @@
 #include "symbolfile.h"
 
+#include <algorithm>
+#include <stdexcept>
+#include <string>
+
 #include "displayarea.h"
 #include "jpegwriter.h"
 #include "modulebitmap.h"
@@ -11,6 +15,15 @@ qrpicture::TBytes MakeSymbolFile(OutputType Type, std::u16string_view Text, cons
     // The JPEG is the window's picture, so it keeps the window's quiet zone.
     const int QuietZone = Type == OutputType::Jpeg ? qrpicture::kWindowQuietZone : Opts.Margin;
     const qr::TQRCodeGrid Grid = qrpicture::SymbolGrid(Text, {Opts.Encoding, LevelFor(Opts.Level), QuietZone});
+    // PDF readers take pages of at most 200 inches a side (PDF 1.7, annex C): a larger one is
+    // refused rather than shrunk behind the user's back.
+    const long long Side = static_cast<long long>(Grid.Rows()) * Opts.Drawing.ModuleSize;
+    if (Type == OutputType::Pdf && Side > kMaxPdfPoints)
+        throw std::invalid_argument("a PDF page is at most " + std::to_string(kMaxPdfPoints) +
+                                    " points a side, and this one would be " + std::to_string(Side) + " (" +
+                                    std::to_string(Grid.Rows()) + " modules of " +
+                                    std::to_string(Opts.Drawing.ModuleSize) + " points); use -s " +
+                                    std::to_string(std::max(1, kMaxPdfPoints / Grid.Rows())) + " or less");
     return MakeOutput(Type, Grid, Opts.Drawing);
 }
 

@@ -9,8 +9,12 @@
 
 namespace qrcli {
 
+// The largest side of a PDF page, in points.
+inline constexpr int kMaxPdfPoints = 14400;
+
 // The file of Text: its symbol with the options' encoding, level and margin (the window's quiet
-// zone for JPEG), as Type.
+// zone for JPEG), as Type. Throws std::invalid_argument, with the reason and the largest -s that
+// would do, for a PDF page larger than kMaxPdfPoints a side.
 qrpicture::TBytes MakeSymbolFile(OutputType Type, std::u16string_view Text, const Options& Opts);
 
 // What the program writes for a grid: the drawing, the text rendering, or for JPEG the window's

@@ -1,24 +1,8 @@
+// The confined folder's rule as text, the same on every system.
+
 #include "confinedfolder.h"
 
-#include <filesystem>
-#include <system_error>
-
 namespace qrfiles {
-
-namespace fs = std::filesystem;
-
-namespace {
-
-// "\"<Part>\" <What>", for the messages about a part of a path.
-std::string Quoted(const fs::path& Part, const std::string& What) {
-    std::string Text(1, '"');
-    Text += Part.string();
-    Text += "\" ";
-    Text += What;
-    return Text;
-}
-
-}  // namespace
 
 std::string BadName(std::string_view Part) {
     if (Part.empty())
@@ -44,38 +28,6 @@ Result<std::string> ConfinedFolder::PathOf(std::string_view Rest) const {
     std::string Path = FFolder;
     Path += Rest;
     return Path;
-}
-
-Result<bool> ConfinedFolder::Prepare(const std::string& Path) const {
-    std::error_code Error;
-    if (!FFolder.empty()) {
-        const fs::path Folder(FFolder);
-        if (!fs::is_directory(Folder, Error)) {
-            fs::create_directories(Folder, Error);
-            if (Error && !fs::is_directory(Folder))
-                return Failure{"cannot create the folder " + Quoted(Folder, Error.message())};
-        }
-    }
-    for (std::size_t Slash = Path.find('/', FFolder.size());; Slash = Path.find('/', Slash + 1)) {
-        const bool Last = Slash == std::string::npos;
-        const fs::path Part(Last ? Path : Path.substr(0, Slash));
-        fs::file_status Status = fs::symlink_status(Part, Error);
-        if (!Last && Status.type() == fs::file_type::not_found) {
-            fs::create_directory(Part, Error);
-            Status = fs::symlink_status(Part, Error);
-        }
-        if (Status.type() == fs::file_type::symlink)
-            return Failure{Quoted(Part, "is a symbolic link")};
-        if (Last) {
-            const bool Exists = Status.type() == fs::file_type::regular;
-            if (Status.type() == fs::file_type::not_found || Exists)
-                return Exists;
-            return Failure{Quoted(Part, "exists and is not a regular file")};
-        }
-        if (Status.type() != fs::file_type::directory)
-            return Failure{"cannot create the folder " +
-                           Quoted(Part, Error ? Error.message() : std::string("(a file of that name is in the way)"))};
-    }
 }
 
 }  // namespace qrfiles

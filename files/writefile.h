@@ -55,9 +55,10 @@ void SaveFile(const std::string& Path, std::span<const unsigned char> Bytes, Dur
 Result<void> SyncFileSystem(const std::string& Path);
 
 // Writes all of Bytes to the open descriptor Fd: in one write(2) call unless the system takes
-// less at once, then the rest in further calls. Returns 0 or the error number that stopped it, as
-// the system call does. Signals keep their usual effect (a pipe without reader raises SIGPIPE),
-// unlike in SaveFile.
+// less at once, then the rest in further calls; a descriptor left non-blocking is waited for
+// when full, not given up on. Returns 0 or the error number that stopped it, as the system call
+// does. Signals keep their usual effect (a pipe without reader raises SIGPIPE), unlike in
+// SaveFile.
 int WriteAll(int Fd, std::span<const unsigned char> Bytes);
 
 // The system's description of an error number ("No space left on device").

@@ -2,13 +2,8 @@
 
 #include "writefile.h"
 
-#include <atomic>
 #include <cerrno>
-#include <chrono>
 #include <climits>
-#include <csignal>
-#include <cstdint>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -17,13 +12,13 @@
 
 #include <fcntl.h>
 #include <linux/magic.h>
-#include <pthread.h>
-#include <sys/random.h>
+#include <poll.h>
 #include <sys/stat.h>
 #include <sys/vfs.h>
 #include <unistd.h>
 
 #include "descriptor.h"
+#include "posixfile.h"
 #include "writehooks.h"
 
 namespace qrfiles {
@@ -32,92 +27,6 @@ namespace {
 
 // As many symbolic links as the kernel follows in one path before it reports a loop.
 constexpr int MaxLinks = 40;
-
-// openat(2), tried again when a signal interrupts it (a named pipe waits for its reader).
-// Returns 0 or the error.
-int OpenAt(int Folder, const char* Name, int Flags, mode_t Mode, Descriptor& Out) {
-    int Fd;
-    do
-        Fd = openat(Folder, Name, Flags | O_CLOEXEC, Mode);
-    while (Fd < 0 && errno == EINTR);
-    if (Fd < 0)
-        return errno;
-    Out = Descriptor(Fd);
-    return 0;
-}
-
-// Holds back the catchable signals that end a process in the calling thread while it lives, so
-// that a temporary name is never left behind by them; they arrive when it ends. Faults raised by
-// the thread itself (SIGSEGV and the like) are not held.
-class HeldSignals {
-public:
-    HeldSignals() {
-        sigset_t All;
-        sigfillset(&All);
-        for (int Fault : {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGTRAP, SIGSYS, SIGABRT})
-            sigdelset(&All, Fault);
-        pthread_sigmask(SIG_BLOCK, &All, &FOld);
-    }
-    ~HeldSignals() { pthread_sigmask(SIG_SETMASK, &FOld, nullptr); }
-    HeldSignals(const HeldSignals&) = delete;
-    HeldSignals& operator=(const HeldSignals&) = delete;
-
-private:
-    sigset_t FOld{};
-};
-
-// While it lives, a write into a pipe without reader or past the file size limit returns its
-// error (EPIPE, EFBIG) instead of ending the process with SIGPIPE or SIGXFSZ. Both are sent to
-// the writing thread, so holding them back there and taking off those that arrived is enough,
-// and no handler is installed.
-class QuietWrites {
-public:
-    QuietWrites() {
-        sigemptyset(&FSignals);
-        sigaddset(&FSignals, SIGPIPE);
-        sigaddset(&FSignals, SIGXFSZ);
-        sigpending(&FPendingBefore);
-        pthread_sigmask(SIG_BLOCK, &FSignals, &FOld);
-    }
-    ~QuietWrites() {
-        sigset_t Pending;
-        sigpending(&Pending);
-        const timespec Now{};
-        for (int Signal : {SIGPIPE, SIGXFSZ})
-            if (sigismember(&Pending, Signal) && !sigismember(&FPendingBefore, Signal)) {
-                sigset_t One;
-                sigemptyset(&One);
-                sigaddset(&One, Signal);
-                sigtimedwait(&One, nullptr, &Now);
-            }
-        pthread_sigmask(SIG_SETMASK, &FOld, nullptr);
-    }
-    QuietWrites(const QuietWrites&) = delete;
-    QuietWrites& operator=(const QuietWrites&) = delete;
-
-private:
-    sigset_t FSignals{};
-    sigset_t FPendingBefore{};
-    sigset_t FOld{};
-};
-
-// WriteAll with a broken pipe or the file size limit as errors instead of signals.
-int WriteQuietly(int Fd, std::span<const unsigned char> Bytes) {
-    const QuietWrites Quiet;
-    return WriteAll(Fd, Bytes);
-}
-
-// Waits until what was written to Fd is on the disk. Returns 0 or the error; a file that cannot
-// be flushed (EINVAL: a pipe, a device) has nothing to flush.
-int Flush(int Fd) {
-    while (fsync(Fd) != 0) {
-        const int Error = errno;
-        if (Error == EINTR)
-            continue;
-        return Error == EINVAL ? 0 : Error;
-    }
-    return 0;
-}
 
 // The target of the symbolic link Name in Folder. Returns 0 or the error.
 int ReadLink(int Folder, const std::string& Name, std::string& Target) {
@@ -163,11 +72,11 @@ int Locate(const std::string& Path, Location& Out) {
         const int Base = Out.Folder ? Out.Folder.Get() : AT_FDCWD;
         Descriptor Folder;
         bool Readable = true;
-        int Error = OpenAt(Base, FolderPath.c_str(), O_RDONLY | O_DIRECTORY, 0, Folder);
+        int Error = posix::OpenAt(Base, FolderPath.c_str(), O_RDONLY | O_DIRECTORY, 0, Folder);
         if (Error == EACCES) {
             // A folder one may search and write but not list.
             Readable = false;
-            Error = OpenAt(Base, FolderPath.c_str(), O_PATH | O_DIRECTORY, 0, Folder);
+            Error = posix::OpenAt(Base, FolderPath.c_str(), O_PATH | O_DIRECTORY, 0, Folder);
         }
         if (Error != 0)
             return Error;
@@ -192,188 +101,60 @@ int Locate(const std::string& Path, Location& Out) {
     }
 }
 
-// Whether files opened without a name can be given one: through AT_EMPTY_PATH, which needs a
-// capability on older kernels, or else through /proc/self/fd.
-bool UnnamedFilesCanBeLinked() {
-    static const bool Linkable = access("/proc/self/fd", F_OK) == 0;
-    return Linkable;
-}
-
-// Gives the unnamed File the name Name in Folder. Returns 0 or the error (EEXIST when taken).
-int LinkUnnamed(int File, int Folder, const char* Name) {
-    if (linkat(File, "", Folder, Name, AT_EMPTY_PATH) == 0)
-        return 0;
-    if (errno != ENOENT && errno != EPERM)
-        return errno;
-    const std::string Link = "/proc/self/fd/" + std::to_string(File);
-    return linkat(AT_FDCWD, Link.c_str(), Folder, Name, AT_SYMLINK_FOLLOW) == 0 ? 0 : errno;
-}
-
-// A short name for a temporary file (16 bytes), so that a target of any allowed length can be
-// replaced; hidden, and different in every call, process and thread.
-std::string TemporaryName() {
-    static std::atomic<std::uint64_t> Counter{0};
-    std::uint64_t Value = 0;
-    if (getrandom(&Value, sizeof Value, GRND_NONBLOCK) != static_cast<ssize_t>(sizeof Value))
-        Value = static_cast<std::uint64_t>(getpid()) << 32 ^
-                static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
-    Value ^= Counter.fetch_add(1) * 0x9E3779B97F4A7C15ULL;
-    char Text[24];
-    std::snprintf(Text, sizeof Text, ".qr-%012llx", static_cast<unsigned long long>(Value & 0xFFFFFFFFFFFFULL));
-    return Text;
-}
-
-// The new file that replaces (or becomes) the target, in the target's folder. Unnamed while it is
-// written, where the file system allows it, so that nothing can leave it behind; it gets a short
-// temporary name only for the instant before the rename, and catchable signals are held back
-// while that name exists. Anything not published is removed when the object goes.
-class Replacement {
-public:
-    explicit Replacement(int Folder) : FFolder(Folder) {}
-    ~Replacement() { Discard(); }
-    Replacement(const Replacement&) = delete;
-    Replacement& operator=(const Replacement&) = delete;
-
-    int Fd() const { return FFile.Get(); }
-
-    // Creates the file with Mode (less the umask). Returns 0 or the error.
-    int Create(mode_t Mode, bool Named) {
-        if (!Named && UnnamedFilesCanBeLinked()) {
-            const int Error = OpenAt(FFolder, ".", O_TMPFILE | O_WRONLY, Mode, FFile);
-            // EOPNOTSUPP: a file system without unnamed files; EISDIR: a kernel without O_TMPFILE.
-            if (Error != EOPNOTSUPP && Error != EISDIR && Error != EINVAL)
-                return Error;
-        }
-        FHeld.emplace();
-        for (int Attempt = 0; Attempt < 100; ++Attempt) {
-            std::string Candidate = TemporaryName();
-            const int Error = OpenAt(FFolder, Candidate.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_NOFOLLOW, Mode, FFile);
-            if (Error == 0) {
-                FName = std::move(Candidate);
-                return 0;
-            }
-            if (Error != EEXIST)
-                return Error;
-        }
-        return EEXIST;
-    }
-
-    // Gives the file the name Name: taken only when it is free unless Replacing, in which case
-    // whatever has the name is replaced in one rename. Returns 0 or the error.
-    int Publish(const char* Name, bool Replacing) {
-        if (FName.empty()) {
-            if (!Replacing) {
-                const int Error = LinkUnnamed(FFile.Get(), FFolder, Name);
-                if (Error != EEXIST)
-                    return Error;
-            }
-            FHeld.emplace();
-            for (int Attempt = 0; FName.empty(); ++Attempt) {
-                std::string Candidate = TemporaryName();
-                const int Error = LinkUnnamed(FFile.Get(), FFolder, Candidate.c_str());
-                if (Error == 0)
-                    FName = std::move(Candidate);
-                else if (Error != EEXIST || Attempt == 100)
-                    return Error;
-            }
-        }
-        hooks::BeforeRename();
-        if (renameat(FFolder, FName.c_str(), FFolder, Name) != 0)
-            return errno;
-        FName.clear();
-        return 0;
-    }
-
-    // Removes the temporary name if the file still has one, closes it, and lets held signals in.
-    void Discard() {
-        if (!FName.empty())
-            unlinkat(FFolder, FName.c_str(), 0);
-        FName.clear();
-        FFile.Close();
-        FHeld.reset();
-    }
-
-private:
-    std::optional<HeldSignals> FHeld;  // declared first: released after the name is gone
-    int FFolder;
-    Descriptor FFile;
-    std::string FName;  // the temporary name, while there is one
-};
-
 [[noreturn]] void Fail(FileStage At, const std::string& Path, int Error) {
     throw FileError(FileErrorText(At, FullPath(Path), ErrorText(Error)));
 }
 
-// Gives the replacement of the file Old describes its permission bits and, as far as the system
-// lets this user, its owner and group. Set-user-ID, set-group-ID and sticky bits are not carried.
-void KeepOwnerAndMode(int Fd, const struct stat& Old) {
-    struct stat New{};
-    if (fstat(Fd, &New) == 0 && (New.st_uid != Old.st_uid || New.st_gid != Old.st_gid)) {
-        // Only root may give a file away; a group the user belongs to can still be kept.
-        if (fchown(Fd, Old.st_uid, Old.st_gid) != 0 && fchown(Fd, static_cast<uid_t>(-1), Old.st_gid) != 0) {
-            // The replacement stays the user's own, as any new file would be.
-        }
-    }
-    if (fchmod(Fd, Old.st_mode & 0777) != 0) {
-        // A file system without permissions (FAT) has nothing to keep.
-    }
-}
-
-// Overwrites the existing regular file at L in place and cuts it to the new length, for a folder
-// that refuses new names while the file itself is writable. Returns false, having written
-// nothing, when the file cannot be opened for writing either.
+// Overwrites the existing regular file at L in place, for a folder that refuses new names while
+// the file itself is writable. Returns false, having written nothing, when it cannot be opened.
 bool WriteInPlace(const Location& L, const std::string& Path, std::span<const unsigned char> Bytes) {
-    Descriptor File;
-    if (OpenAt(L.Folder.Get(), L.Name.c_str(), O_WRONLY | O_NOCTTY | O_NOFOLLOW, 0, File) != 0)
-        return false;
-    int Error = WriteQuietly(File.Get(), Bytes);
-    if (Error == 0 && ftruncate(File.Get(), static_cast<off_t>(Bytes.size())) != 0)
-        Error = errno;
-    if (Error == 0)
-        Error = Flush(File.Get());
-    if (Error == 0)
-        Error = File.Close();
-    if (Error != 0)
+    bool Opened = false;
+    if (const int Error = posix::WriteInPlace(L.Folder.Get(), L.Name.c_str(), L.Status, Bytes, Opened))
         Fail(FileStage::Write, Path, Error);
-    return true;
+    return Opened;
 }
-
-// Whether an error from the folder means it refuses new names to this user.
-bool FolderRefuses(int Error) { return Error == EACCES || Error == EPERM; }
 
 // Creates or atomically replaces the regular file (or free name) at L.
 void Replace(const Location& L, const std::string& Path, std::span<const unsigned char> Bytes, Durability When) {
-    Replacement New(L.Folder.Get());
+    // A file the user may not write is not replaced, as a shell's > would not open it.
+    if (L.Exists)
+        if (const int Error = posix::MayReplace(L.Folder.Get(), L.Name.c_str()))
+            Fail(FileStage::Create, Path, Error);
+    posix::Replacement New(L.Folder.Get());
     // A replacement stays private until it has the old file's owner and permissions; a new file
     // gets the usual ones (the umask applied).
     if (const int Error = New.Create(L.Exists ? 0600 : 0666, hooks::NamedTemporary())) {
         New.Discard();
-        if (FolderRefuses(Error) && L.Exists && WriteInPlace(L, Path, Bytes))
+        if (posix::FolderRefuses(Error) && L.Exists && WriteInPlace(L, Path, Bytes))
             return;
         Fail(FileStage::Create, Path, Error);
     }
     if (L.Exists)
-        KeepOwnerAndMode(New.Fd(), L.Status);
-    int Error = WriteQuietly(New.Fd(), Bytes);
+        posix::KeepOwnerAndMode(New.Fd(), L.Status);
+    int Error = posix::WriteQuietly(New.Fd(), Bytes);
     // On the disk before it takes the name: after a power cut the name holds the old file or the
     // whole new one, never an empty one. A new name has no old file to keep: it may wait for the
     // caller's flush.
     if (Error == 0 && (L.Exists || When == Durability::EachFile))
-        Error = Flush(New.Fd());
+        Error = posix::Flush(New.Fd());
     if (Error != 0)
         Fail(FileStage::Write, Path, Error);
     hooks::ContentsFlushed();
 
-    Error = New.Publish(L.Name.c_str(), L.Exists);
+    // A name that was free is taken only while it still is; what took it meanwhile is replaced
+    // as a file that was there would have been.
+    Error = L.Exists ? EEXIST : New.PublishNew(L.Name.c_str());
+    if (Error == EEXIST)
+        Error = New.PublishOver(L.Name.c_str());
     New.Discard();
     if (Error != 0) {
         // A sticky folder (/tmp) refuses to replace another user's file that this user may write.
-        if (FolderRefuses(Error) && L.Exists && WriteInPlace(L, Path, Bytes))
+        if (posix::FolderRefuses(Error) && L.Exists && WriteInPlace(L, Path, Bytes))
             return;
         Fail(FileStage::Write, Path, Error);
     }
     // The new name itself on the disk.
-    if (When == Durability::EachFile && L.FolderReadable && (Error = Flush(L.Folder.Get())) != 0)
+    if (When == Durability::EachFile && L.FolderReadable && (Error = posix::Flush(L.Folder.Get())) != 0)
         Fail(FileStage::Write, Path, Error);
 }
 
@@ -382,7 +163,7 @@ void Replace(const Location& L, const std::string& Path, std::span<const unsigne
 // writing and written in full, never created, truncated or replaced.
 void WriteDirectly(Location& L, const std::string& Path, std::span<const unsigned char> Bytes, Durability When) {
     Descriptor File;
-    if (const int Error = OpenAt(L.Folder.Get(), L.Name.c_str(), O_WRONLY | O_NOCTTY, 0, File))
+    if (const int Error = posix::OpenAt(L.Folder.Get(), L.Name.c_str(), O_WRONLY | O_NOCTTY, 0, File))
         Fail(FileStage::Create, Path, Error);
     struct stat Status{};
     const bool Regular = fstat(File.Get(), &Status) == 0 && S_ISREG(Status.st_mode);
@@ -397,9 +178,9 @@ void WriteDirectly(Location& L, const std::string& Path, std::span<const unsigne
     // shell's redirection): appended to, so nothing written there before is overwritten.
     if (Regular && fcntl(File.Get(), F_SETFL, fcntl(File.Get(), F_GETFL) | O_APPEND) != 0)
         Fail(FileStage::Write, Path, errno);
-    int Error = WriteQuietly(File.Get(), Bytes);
+    int Error = posix::WriteQuietly(File.Get(), Bytes);
     if (Error == 0 && Regular)
-        Error = Flush(File.Get());
+        Error = posix::Flush(File.Get());
     if (Error == 0)
         Error = File.Close();
     if (Error != 0)
@@ -429,6 +210,12 @@ int WriteAll(int Fd, std::span<const unsigned char> Bytes) {
             const int Error = errno;
             if (Error == EINTR)
                 continue;
+            if (Error == EAGAIN || Error == EWOULDBLOCK) {
+                // Left non-blocking by whoever opened it: wait until it takes more.
+                pollfd Ready{Fd, POLLOUT, 0};
+                poll(&Ready, 1, -1);
+                continue;
+            }
             return Error;
         }
         if (Written == 0)
@@ -473,8 +260,9 @@ void SaveFile(const std::string& Path, std::span<const unsigned char> Bytes, Dur
 }
 
 Result<void> SyncFileSystem(const std::string& Path) {
+    hooks::FlushingAll();
     Descriptor File;
-    int Error = OpenAt(AT_FDCWD, Path.empty() ? "." : Path.c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK, 0, File);
+    int Error = posix::OpenAt(AT_FDCWD, Path.empty() ? "." : Path.c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK, 0, File);
     if (Error == 0 && syncfs(File.Get()) != 0)
         Error = errno;
     if (Error != 0)

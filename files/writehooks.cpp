@@ -7,5 +7,7 @@ namespace qrfiles::hooks {
 void ContentsFlushed() {}
 void BeforeRename() {}
 bool NamedTemporary() { return false; }
+void PathChecked() {}
+void FlushingAll() {}
 
 }  // namespace qrfiles::hooks

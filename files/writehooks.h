@@ -17,4 +17,10 @@ void BeforeRename();
 // Whether to use a named temporary file, as on file systems without unnamed ones.
 bool NamedTemporary();
 
+// The batch's path is checked and its folders are made; its file is made and written next.
+void PathChecked();
+
+// Every file is written; they are flushed to the disk together next (SyncFileSystem).
+void FlushingAll();
+
 }  // namespace qrfiles::hooks

@@ -1,6 +1,6 @@
 // Fuzzes quandrel-qr's argument parsing with arbitrary argument lists. Every list must end in
-// help, version, a usage error of one line, or options within their documented ranges; an
-// exception or an option out of range aborts.
+// help, version, a usage error of one line, or options within their documented ranges and colours
+// that can be told apart; an exception or an option out of range aborts.
 //
 // Input: the arguments, separated by NUL bytes (at most 24).
 
@@ -44,6 +44,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size
             Check(O.Encoding <= qr::qrUTF8BOM, "a known encoding option");
             Check(!O.OutputFile || !O.OutputFile->empty(), "no empty file name");
             Check(!O.Text || *O.Text != "-", "\"-\" means standard input");
+            Check(!(O.Drawing.Foreground == O.Drawing.Background) &&
+                      (O.Drawing.Foreground.A != 0 || O.Drawing.Background.A != 0),
+                  "colours that can be told apart");
+            Check(!O.Batch || (O.Batch->Jobs >= 0 && O.Batch->Jobs <= 1024), "-j 1 to 1024 or one per core");
             qrcli::ResolveType(O);
             break;
         }

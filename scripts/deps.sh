@@ -18,6 +18,9 @@ build="cmake g++ make pkg-config qt6-base-dev libxkbcommon-dev xauth libjpeg62-t
 # strace: the command line's tests count the write calls of a message and hold the program
 # just before its rename to send it a signal there.
 checks="libzbar-dev zbar-tools librsvg2-bin poppler-utils ghostscript python3-segno python3-qrcode strace"
+# exfatprogs and exfat-fuse: a small exFAT image, mounted through a loop device, shows the batch
+# names that a file system which ignores case takes for one.
+checks="$checks exfatprogs exfat-fuse"
 # Benchmarks: GNU time for peak memory, hyperfine for whole-process timings.
 tools="time hyperfine"
 # Packages: building and validating the .deb files, their manual pages and completion.

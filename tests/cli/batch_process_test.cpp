@@ -3,8 +3,13 @@
 // rows in flight, signals, and the progress line on a terminal.
 
 #include <dirent.h>
+#include <fcntl.h>
+#include <grp.h>
 #include <pty.h>
+#include <sys/ioctl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -14,6 +19,7 @@
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <map>
@@ -23,6 +29,7 @@
 
 #include "clirun.h"
 #include "pngread.h"
+#include "writefile.h"
 #include "zbardecode.h"
 
 namespace {
@@ -341,6 +348,25 @@ TEST(BatchProcess, SignalsStopTheRunAndLeaveOnlyWholeFiles) {
               "quandrel-qr: stopped by SIGTERM: 3 rows read, 3 files written, 0 rows failed, 0 rows not done");
 }
 
+// Starts quandrel-qr with Args (without the program name), its standard error the terminal
+// Slave of the pseudo-terminal whose other end is Master; gives its process id, or 0.
+pid_t StartOnTerminal(const std::vector<std::string>& Args, int Master, int Slave) {
+    std::vector<std::string> All = clirun::QrArgs(Args);
+    std::vector<char*> Argv;
+    for (auto& A : All) Argv.push_back(A.data());
+    Argv.push_back(nullptr);
+    posix_spawn_file_actions_t Actions;
+    posix_spawn_file_actions_init(&Actions);
+    posix_spawn_file_actions_adddup2(&Actions, Slave, 2);
+    posix_spawn_file_actions_addclose(&Actions, Master);
+    pid_t Pid = 0;
+    if (posix_spawn(&Pid, QUANDREL_QR, &Actions, nullptr, Argv.data(), environ) != 0)
+        Pid = 0;
+    posix_spawn_file_actions_destroy(&Actions);
+    close(Slave);
+    return Pid;
+}
+
 TEST(BatchProcess, ProgressOnATerminalOnly) {
     TempDir Dir("progress");
     std::string List;
@@ -353,19 +379,10 @@ TEST(BatchProcess, ProgressOnATerminalOnly) {
     const auto OnTerminal = [&](const std::vector<std::string>& Extra) {
         int Master = -1, Slave = -1;
         EXPECT_EQ(openpty(&Master, &Slave, nullptr, nullptr, nullptr), 0);
-        std::vector<std::string> Args = clirun::QrArgs({"--batch", (Dir.Path / "list.txt").string(), "-o", NewFolder()});
+        std::vector<std::string> Args = {"--batch", (Dir.Path / "list.txt").string(), "-o", NewFolder()};
         Args.insert(Args.end(), Extra.begin(), Extra.end());
-        std::vector<char*> Argv;
-        for (auto& A : Args) Argv.push_back(A.data());
-        Argv.push_back(nullptr);
-        posix_spawn_file_actions_t Actions;
-        posix_spawn_file_actions_init(&Actions);
-        posix_spawn_file_actions_adddup2(&Actions, Slave, 2);
-        posix_spawn_file_actions_addclose(&Actions, Master);
-        pid_t Pid = 0;
-        EXPECT_EQ(posix_spawn(&Pid, QUANDREL_QR, &Actions, nullptr, Argv.data(), environ), 0);
-        posix_spawn_file_actions_destroy(&Actions);
-        close(Slave);
+        const pid_t Pid = StartOnTerminal(Args, Master, Slave);
+        EXPECT_NE(Pid, 0);
         std::string Seen;
         char Buffer[4096];
         for (ssize_t Got; (Got = read(Master, Buffer, sizeof Buffer)) > 0;) Seen.append(Buffer, static_cast<std::size_t>(Got));
@@ -411,3 +428,388 @@ TEST(BatchProcess, ArgumentAndListErrorsExitWithTwo) {
 }
 
 }  // namespace
+
+// ---- Signals to other threads, broken and slow standard errors, threads that cannot start ----
+
+namespace more {
+
+// The threads of Pid other than its main one.
+std::vector<pid_t> OtherThreads(pid_t Pid) {
+    std::vector<pid_t> Threads;
+    std::error_code Error;
+    for (const auto& Entry : fs::directory_iterator("/proc/" + std::to_string(Pid) + "/task", Error))
+        if (const pid_t Tid = std::stoi(Entry.path().filename()); Tid != Pid)
+            Threads.push_back(Tid);
+    return Threads;
+}
+
+// Entries whose name starts with ".qr-": a writer's temporary files.
+std::size_t Temporaries(const fs::path& Folder) {
+    std::size_t Count = 0;
+    std::error_code Error;
+    for (const auto& Entry : fs::directory_iterator(Folder, Error))
+        Count += Entry.path().filename().string().rfind(".qr-", 0) == 0;
+    return Count;
+}
+
+// A batch run started with fork and exec, its standard error the write end of a pipe given to
+// it (non-blocking when NonBlocking), the read end kept by the caller.
+struct Piped {
+    pid_t Pid = -1;
+    int Err = -1;  // the read end of its standard error
+};
+
+Piped StartPiped(const std::vector<std::string>& Args, bool NonBlocking) {
+    int Pipe[2];
+    Piped P;
+    if (pipe2(Pipe, O_CLOEXEC | (NonBlocking ? O_NONBLOCK : 0)) != 0)
+        return P;
+    std::vector<std::string> All = clirun::QrArgs(Args);
+    std::vector<char*> Argv;
+    for (auto& A : All) Argv.push_back(A.data());
+    Argv.push_back(nullptr);
+    P.Pid = fork();
+    if (P.Pid == 0) {
+        for (int Signal = 1; Signal < NSIG; ++Signal)
+            signal(Signal, SIG_DFL);
+        const int Null = open("/dev/null", O_RDWR);
+        if (dup2(Null, 0) != 0 || dup2(Null, 1) != 1 || dup2(Pipe[1], 2) != 2)
+            _exit(124);
+        execv(QUANDREL_QR, Argv.data());
+        _exit(126);
+    }
+    close(Pipe[1]);
+    if (NonBlocking)
+        fcntl(Pipe[0], F_SETFL, fcntl(Pipe[0], F_GETFL) & ~O_NONBLOCK);  // the read end is the test's own
+    P.Err = Pipe[0];
+    return P;
+}
+
+int Wait(pid_t Pid, bool& Exited) {
+    int Status = 0;
+    waitpid(Pid, &Status, 0);
+    Exited = WIFEXITED(Status);
+    return Exited ? WEXITSTATUS(Status) : 128 + WTERMSIG(Status);
+}
+
+}  // namespace more
+
+TEST(BatchProcess, StoppingSignalsSentToAnyThreadStopTheRunAndOthersAreHeld) {
+    TempDir Dir("threads");
+    const struct {
+        int Signal;
+        const char* Name;
+        bool Stops;
+    } Cases[] = {{SIGHUP, "SIGHUP", true}, {SIGQUIT, "SIGQUIT", true}, {SIGPIPE, "SIGPIPE", true},
+                 {SIGINT, "SIGINT", true}, {SIGUSR1, "SIGUSR1", false}};
+    for (const auto& C : Cases) {
+        const fs::path Out = Dir.Path / C.Name;
+        const int Rows = C.Stops ? 20000 : 3000;
+        clirun::Process P = clirun::Start(
+            QUANDREL_QR, clirun::QrArgs({"--batch", "-", "-j", "2", "-o", (Out / "{n}.png").string()}), "", true);
+        ASSERT_EQ(P.Spawned, 0);
+        std::thread Feeder([&] {
+            for (int i = 1; i <= Rows; ++i)
+                if (!clirun::Send(P, "row " + std::to_string(i) + "\n"))
+                    break;
+            close(std::exchange(P.Input, -1));
+        });
+        ASSERT_TRUE(WaitForFiles(Out, 100));
+        const std::vector<pid_t> Threads = more::OtherThreads(P.Pid);
+        ASSERT_FALSE(Threads.empty());
+        for (const pid_t Thread : Threads)
+            syscall(SYS_tgkill, P.Pid, Thread, C.Signal);
+        Feeder.join();
+        const Result R = clirun::Finish(P);
+        const std::string Last = Lines(R.Err).empty() ? "" : Lines(R.Err).back();
+        if (C.Stops) {
+            EXPECT_EQ(R.Status, 128 + C.Signal) << C.Name << ": " << R.Err;
+            EXPECT_EQ(Last.rfind(std::string("quandrel-qr: stopped by ") + C.Name + ": ", 0), 0u) << C.Name << ": " << R.Err;
+        } else {
+            EXPECT_EQ(R.Status, 0) << C.Name << ": " << R.Err;
+            EXPECT_EQ(Last, "quandrel-qr: 3000 rows read, 3000 files written, 0 rows failed") << C.Name;
+        }
+        EXPECT_EQ(more::Temporaries(Out), 0u) << C.Name;
+    }
+}
+
+TEST(BatchProcess, AStandardErrorWhoseReaderLeavesStopsTheRunAsSIGPIPEWould) {
+    // quandrel-qr --batch ... 2>&1 | head -2: a warning for every row, read for two lines only.
+    TempDir Dir("head");
+    std::string List;
+    for (int i = 0; i < 20000; ++i) List.append("a").append(std::to_string(i)).append("\n");
+    clirun::WriteAll(Dir.Path / "list.txt", List);
+    more::Piped P = more::StartPiped({"--batch", (Dir.Path / "list.txt").string(), "--encoding", "numeric", "-o",
+                                      (Dir.Path / "out/{n}.png").string()},
+                                     false);
+    ASSERT_GT(P.Pid, 0);
+    std::string Seen;
+    char Byte;
+    for (int LinesRead = 0; LinesRead < 2 && read(P.Err, &Byte, 1) == 1;)
+        LinesRead += (Seen += Byte, Byte == '\n');
+    close(P.Err);
+    bool Exited = false;
+    const int Status = more::Wait(P.Pid, Exited);
+    EXPECT_TRUE(Exited) << "ended by a signal";
+    EXPECT_EQ(Status, 128 + SIGPIPE);
+    EXPECT_EQ(Seen.rfind("quandrel-qr: row 1: warning: 1 character left out", 0), 0u) << Seen;
+    EXPECT_EQ(more::Temporaries(Dir.Path / "out"), 0u);
+    EXPECT_LT(FilesIn(Dir.Path / "out"), 20000u);
+}
+
+TEST(BatchProcess, ANonBlockingStandardErrorLosesNoMessage) {
+    // A row each that fails before any file is touched, so that the messages come fast.
+    TempDir Dir("nonblocking");
+    std::string List;
+    const int Rows = 3001;
+    for (int i = 0; i < Rows; ++i) List += "\xFF\n";
+    clirun::WriteAll(Dir.Path / "list.txt", List);
+    more::Piped P = more::StartPiped({"--batch", (Dir.Path / "list.txt").string(), "-o", (Dir.Path / "out/{n}.svg").string()},
+                                     true);
+    ASSERT_GT(P.Pid, 0);
+    // Read late and slowly, so that the pipe is full when messages are written.
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    std::string Seen;
+    char Buffer[4096];
+    for (ssize_t Got; (Got = read(P.Err, Buffer, sizeof Buffer)) > 0;) {
+        Seen.append(Buffer, static_cast<std::size_t>(Got));
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    close(P.Err);
+    bool Exited = false;
+    EXPECT_EQ(more::Wait(P.Pid, Exited), 1);
+    const std::vector<std::string> Said = Lines(Seen);
+    ASSERT_EQ(Said.size(), static_cast<std::size_t>(Rows) + 1);
+    for (int i = 0; i < Rows; ++i)
+        ASSERT_EQ(Said[static_cast<std::size_t>(i)],
+                  "quandrel-qr: row " + std::to_string(i + 1) + ": the text is not valid UTF-8 (at byte offset 0)");
+    EXPECT_EQ(Said.back(), "quandrel-qr: 3001 rows read, 0 files written, 3001 rows failed");
+}
+
+// A list of 200 URLs in a folder that uid 65534 may write.
+fs::path ShortList(const TempDir& Dir) {
+    fs::permissions(Dir.Path, fs::perms::all);
+    std::string List;
+    for (int i = 0; i < 200; ++i) List += "https://example.com/" + std::to_string(i) + "\n";
+    clirun::WriteAll(Dir.Path / "list.txt", List);
+    return Dir.Path / "list.txt";
+}
+
+TEST(BatchProcess, WorkersThatCannotStartAreReportedNotAnAbort) {
+    // As uid 65534, allowed one process and no thread more: no worker can start. (LeakSanitizer
+    // needs a thread of its own at the end, which it cannot have here either.)
+    TempDir Dir("nothreads");
+    const fs::path List = ShortList(Dir);
+    const Result None = clirun::RunPrepared(
+        QUANDREL_QR, clirun::QrArgs({"--batch", List.string(), "-j", "4", "-o", (Dir.Path / "none/{n}.png").string()}),
+        [] {
+            const rlimit One{1, 1};
+            const char* Sanitizer = std::getenv("ASAN_OPTIONS");
+            const std::string NoLeakCheck = std::string(Sanitizer ? Sanitizer : "") + ":detect_leaks=0";
+            return setenv("ASAN_OPTIONS", NoLeakCheck.c_str(), 1) == 0 && setgroups(0, nullptr) == 0 &&
+                   setgid(65534) == 0 && setrlimit(RLIMIT_NPROC, &One) == 0 && setuid(65534) == 0;
+        });
+    EXPECT_EQ(None.Status, 1) << None.Err;
+    EXPECT_EQ(Lines(None.Err), (std::vector<std::string>{
+                                   "quandrel-qr: cannot start the batch's threads: " + qrfiles::ErrorText(EAGAIN),
+                                   "quandrel-qr: 0 rows read, 0 files written, 0 rows failed"}));
+    EXPECT_FALSE(fs::exists(Dir.Path / "none"));
+}
+
+TEST(BatchProcess, TheRunGoesOnWithTheWorkersThatCouldStart) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "AddressSanitizer reserves terabytes of address space, so no limit on it can be set here";
+#endif
+    // An address space that holds some of 1024 workers' stacks but not all.
+    TempDir Dir("somethreads");
+    const fs::path List = ShortList(Dir);
+    const Result Some = clirun::RunPrepared(
+        QUANDREL_QR, clirun::QrArgs({"--batch", List.string(), "-j", "1024", "-o", (Dir.Path / "some/{n}.png").string()}),
+        [] {
+            const rlimit Space{std::size_t{1} << 30, std::size_t{1} << 30};
+            return setrlimit(RLIMIT_AS, &Space) == 0;
+        });
+    EXPECT_EQ(Some.Status, 0) << Some.Err;
+    const std::vector<std::string> Said = Lines(Some.Err);
+    ASSERT_EQ(Said.size(), 2u) << Some.Err;
+    unsigned Started = 0, Asked = 0;
+    EXPECT_EQ(std::sscanf(Said.front().c_str(), "quandrel-qr: warning: only %u of %u workers could start", &Started, &Asked), 2)
+        << Some.Err;
+    EXPECT_EQ(Asked, 1024u);
+    EXPECT_GE(Started, 1u);
+    EXPECT_LT(Started, 1024u);
+    EXPECT_EQ(Said.back(), "quandrel-qr: 200 rows read, 200 files written, 0 rows failed");
+}
+
+TEST(BatchProcess, ACsvHeaderOfEmptyNamesIsBoundedInMemory) {
+    // 30 MB of commas before the first line break: 30 million empty column names.
+    TempDir Dir("header");
+    std::size_t Sent = 0;
+    const std::string Commas(1 << 20, ',');
+    const Result R = RunQr({"--batch", "-", "--csv", "--header", "-o", (Dir.Path / "out/{n}.png").string()}, "",
+                           [&]() -> std::string {
+                               if (Sent == 30)
+                                   return Sent++, "\n" + std::string("text\n");
+                               return Sent++ > 30 ? std::string() : Commas;
+                           });
+    EXPECT_EQ(R.Status, 1) << R.Err;
+    EXPECT_NE(R.Err.find("the header"), std::string::npos) << R.Err;
+    EXPECT_LT(R.MaxRssKiB, 100 * 1024) << R.MaxRssKiB << " KiB";
+}
+
+TEST(BatchProcess, ANameColumnIsReadOnlyForATemplateThatUsesIt) {
+    TempDir Dir("unnamed");
+    clirun::WriteAll(Dir.Path / "list.csv", "a,b\nc\n");
+    const Result R = RunQr({"--batch", (Dir.Path / "list.csv").string(), "--csv", "--name-column", "3", "-o",
+                            (Dir.Path / "out/{n}.png").string()});
+    EXPECT_EQ(R.Status, 0) << R.Err;
+    EXPECT_EQ(R.Err, "quandrel-qr: 2 rows read, 2 files written, 0 rows failed\n");
+}
+
+TEST(BatchProcess, AFileTheUserMayNotWriteIsNotReplaced) {
+    // As uid 65534 in its own folder: its read-only file fails its row, the other rows are written.
+    TempDir Dir("readonly");
+    fs::permissions(Dir.Path, fs::perms::all);
+    const fs::path Out = Dir.Path / "out";
+    fs::create_directories(Out);
+    clirun::WriteAll(Out / "1.png", "kept");
+    ASSERT_EQ(chown(Out.c_str(), 65534, 65534), 0);
+    ASSERT_EQ(chown((Out / "1.png").c_str(), 65534, 65534), 0);
+    fs::permissions(Out / "1.png", fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    clirun::WriteAll(Dir.Path / "list.txt", "one\ntwo\n");
+    const Result R = clirun::RunPrepared(
+        QUANDREL_QR, clirun::QrArgs({"--batch", (Dir.Path / "list.txt").string(), "-o", (Out / "{n}.png").string()}),
+        [] { return setgroups(0, nullptr) == 0 && setgid(65534) == 0 && setuid(65534) == 0; });
+    EXPECT_EQ(R.Status, 1) << R.Err;
+    EXPECT_EQ(Lines(R.Err), (std::vector<std::string>{"quandrel-qr: row 1: Cannot create file \"" + (Out / "1.png").string() +
+                                                          "\". Permission denied",
+                                                      "quandrel-qr: 2 rows read, 1 file written, 1 row failed"}));
+    EXPECT_EQ(ReadAll(Out / "1.png"), "kept");
+    EXPECT_EQ(Decode(Out / "2.png"), std::vector<std::string>{"two"});
+}
+
+// A small exFAT file system, mounted through a loop device by exfat-fuse, or nothing with the
+// reason it cannot be had here.
+struct ExFat {
+    fs::path Image, Mount;
+    std::string Loop, Missing;
+    explicit ExFat(const fs::path& Dir) : Image(Dir / "exfat.img"), Mount(Dir / "mnt") {
+        fs::create_directories(Mount);
+        if (std::system("command -v mkfs.exfat >/dev/null && command -v mount.exfat-fuse >/dev/null") != 0) {
+            Missing = "mkfs.exfat or mount.exfat-fuse is not installed (exfatprogs, exfat-fuse)";
+            return;
+        }
+        const std::string Quiet = " >/dev/null 2>&1";
+        if (std::system(("truncate -s 16M '" + Image.string() + "' && mkfs.exfat '" + Image.string() + "'" + Quiet).c_str()) != 0) {
+            Missing = "mkfs.exfat failed";
+            return;
+        }
+        std::FILE* Losetup = popen(("losetup -f --show '" + Image.string() + "' 2>/dev/null").c_str(), "r");
+        char Name[256] = {};
+        if (Losetup && std::fgets(Name, sizeof Name, Losetup))
+            Loop = std::string(Name).substr(0, std::strcspn(Name, "\n"));
+        if (Losetup)
+            pclose(Losetup);
+        if (Loop.empty()) {
+            Missing = "no loop device could be set up";
+            return;
+        }
+        if (std::system(("mount.exfat-fuse '" + Loop + "' '" + Mount.string() + "'" + Quiet).c_str()) != 0)
+            Missing = "mount.exfat-fuse could not mount the image (no FUSE here?)";
+    }
+    ~ExFat() {
+        if (Missing.empty())
+            std::system(("umount '" + Mount.string() + "'").c_str());
+        if (!Loop.empty())
+            std::system(("losetup -d '" + Loop + "'").c_str());
+    }
+};
+
+TEST(BatchProcess, NamesACaseBlindFileSystemTakesForOneAreRepeatedNames) {
+    TempDir Dir("exfat");
+    const ExFat Stick(Dir.Path);
+    if (!Stick.Missing.empty())
+        GTEST_SKIP() << "no exFAT file system: " << Stick.Missing;
+    {
+        // This checks the names, not how one driver numbers its files: a driver that gives each
+        // spelling of a name its own inode number (exfat-fuse does) is taken at its word.
+        clirun::WriteAll(Stick.Mount / "Probe", "");
+        struct stat One{}, Other{};
+        const bool Same = stat((Stick.Mount / "Probe").c_str(), &One) == 0 &&
+                          stat((Stick.Mount / "pROBE").c_str(), &Other) == 0 && One.st_ino == Other.st_ino;
+        fs::remove(Stick.Mount / "Probe");
+        if (!Same)
+            GTEST_SKIP() << "this exFAT driver gives \"Probe\" and \"pROBE\" different inode numbers, so one file "
+                            "cannot be told from two here; BatchRepeats in batch_writer_tests shows the same check "
+                            "with two names of one file";
+    }
+    clirun::WriteAll(Dir.Path / "list.csv",
+                     "text,name\none,Bolt\ntwo,bolt\nthree,BOLT\nfour,\xC3\x89t\xC3\xA9\nfive,\xC3\xA9T\xC3\x89\n");
+    const fs::path Out = Stick.Mount / "out";
+    const Result R = RunQr({"--batch", (Dir.Path / "list.csv").string(), "--csv", "--header", "--name-column", "name",
+                            "--quiet", "-o", (Out / "{name}.png").string()});
+    EXPECT_EQ(R.Status, 1) << R.Err;
+    EXPECT_EQ(Lines(R.Err), (std::vector<std::string>{
+                                "quandrel-qr: row 2: \"" + (Out / "bolt.png").string() + "\" is already the file of row 1",
+                                "quandrel-qr: row 3: \"" + (Out / "BOLT.png").string() + "\" is already the file of row 1",
+                                "quandrel-qr: row 5: \"" + (Out / "\xC3\xA9T\xC3\x89.png").string() +
+                                    "\" is already the file of row 4",
+                                "quandrel-qr: 5 rows read, 2 files written, 3 rows failed"}));
+    EXPECT_EQ(Decode(Out / "Bolt.png"), std::vector<std::string>{"one"});
+    EXPECT_EQ(FilesIn(Out), 2u);
+}
+
+TEST(BatchProcess, TheProgressLineFitsTheTerminalAndFollowsItsWidth) {
+    // A terminal 30 columns wide, then 60 (SIGWINCH): every drawing of the line fits the width in
+    // force, so none wraps and leaves a stale row behind.
+    TempDir Dir("narrow");
+    std::string List;
+    for (int i = 0; i < 6000; ++i) List += "https://example.com/narrow/" + std::to_string(i) + "\n";
+    clirun::WriteAll(Dir.Path / "list.txt", List);
+    int Master = -1, Slave = -1;
+    winsize Size{};
+    Size.ws_row = 24;
+    Size.ws_col = 30;
+    ASSERT_EQ(openpty(&Master, &Slave, nullptr, nullptr, &Size), 0);
+    const pid_t Pid = StartOnTerminal(
+        {"--batch", (Dir.Path / "list.txt").string(), "-j", "1", "-o", (Dir.Path / "out/{n}.svg").string()}, Master, Slave);
+    ASSERT_NE(Pid, 0);
+    // What was drawn before the terminal was widened, and after.
+    std::string Narrow, Wide;
+    char Buffer[4096];
+    for (ssize_t Got; (Got = read(Master, Buffer, sizeof Buffer)) > 0;) {
+        std::string& Into = Size.ws_col == 30 ? Narrow : Wide;
+        Into.append(Buffer, static_cast<std::size_t>(Got));
+        if (Size.ws_col == 30 && std::count(Narrow.begin(), Narrow.end(), '\r') >= 6) {
+            Size.ws_col = 60;
+            ASSERT_EQ(ioctl(Master, TIOCSWINSZ, &Size), 0);
+            kill(Pid, SIGWINCH);
+        }
+    }
+    close(Master);
+    int Status = 0;
+    waitpid(Pid, &Status, 0);
+    EXPECT_TRUE(WIFEXITED(Status) && WEXITSTATUS(Status) == 0) << Wide;
+    // Each drawing: "\r", the text, "\x1b[K".
+    const auto Drawings = [](const std::string& Shown) {
+        std::vector<std::string> Texts;
+        for (std::size_t At = 0; (At = Shown.find('\r', At)) != std::string::npos; ++At) {
+            const std::size_t End = Shown.find("\x1b[K", At);
+            if (End == std::string::npos)
+                break;
+            if (Shown.compare(At + 1, 12, "quandrel-qr:") != 0 && End > At + 1)
+                Texts.push_back(Shown.substr(At + 1, End - At - 1));
+        }
+        return Texts;
+    };
+    const std::vector<std::string> Before = Drawings(Narrow), After = Drawings(Wide);
+    ASSERT_GE(Before.size(), 3u) << Narrow;
+    for (const std::string& Text : Before)
+        EXPECT_LE(Text.size(), 29u) << Text;
+    std::size_t Longest = 0;
+    for (const std::string& Text : After) {
+        EXPECT_LE(Text.size(), 59u) << Text;
+        Longest = std::max(Longest, Text.size());
+    }
+    EXPECT_GT(Longest, 29u) << "the line did not grow with the terminal";
+}

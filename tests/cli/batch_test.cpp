@@ -120,16 +120,6 @@ TEST(BatchName, CleansOrRefusesUntrustedNames) {
     }
 }
 
-TEST(BatchName, SecondTakerOfANameLearnsTheFirstRow) {
-    TakenNames Taken;
-    for (std::uint64_t Row = 1; Row <= 5000; ++Row)
-        EXPECT_FALSE(Taken.Take("out/" + std::to_string(Row) + ".png", Row).has_value());
-    EXPECT_EQ(Taken.Take("out/17.png", 5001), 17u);
-    EXPECT_EQ(Taken.Take("out/5000.png", 5002), 5000u);
-    EXPECT_FALSE(Taken.Take("out/17.PNG", 5003).has_value());
-    EXPECT_EQ(Taken.Count(), 5001u);
-}
-
 // --- Lists ---------------------------------------------------------------------------------
 
 // A source that hands out Bytes Piece bytes at a time.
@@ -305,6 +295,28 @@ TEST(BatchText, ProgressSummaryAndStatus) {
     EXPECT_EQ(BatchStatus({3, 3, 0, 0}, 0, true), ExitStatus::Failed);
     EXPECT_EQ(BatchStatus({3, 3, 0, 0}, SIGINT, false), ExitStatus::Interrupted);
     EXPECT_EQ(BatchStatus({3, 2, 1, 0}, SIGTERM, false), ExitStatus::Terminated);
+    EXPECT_EQ(BatchStatus({3, 2, 1, 0}, SIGHUP, false), ExitStatus::HungUp);
+    EXPECT_EQ(BatchStatus({3, 2, 0, 1}, SIGPIPE, true), ExitStatus::BrokenPipe);
+    EXPECT_EQ(SummaryText({4, 4, 0, 0}, SIGQUIT), "stopped by SIGQUIT: 4 rows read, 4 files written, 0 rows failed, 0 rows not done");
+}
+
+TEST(BatchText, TheProgressLineFitsTheTerminal) {
+    const std::string Line = "1234/10000 rows (12%), 2345 rows/s, 0:04 left";  // 45 columns
+    const struct {
+        std::size_t Columns;
+        std::string Shown;
+    } Cases[] = {
+        {0, Line},  // the width is not known
+        {46, Line},
+        {45, "1234/10000 rows (12%), 2345 rows/s"},
+        {35, "1234/10000 rows (12%), 2345 rows/s"},
+        {34, "1234/10000 rows (12%)"},
+        {22, "1234/10000 rows (12%)"},
+        {21, "1234/10000 rows (12%"},
+        {2, "1"},
+        {1, ""},
+    };
+    for (const auto& C : Cases) EXPECT_EQ(FitToWidth(Line, C.Columns), C.Shown) << C.Columns;
 }
 
 // --- Arguments -----------------------------------------------------------------------------
@@ -351,7 +363,10 @@ TEST(BatchArguments, OptionsAndTheirUsageErrors) {
 
 TEST(BatchLedger, ReportsInRowOrderAndLetsTheReaderOnOnceHalfTheWindowIsFree) {
     std::vector<std::string> Said;
-    const MessageFn Say = [&](const std::string& Message) { Said.push_back(Message); };
+    const MessageFn Say = [&](const std::string& Message) {
+        Said.push_back(Message);
+        return 0;
+    };
     const StopSignals Stop;
     Ledger Rows(4, std::size_t{1} << 20, Say, false, Stop);
     for (std::uint64_t Row = 1; Row <= 4; ++Row)
@@ -386,7 +401,8 @@ TEST(BatchSignals, AStoppingSignalIsCaughtWakesTheReaderAndStopsTheLedger) {
     sigaction(SIGTERM, nullptr, &Before);
     {
         const StopSignals Stop;
-        Ledger Rows(2, std::size_t{1} << 20, [](const std::string&) {}, false, Stop);
+        const MessageFn Quiet = [](const std::string&) { return 0; };
+        Ledger Rows(2, std::size_t{1} << 20, Quiet, false, Stop);
         ASSERT_TRUE(Rows.Admit(1, 0));
         ASSERT_TRUE(Rows.Admit(2, 0));
         EXPECT_EQ(Stop.Caught(), 0);
@@ -397,14 +413,14 @@ TEST(BatchSignals, AStoppingSignalIsCaughtWakesTheReaderAndStopsTheLedger) {
         EXPECT_EQ(poll(&Wake, 1, 0), 1);
         // A full window no longer waits for room: the run is stopping.
         EXPECT_FALSE(Rows.Admit(3, 0));
-        // Threads started for the run never take the signals.
-        bool Blocked = false;
-        StopSignals::StartThread([&] {
-            sigset_t Mask;
-            pthread_sigmask(SIG_BLOCK, nullptr, &Mask);
-            Blocked = sigismember(&Mask, SIGINT) && sigismember(&Mask, SIGTERM);
-        }).join();
-        EXPECT_TRUE(Blocked);
+        // Threads started for the run take the stopping signals as the reading thread does, and
+        // hold back the others that would end the process; faults and job control stay.
+        sigset_t Mask;
+        StopSignals::StartThread([&] { pthread_sigmask(SIG_BLOCK, nullptr, &Mask); }).join();
+        for (const int Held : {SIGUSR1, SIGUSR2, SIGALRM, SIGXCPU, SIGVTALRM, SIGPROF})
+            EXPECT_TRUE(sigismember(&Mask, Held)) << Held;
+        for (const int Taken : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE, SIGSEGV, SIGTSTP, SIGWINCH, SIGCHLD})
+            EXPECT_FALSE(sigismember(&Mask, Taken)) << Taken;
     }
     struct sigaction After{};
     sigaction(SIGTERM, nullptr, &After);

@@ -93,6 +93,21 @@ TEST(CliProcess, TextThatNoVersionHoldsIsAnErrorAndWritesNothing) {
     EXPECT_EQ(RunQr({"-t", "matrix"}, std::string(2953, 'a')).Status, 0);
 }
 
+TEST(CliProcess, APdfPageLargerThanPdfAllowsIsRefusedWithTheReason) {
+    // Version 40 with a margin of 100 modules: 377 modules a side; at 38 points a module the
+    // page is 14,326 points, within PDF's 14,400, at 39 it is 14,703.
+    const std::string Text(2900, 'a');
+    const Result Fits = RunQr({"-t", "pdf", "-s", "38", "-m", "100"}, Text);
+    EXPECT_EQ(Fits.Status, 0) << Fits.Err;
+    EXPECT_EQ(Fits.Out.rfind("%PDF-", 0), 0u);
+    const Result Over = RunQr({"-t", "pdf", "-s", "39", "-m", "100"}, Text);
+    EXPECT_EQ(Over.Status, 1);
+    EXPECT_EQ(Over.Err,
+              "quandrel-qr: a PDF page is at most 14400 points a side, and this one would be 14703 (377 modules of "
+              "39 points); use -s 38 or less\n");
+    EXPECT_TRUE(Over.Out.empty());
+}
+
 TEST(CliProcess, JpegFileAndUnwritableOutput) {
     const fs::path Dir = fs::temp_directory_path() / ("cli-jpeg-" + std::to_string(getpid()));
     fs::create_directories(Dir);

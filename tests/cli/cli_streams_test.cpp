@@ -23,6 +23,8 @@
 #include <grp.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <pty.h>
+#include <sys/ioctl.h>
 #include <sys/mman.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -412,13 +414,31 @@ const CliCase Cases[] = {
      [](const Folder& F) {
          F.Dir("mine");
          ASSERT_EQ(chown((F / "mine").c_str(), Nobody, Nobody), 0);
-         F.Put("mine/p.jpg", Old, 0400, Nobody);
+         F.Put("mine/p.jpg", Old, 0600, Nobody);
      },
      {"-o", "mine/p.jpg", "hello"}, InText(""), Captured(), Captured(), 0, nullptr, nullptr, nullptr,
      [](const Folder& F, const Outcome&) {
-         EXPECT_EQ(F.Stat("mine/p.jpg").st_mode & 07777, 0400u);
+         HasHello(F, "mine/p.jpg");
+         EXPECT_EQ(F.Stat("mine/p.jpg").st_mode & 07777, 0600u);
          EXPECT_EQ(F.Stat("mine/p.jpg").st_uid, Nobody);
      }},
+    // A file the user may not write is not replaced, as a shell's > would refuse it.
+    {"NobodyCannotReplaceItsOwnReadOnlyFile", true,
+     [](const Folder& F) {
+         F.Dir("mine");
+         ASSERT_EQ(chown((F / "mine").c_str(), Nobody, Nobody), 0);
+         F.Put("mine/p.jpg", Old, 0444, Nobody);
+     },
+     {"-o", "mine/p.jpg", "hello"}, InText(""), Captured(), Captured(), 1, FileError("create", "mine/p.jpg", EACCES),
+     nullptr, nullptr,
+     [](const Folder& F, const Outcome&) {
+         KeepsOld(F, "mine/p.jpg");
+         EXPECT_EQ(F.Stat("mine/p.jpg").st_mode & 07777, 0444u);
+     }},
+
+    // The batch's list on a closed standard input, as the single symbol's text.
+    {"BatchListOnAClosedInput", false, nullptr, {"--batch", "-", "-o", "out/{n}.png"}, InClosed(), Captured(),
+     Captured(), 2, Says("cannot open the list \"-\": Bad file descriptor"), nullptr, nullptr, nullptr},
 };
 
 INSTANTIATE_TEST_SUITE_P(Cases, CommandLine, ::testing::ValuesIn(Cases),
@@ -504,6 +524,109 @@ TEST(CommandLineSignals, NoTemporaryFileIsLeftAndTheNewFileIsWhole) {
         HasHello(F, "p.jpg");
         EXPECT_EQ(F.Stat("p.jpg").st_mode & 07777, 0640u);
     }
+}
+
+TEST(CommandLineStreams, ANonBlockingStandardOutputIsWaitedForNotCut) {
+    // A pipe that whoever made it left non-blocking, read slowly: the whole symbol comes through.
+    const std::vector<std::string> Args = {"-t", "ascii", "-m", "100", std::string(2900, 'a')};
+    const std::string& Whole = Reference(Args);
+    ASSERT_GT(Whole.size(), 100000u);
+    int Pipe[2];
+    ASSERT_EQ(pipe2(Pipe, O_NONBLOCK | O_CLOEXEC), 0);
+    std::vector<std::string> All{QUANDREL_QR};
+    All.insert(All.end(), Args.begin(), Args.end());
+    std::vector<char*> Argv;
+    for (auto& A : All) Argv.push_back(A.data());
+    Argv.push_back(nullptr);
+    const int Err = Anonymous("err");
+    const pid_t Child = fork();
+    if (Child == 0) {
+        if (dup2(Pipe[1], 1) != 1 || dup2(Err, 2) != 2)
+            _exit(124);
+        execv(QUANDREL_QR, Argv.data());
+        _exit(126);
+    }
+    close(Pipe[1]);
+    fcntl(Pipe[0], F_SETFL, 0);
+    std::string Got;
+    char Buffer[4096];
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    for (ssize_t N; (N = read(Pipe[0], Buffer, sizeof Buffer)) > 0;) {
+        Got.append(Buffer, static_cast<std::size_t>(N));
+        std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
+    close(Pipe[0]);
+    int Status = 0;
+    waitpid(Child, &Status, 0);
+    EXPECT_TRUE(WIFEXITED(Status) && WEXITSTATUS(Status) == 0) << Contents(Err);
+    EXPECT_EQ(Got.size(), Whole.size());
+    EXPECT_TRUE(Got == Whole);
+}
+
+// Runs the program in a session of its own whose controlling terminal is a new pseudo-terminal;
+// its standard output is that terminal when OutputIsTerminal, else an anonymous file. Gives the
+// outcome, with what reached the terminal as Out.
+Outcome OnTerminal(const Folder& F, const std::vector<std::string>& Args, bool OutputIsTerminal) {
+    Outcome R;
+    int Master = -1, Slave = -1;
+    if (openpty(&Master, &Slave, nullptr, nullptr, nullptr) != 0)
+        return R;
+    std::vector<std::string> All{QUANDREL_QR};
+    All.insert(All.end(), Args.begin(), Args.end());
+    std::vector<char*> Argv;
+    for (auto& A : All) Argv.push_back(A.data());
+    Argv.push_back(nullptr);
+    const int Err = Anonymous("err"), Out = Anonymous("out");
+    const pid_t Child = fork();
+    if (Child == 0) {
+        if (setsid() < 0 || ioctl(Slave, TIOCSCTTY, 0) != 0 || chdir(F.Root().c_str()) != 0)
+            _exit(124);
+        if (dup2(Slave, 0) != 0 || dup2(OutputIsTerminal ? Slave : Out, 1) != 1 || dup2(Err, 2) != 2)
+            _exit(125);
+        close(Master);
+        execv(QUANDREL_QR, Argv.data());
+        _exit(126);
+    }
+    close(Slave);
+    // Read while it runs, so that a full terminal never holds it; the reads end once the
+    // terminal has no other end left (EIO).
+    std::thread Reader([&] {
+        char Buffer[4096];
+        for (ssize_t N; (N = read(Master, Buffer, sizeof Buffer)) > 0;) R.Out.append(Buffer, static_cast<std::size_t>(N));
+    });
+    int Status = 0;
+    waitpid(Child, &Status, 0);
+    Reader.join();
+    R.Status = WIFEXITED(Status) ? WEXITSTATUS(Status) : 128 + WTERMSIG(Status);
+    close(Master);
+    close(Out);
+    R.Err = Contents(Err);
+    return R;
+}
+
+TEST(CommandLineStreams, BinaryOutputReachesNoTerminalWhateverThePathCallsIt) {
+    const Folder F;
+    const std::string Refused = Said("will not write a binary picture to a terminal; use -o FILE");
+    const struct {
+        std::vector<std::string> Args;
+        bool OutputIsTerminal;
+    } Cases[] = {
+        {{"-o", "/dev/tty", "-t", "png", "hello"}, false},
+        {{"-o", "/dev/stdout", "-t", "pdf", "hello"}, true},
+        {{"-o", "/proc/self/fd/0", "hello"}, false},  // the JPEG, to standard input's terminal
+        {{"-t", "png", "hello"}, true},
+    };
+    for (const auto& C : Cases) {
+        const Outcome R = OnTerminal(F, C.Args, C.OutputIsTerminal);
+        EXPECT_EQ(R.Status, 2) << C.Args[1] << ": " << R.Err;
+        EXPECT_EQ(R.Err, Refused) << C.Args[1];
+        EXPECT_EQ(R.Out, "") << C.Args[1];
+    }
+    // Text is for terminals, whatever path leads there.
+    const Outcome Text = OnTerminal(F, {"-o", "/dev/tty", "-t", "ascii", "hello"}, false);
+    EXPECT_EQ(Text.Status, 0) << Text.Err;
+    EXPECT_FALSE(Text.Out.empty());
+    EXPECT_TRUE(F.Listing().empty());
 }
 
 }  // namespace

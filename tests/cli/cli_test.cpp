@@ -157,12 +157,42 @@ TEST(CliArguments, ParsesTheOptions) {
     EXPECT_EQ(qrcli::ParseArguments({"-V"})->What, qrcli::Action::Version);
 }
 
+TEST(CliArguments, NumbersAreDecimalWhateverTheirLeadingZeros) {
+    const struct {
+        std::vector<std::string> Args;
+        int Size, Margin, Dpi;
+    } Cases[] = {
+        {{"-s", "010"}, 10, 4, 0},
+        {{"-s", "08", "-m", "010"}, 8, 10, 0},
+        {{"-m", "0", "--dpi", "0300"}, 3, 0, 300},
+        {{"-m", "000", "-s", "0009"}, 9, 0, 0},
+    };
+    for (const auto& C : Cases) {
+        const auto O = RunOptions(C.Args);
+        ASSERT_TRUE(O) << C.Args[1];
+        EXPECT_EQ(O->Drawing.ModuleSize, C.Size) << C.Args[1];
+        EXPECT_EQ(O->Margin, C.Margin) << C.Args[1];
+        EXPECT_EQ(O->Drawing.Dpi, C.Dpi) << C.Args[1];
+    }
+    const auto Jobs = qrcli::ParseArguments({"--batch", "l", "-o", "{n}.png", "-j", "010"});
+    ASSERT_TRUE(Jobs) << Jobs.Error();
+    EXPECT_EQ(Jobs->Opts.Batch->Jobs, 10);
+    for (const char* Bad : {"0x10", "0b1", "1e1", "+5", " 5", "5 ", "010x"}) {
+        const auto P = qrcli::ParseArguments({"-s", Bad, "x"});
+        ASSERT_FALSE(P) << Bad;
+        EXPECT_NE(P.Error().find("decimal"), std::string::npos) << P.Error();
+    }
+}
+
 TEST(CliArguments, UsageErrorsAreOneLine) {
     const std::vector<std::vector<std::string>> Bad = {
         {"--nope"}, {"-t", "gif"}, {"-t", ""}, {"--encoding", "utf16"}, {"-s", "0"}, {"-s", "101"}, {"-s", "x"},
         {"-m", "101"}, {"-m", "-1"}, {"--quiet-zone", "4x"}, {"-l", "X"}, {"-l", "LM"}, {"--dpi", "0"},
         {"--foreground", "12345"}, {"--foreground", "1234567"}, {"--background", "gg0000"}, {"--background", "#ffffff"},
-        {"-o"}, {"-o", ""}, {"a", "b"}};
+        {"-o"}, {"-o", ""}, {"a", "b"},
+        // Colours that cannot be told apart make a symbol nobody can read.
+        {"--foreground", "ffffff", "--background", "FFFFFF"}, {"--background", "000000"},
+        {"--foreground", "12345600", "--background", "ffffff00"}};
     for (const auto& Args : Bad) {
         const auto P = qrcli::ParseArguments(Args);
         ASSERT_FALSE(P) << Args[0] << " " << (Args.size() > 1 ? Args[1] : "");
@@ -295,7 +325,7 @@ TEST(CliExitStatus, TheHelpAndTheReadmeListTheStatusesTheProgramReturns) {
     const Meanings Single = FromTable(&qrcli::ExitStatusMeaning::Single);
     const Meanings Batch = FromTable(&qrcli::ExitStatusMeaning::Batch);
     EXPECT_EQ(Single.size(), 3u);
-    EXPECT_EQ(Batch.size(), 5u);
+    EXPECT_EQ(Batch.size(), 8u);
 
     const std::string Help = qrcli::ParseArguments({"--help"})->Help;
     EXPECT_EQ(Listed(Help, "Exit status:"), Single) << Help;

@@ -93,7 +93,18 @@ inline Process Start(const std::string& Program, const std::vector<std::string>&
     std::vector<char*> Argv;
     for (auto& A : All) Argv.push_back(A.data());
     Argv.push_back(nullptr);
-    P.Spawned = posix_spawnp(&P.Pid, Program.c_str(), &Actions, nullptr, Argv.data(), environ);
+    // Every signal at its default and none held back, as a shell starts a program, whatever the
+    // test's own process has set.
+    posix_spawnattr_t Attributes;
+    posix_spawnattr_init(&Attributes);
+    sigset_t All_, None;
+    sigfillset(&All_);
+    sigemptyset(&None);
+    posix_spawnattr_setsigdefault(&Attributes, &All_);
+    posix_spawnattr_setsigmask(&Attributes, &None);
+    posix_spawnattr_setflags(&Attributes, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
+    P.Spawned = posix_spawnp(&P.Pid, Program.c_str(), &Actions, &Attributes, Argv.data(), environ);
+    posix_spawnattr_destroy(&Attributes);
     posix_spawn_file_actions_destroy(&Actions);
     if (PipeInput) {
         close(Pipe[0]);
@@ -142,6 +153,49 @@ inline Result Run(const std::string& Program, const std::vector<std::string>& Ar
     if (Feed && P.Spawned == 0)
         for (std::string Chunk = Feed(); !Chunk.empty() && Send(P, Chunk); Chunk = Feed()) {}
     return Finish(P);
+}
+
+// Runs Program with Args as Run does, but started by fork and exec, with Prepare called in the
+// child first (async-signal-safe calls only: setrlimit, setuid and the like); a Prepare that
+// returns false ends the child with status 125.
+inline Result RunPrepared(const std::string& Program, const std::vector<std::string>& Args,
+                          const std::function<bool()>& Prepare, const std::string& Input = "") {
+    static int Started = 0;
+    const fs::path Dir = fs::temp_directory_path() / ("clirun-" + std::to_string(getpid()) + "-p" + std::to_string(Started++));
+    fs::create_directories(Dir);
+    WriteAll(Dir / "in", Input);
+    std::vector<std::string> All = Args;
+    std::vector<char*> Argv;
+    for (auto& A : All) Argv.push_back(A.data());
+    Argv.push_back(nullptr);
+    const std::string In = Dir / "in", Out = Dir / "out", Err = Dir / "err";
+    Result R;
+    const pid_t Child = fork();
+    if (Child == 0) {
+        const int Fds[3] = {open(In.c_str(), O_RDONLY), open(Out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666),
+                            open(Err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666)};
+        for (int Fd = 0; Fd < 3; ++Fd)
+            if (Fds[Fd] < 0 || dup2(Fds[Fd], Fd) != Fd)
+                _exit(124);
+        sigset_t None;
+        sigemptyset(&None);
+        for (int Signal = 1; Signal < NSIG; ++Signal)
+            signal(Signal, SIG_DFL);
+        sigprocmask(SIG_SETMASK, &None, nullptr);
+        if (!Prepare())
+            _exit(125);
+        execv(Program.c_str(), Argv.data());
+        _exit(126);
+    }
+    int Status = 0;
+    rusage Usage{};
+    wait4(Child, &Status, 0, &Usage);
+    R.Status = WIFEXITED(Status) ? WEXITSTATUS(Status) : 128 + WTERMSIG(Status);
+    R.MaxRssKiB = Usage.ru_maxrss;
+    R.Out = ReadAll(Dir / "out");
+    R.Err = ReadAll(Dir / "err");
+    fs::remove_all(Dir);
+    return R;
 }
 
 // quandrel-qr's argument list: the program name, then Args.

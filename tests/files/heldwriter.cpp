@@ -32,4 +32,14 @@ void BeforeRename() {
 
 bool NamedTemporary() { return heldwriter::Current.NamedTemporary; }
 
+void PathChecked() {
+    if (heldwriter::Current.PathChecked)
+        heldwriter::Current.PathChecked();
+}
+
+void FlushingAll() {
+    if (heldwriter::Current.FlushingAll)
+        heldwriter::Current.FlushingAll();
+}
+
 }  // namespace qrfiles::hooks

@@ -282,17 +282,33 @@ const WriterCase WriterCases[] = {
      }},
 
     // As an unprivileged user.
-    {"NobodyReplacesOwnReadOnlyFile", true,
+    // A file the user may not write is not replaced, even in a folder the user may write, as a
+    // shell's > would refuse it; root keeps its power to replace it (ReadOnlyFileOfAnotherUser).
+    {"NobodyCannotReplaceItsOwnReadOnlyFile", true,
      [](const Folder& F) {
          F.Dir("mine", 0755);
          ASSERT_EQ(chown((F / "mine").c_str(), Nobody, Nobody), 0);
          F.Put("mine/p.jpg", Old, 0444, Nobody);
      },
-     "mine/p.jpg", nullptr, 0, "", nullptr,
+     "mine/p.jpg", "create", EACCES, "mine/p.jpg", nullptr,
      [](const Folder& F) {
-         HasNew(F, "mine/p.jpg");
+         KeepsOld(F, "mine/p.jpg");
          EXPECT_EQ(F.Stat("mine/p.jpg").st_mode & 07777, 0444u);
      }},
+    {"NobodyCannotReplaceAnotherUsersReadOnlyFileInItsFolder", true,
+     [](const Folder& F) {
+         F.Dir("mine", 0755);
+         ASSERT_EQ(chown((F / "mine").c_str(), Nobody, Nobody), 0);
+         F.Put("mine/p.jpg", Old, 0644);
+     },
+     "mine/p.jpg", "create", EACCES, "mine/p.jpg", nullptr, [](const Folder& F) { KeepsOld(F, "mine/p.jpg"); }},
+    {"NobodyReplacesAWritableFileOfAnotherUserInItsFolder", true,
+     [](const Folder& F) {
+         F.Dir("mine", 0755);
+         ASSERT_EQ(chown((F / "mine").c_str(), Nobody, Nobody), 0);
+         F.Put("mine/p.jpg", Old, 0666);
+     },
+     "mine/p.jpg", nullptr, 0, "", nullptr, [](const Folder& F) { HasNew(F, "mine/p.jpg"); }},
     {"NobodyInAFolderItCanWriteButNotList", true,
      [](const Folder& F) {
          F.Dir("drop", 0733);
