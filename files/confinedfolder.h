@@ -56,7 +56,7 @@ struct Placed {
 // are left to the caller's flush of them all (SyncFileSystem).
 //
 // When Remembers, the files the run makes are remembered by their identity on the disk
-// (MadeFiles), so that a name that leads to one of them again, in any spelling, is that row's
+// (MadeFiles: the inode, or in a folder that ignores case the path in capitals), so that a name that leads to one of them again, in any spelling, is that row's
 // file: a later row does not replace it, and an earlier row's file replaces a later one's, so the
 // earlier row keeps the name whichever is written first. Safe to call from several threads.
 class ConfinedFiles {

@@ -6,12 +6,15 @@
 #include "confinedfolder.h"
 
 #include <cerrno>
+#include <cwctype>
 #include <filesystem>
+#include <map>
 #include <mutex>
 #include <optional>
 #include <system_error>
 
 #include <fcntl.h>
+#include <locale.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -20,6 +23,7 @@
 #include "posixfile.h"
 #include "writefile.h"
 #include "writehooks.h"
+#include "text/textconv.h"
 
 namespace qrfiles {
 
@@ -41,6 +45,39 @@ FileId IdOf(const struct stat& Status) {
     return {static_cast<std::uint64_t>(Status.st_dev), static_cast<std::uint64_t>(Status.st_ino)};
 }
 
+// C in capitals, as a file system that ignores case compares names: Unicode's simple mapping
+// (glibc's C.UTF-8), or ASCII's where that locale is missing.
+char32_t Capital(char32_t C) {
+    static const locale_t Unicode = newlocale(LC_CTYPE_MASK, "C.UTF-8", locale_t{});
+    if (Unicode)
+        return static_cast<char32_t>(towupper_l(static_cast<wint_t>(C), Unicode));
+    return C >= U'a' && C <= U'z' ? C - U'a' + U'A' : C;
+}
+
+// The identity of a path in a folder that ignores case, where each spelling of a name can have
+// a number of its own (exfat-fuse gives them one): the folder's device, set apart from the
+// numbers of its files, and the path below the confined folder in capitals, hashed (FNV-1a over
+// the code points, then SplitMix64's finaliser). A byte that is not UTF-8 counts as itself.
+FileId NameId(dev_t Device, std::string_view Path) {
+    std::uint64_t H = 0xCBF29CE484222325ULL;
+    for (std::size_t At = 0; At < Path.size();) {
+        char32_t C;
+        if (const auto One = qrtext::DecodeOne(Path, At)) {
+            C = Capital(One->Value);
+            At += One->Length;
+        } else {
+            C = 0x110000 + static_cast<unsigned char>(Path[At++]);
+        }
+        for (int Shift = 0; Shift < 32; Shift += 8) {
+            H ^= (C >> Shift) & 0xFF;
+            H *= 0x100000001B3ULL;
+        }
+    }
+    H = (H ^ H >> 30) * 0xBF58476D1CE4E5B9ULL;
+    H = (H ^ H >> 27) * 0x94D049BB133111EBULL;
+    return {static_cast<std::uint64_t>(Device) | std::uint64_t{1} << 63, H ^ H >> 31};
+}
+
 // A row's folder, open, and the name its file takes there.
 struct Spot {
     Descriptor Folder;
@@ -52,6 +89,7 @@ struct Found {
     bool Exists = false;  // a regular file
     struct stat Status{};
     std::uint64_t Row = 0;  // the row of the run whose file it is, or 0
+    FileId Id;              // what the run knows the file by, when it remembers
 };
 
 }  // namespace
@@ -68,6 +106,9 @@ struct ConfinedFiles::State {
     // a name free or another's file replaceable; and while the files made are looked up.
     std::mutex Lock;
     MadeFiles Made;
+    // The folders the files went to, and whether each ignores case: there the run knows its files
+    // by their paths in capitals, since the file system takes every spelling for one name.
+    std::map<std::pair<dev_t, ino_t>, bool> IgnoresCase;
 
     State(ConfinedFolder Folder, bool Remember) : Confined(std::move(Folder)), Remembers(Remember) {}
 
@@ -132,6 +173,20 @@ struct ConfinedFiles::State {
 
     static int FolderOf(const Spot& Where, int Root) { return Where.Folder ? Where.Folder.Get() : Root; }
 
+    // What the run knows File at Path in Folder by: its number on the disk, or where the folder
+    // ignores case, its path in capitals. Called with the lock held.
+    FileId IdentityOf(int Folder, const std::string& Path, const struct stat& File) {
+        struct stat Here{};
+        if (fstat(Folder, &Here) != 0)
+            return IdOf(File);
+        const auto [At, New] = IgnoresCase.try_emplace({Here.st_dev, Here.st_ino}, false);
+        if (New)
+            At->second = posix::IgnoresCase(Folder);
+        if (!At->second)
+            return IdOf(File);
+        return NameId(Here.st_dev, std::string_view(Path).substr(Confined.Folder().size()));
+    }
+
     // What is at the spot's name: nothing, a regular file (and whose, when it is one of the
     // run's), or the reason it cannot be written. Called with the lock held when Remembers.
     Result<Found> LookAt(int Folder, const std::string& Name, const std::string& Path) {
@@ -146,8 +201,10 @@ struct ConfinedFiles::State {
         if (!S_ISREG(F.Status.st_mode))
             return Failure{Quoted(Path, "exists and is not a regular file")};
         F.Exists = true;
-        if (Remembers)
-            F.Row = Made.Find(IdOf(F.Status));
+        if (Remembers) {
+            F.Id = IdentityOf(Folder, Path, F.Status);
+            F.Row = Made.Find(F.Id);
+        }
         return F;
     }
 
@@ -218,7 +275,7 @@ Result<Placed> ConfinedFiles::Save(const std::string& Path, std::span<const unsi
             return FileFailure(FileStage::Create, Path, Error);
         if (S.Remembers) {
             const std::lock_guard Held(S.Lock);
-            S.Made.Add(IdOf(Before->Status), Row);
+            S.Made.Add(S.IdentityOf(Folder, Path, Before->Status), Row);
         }
         return P;
     }
@@ -277,13 +334,13 @@ Result<Placed> ConfinedFiles::Save(const std::string& Path, std::span<const unsi
                 return FileFailure(FileStage::Write, Path, Error);
         }
         if (Now->Row != 0) {
-            S.Made.Remove(IdOf(Now->Status));
+            S.Made.Remove(Now->Id);
             P.Displaced = Now->Row;
         }
         break;
     }
     if (S.Remembers)
-        S.Made.Add(IdOf(Mine), Row);
+        S.Made.Add(S.IdentityOf(Folder, Path, Mine), Row);
     return P;
 }
 

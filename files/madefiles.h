@@ -11,7 +11,8 @@
 
 namespace qrfiles {
 
-// A file's identity on the disk: the device that holds it and its number there (the inode).
+// A file's identity on the disk: the device that holds it and its number there (the inode); or,
+// in a folder that ignores case, a mark of its own for the device and a hash of the file's path.
 struct FileId {
     std::uint64_t Device = 0;
     std::uint64_t Inode = 0;

@@ -118,6 +118,22 @@ int MayReplace(int Folder, const char* Name) {
     return faccessat(Folder, Name, W_OK, AT_EACCESS | AT_SYMLINK_NOFOLLOW) == 0 ? 0 : errno;
 }
 
+bool IgnoresCase(int Folder) {
+    const HeldSignals Held;
+    const std::string Name = TemporaryName();
+    Descriptor Probe;
+    if (OpenAt(Folder, Name.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_NOFOLLOW, 0600, Probe) != 0)
+        return false;
+    std::string Capitals = Name;
+    for (char& C : Capitals)
+        if (C >= 'a' && C <= 'z')
+            C = static_cast<char>(C - 'a' + 'A');
+    struct stat Status{};
+    const bool Found = fstatat(Folder, Capitals.c_str(), &Status, AT_SYMLINK_NOFOLLOW) == 0;
+    unlinkat(Folder, Name.c_str(), 0);
+    return Found;
+}
+
 void KeepOwnerAndMode(int Fd, const struct stat& Old) {
     struct stat New{};
     if (fstat(Fd, &New) == 0 && (New.st_uid != Old.st_uid || New.st_gid != Old.st_gid)) {

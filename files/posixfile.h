@@ -59,6 +59,11 @@ bool FolderRefuses(int Error);
 // read-only file).
 int MayReplace(int Folder, const char* Name);
 
+// Whether Folder takes two names that differ only in case for one (exFAT or FAT on a USB stick, a
+// case-folding ext4 folder): a file made under a fresh name is looked for under that name in
+// capitals, then removed. A folder where no file can be made is taken as case-sensitive.
+bool IgnoresCase(int Folder);
+
 // Gives the replacement Fd of the file Old describes its permission bits and, as far as the
 // system lets this user, its owner and group. Set-user-ID, set-group-ID and sticky bits are not
 // carried.
