@@ -66,9 +66,12 @@ TSymbolPlan PlanSymbol(std::u16string_view Text, int Option, const TErrorCorrect
         const std::size_t Header = Plan.Segments.size();
         for (const int Last : {9, 26, 40}) {
             if (Last < MinVersion) continue;
-            std::vector<TSegment> Data = OptimalSegments(Filtered, Plan.Mode, Option, *TVersion::GetVersionForNumber(Last));
+            const TVersion& Largest = *TVersion::GetVersionForNumber(Last);
+            const int Room = 8 * Largest.GetDataCodewords(Level) - SegmentBits(Plan.Segments, Largest);
+            std::optional<std::vector<TSegment>> Data = OptimalSegments(Filtered, Plan.Mode, Option, Largest, Room);
+            if (!Data) continue;  // not even the group's largest version holds them
             Plan.Segments.resize(Header);
-            std::move(Data.begin(), Data.end(), std::back_inserter(Plan.Segments));
+            std::move(Data->begin(), Data->end(), std::back_inserter(Plan.Segments));
             Plan.Version = FitVersion(Plan.Segments, Level, std::max(MinVersion, Last == 9 ? 1 : Last == 26 ? 10 : 27), Last);
             if (Plan.Version) break;
         }

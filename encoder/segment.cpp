@@ -5,6 +5,7 @@
 #include <array>
 #include <climits>
 #include <iterator>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -275,12 +276,20 @@ constexpr TMode ModeOfState(int State) {
 
 }  // namespace
 
-std::vector<TSegment> OptimalSegments(std::u16string_view Text, TMode Mode, int Option, const TVersion& Version) {
+std::optional<std::vector<TSegment>> OptimalSegments(std::u16string_view Text, TMode Mode, int Option,
+                                                     const TVersion& Version, int MaxBits) {
     // Outside byte mode the text is the mode's own characters, one code unit each.
     const std::vector<TUnit> Units = UnitsOf(Text, Mode == qmByte ? Option : qrISO88591);
     const std::size_t n = Units.size();
+    // No segmentation costs less than each character in its cheapest mode without headers, in
+    // sixths of a bit (a digit 10/3, an alphanumeric character 11/2): a text that needs more
+    // than MaxBits by that measure is refused before the programme runs.
+    std::int64_t Sixths = 0;
+    for (const TUnit& U : Units) Sixths += U.Digit ? 20 : U.Alphanumeric && Mode != qmNumeric ? 33 : 48 * U.Bytes;
+    if (Sixths > 6 * static_cast<std::int64_t>(MaxBits)) return std::nullopt;
     constexpr int Never = INT_MAX / 2;
-    auto Header = [&](TMode M) { return 4 + CountFieldWidth(M, Version); };
+    const int HeaderOf[] = {4 + CountFieldWidth(qmNumeric, Version), 4 + CountFieldWidth(qmAlphanumeric, Version),
+                            4 + CountFieldWidth(qmByte, Version)};
     auto Cheapest = [](const std::array<int, StateCount>& Costs) {
         return static_cast<int>(std::min_element(Costs.begin(), Costs.end()) - Costs.begin());
     };
@@ -290,40 +299,43 @@ std::vector<TSegment> OptimalSegments(std::u16string_view Text, TMode Mode, int 
     std::vector<std::array<int, StateCount>> Cost(n + 1);
     std::vector<std::array<std::int8_t, StateCount>> From(n + 1);
     Cost[0].fill(Never);
+    int Open = 0;  // the cheapest state after the characters so far: where a new segment opens
     for (std::size_t i = 0; i < n; ++i) {
         const TUnit& U = Units[i];
         const std::array<int, StateCount>& C = Cost[i];
-        const int Open = i == 0 ? 0 : C[static_cast<std::size_t>(Cheapest(C))];
         std::array<int, StateCount>& Next = Cost[i + 1];
         std::array<std::int8_t, StateCount>& Back = From[i + 1];
         Next.fill(Never);
         Back.fill(-1);
-        // State reached by continuing from Prev at Add bits, or by opening a segment of mode M
-        // at FirstAdd bits for its first character (Never: a segment does not open there).
-        auto Offer = [&](int State, int Prev, int Add, int FirstAdd, TMode M) {
+        // State reached by continuing from Prev at Add bits, or by opening a segment (whose
+        // header is Header bits) at FirstAdd bits for its first character.
+        auto Offer = [&](int State, int Prev, int Add, int Header, int FirstAdd) {
             const auto s = static_cast<std::size_t>(State);
-            if (FirstAdd < Never && Open + Header(M) + FirstAdd < Next[s]) Next[s] = Open + Header(M) + FirstAdd;
+            if (Header) Next[s] = Open + Header + FirstAdd;
             // Continuing wins ties: fewer segments for the same bits.
-            if (C[static_cast<std::size_t>(Prev)] < Never && C[static_cast<std::size_t>(Prev)] + Add <= Next[s]) {
-                Next[s] = C[static_cast<std::size_t>(Prev)] + Add;
+            const int Continued = C[static_cast<std::size_t>(Prev)] + Add;
+            if (Continued <= Next[s]) {
+                Next[s] = Continued;
                 Back[s] = static_cast<std::int8_t>(Prev);
             }
         };
         if (U.Digit) {  // three digits in 10 bits, a last two in 7, a last one in 4 (7.4.3)
-            Offer(sNumeric1, sNumeric0, 4, 4, qmNumeric);
-            Offer(sNumeric2, sNumeric1, 3, Never, qmNumeric);
-            Offer(sNumeric0, sNumeric2, 3, Never, qmNumeric);
+            Offer(sNumeric1, sNumeric0, 4, HeaderOf[0], 4);
+            Offer(sNumeric2, sNumeric1, 3, 0, 0);
+            Offer(sNumeric0, sNumeric2, 3, 0, 0);
         }
         if (U.Alphanumeric && Mode != qmNumeric) {  // a pair in 11 bits, a last one in 6 (7.4.4)
-            Offer(sAlphanumeric1, sAlphanumeric0, 6, 6, qmAlphanumeric);
-            Offer(sAlphanumeric0, sAlphanumeric1, 5, Never, qmAlphanumeric);
+            Offer(sAlphanumeric1, sAlphanumeric0, 6, HeaderOf[1], 6);
+            Offer(sAlphanumeric0, sAlphanumeric1, 5, 0, 0);
         }
-        if (Mode == qmByte) Offer(sByte, sByte, 8 * U.Bytes, 8 * U.Bytes, qmByte);
+        if (Mode == qmByte) Offer(sByte, sByte, 8 * U.Bytes, HeaderOf[2], 8 * U.Bytes);
+        Open = *std::min_element(Next.begin(), Next.end());
     }
     // Back from the cheapest end: the first character and the state of each segment.
     std::vector<std::pair<std::size_t, int>> Starts;
     if (n > 0) {
         int State = Cheapest(Cost[n]);
+        if (Cost[n][static_cast<std::size_t>(State)] > MaxBits) return std::nullopt;
         for (std::size_t i = n; i > 0; --i) {
             const int Prev = From[i][static_cast<std::size_t>(State)];
             if (Prev >= 0) {

@@ -7,6 +7,7 @@
 
 #include <climits>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -70,7 +71,9 @@ int EciDesignator(int Option);
 // qmAlphanumeric numeric and alphanumeric ones. Under qrUTF8NoBOM the byte-order mark opens
 // the first segment, a byte one. Exact: a numeric or alphanumeric run is followed by how many
 // of its characters are left over from whole groups, so every segment costs what it writes.
-std::vector<TSegment> OptimalSegments(std::u16string_view Text, TMode Mode, int Option, const TVersion& Version);
+// None when the fewest bits exceed MaxBits (found early for a text far too long).
+std::optional<std::vector<TSegment>> OptimalSegments(std::u16string_view Text, TMode Mode, int Option,
+                                                     const TVersion& Version, int MaxBits = INT_MAX);
 
 // ---- The codewords: 7.4.9, 7.4.10, 7.5 and 7.6 (codewords.cpp) ----
 

@@ -122,7 +122,7 @@ TEST(OptimalSegments, NoSegmentationTakesFewerBits) {
         for (char16_t& c : Text) c = Alphabet[std::uniform_int_distribution<std::size_t>(0, Alphabet.size() - 1)(Rng)];
         for (const int Version : {1, 10, 27}) {
             const std::vector<TSegment> Segments =
-                OptimalSegments(Text, qmByte, qrUTF8BOM, *TVersion::GetVersionForNumber(Version));
+                *OptimalSegments(Text, qmByte, qrUTF8BOM, *TVersion::GetVersionForNumber(Version));
             ASSERT_EQ(Bits(Segments, Version), ExhaustiveLeastBits(Text, Version))
                 << "version " << Version << ", text #" << Trial;
             // The segments hold the text whole, in order.
