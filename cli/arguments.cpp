@@ -152,6 +152,25 @@ struct Parser {
                        "window), utf8-bom (EF BB BF, then UTF-8)")
             ->type_name("ENC")
             ->check(OneOf(kEncodingNames, "auto, numeric, alphanumeric, latin1, utf8, utf8-bom"));
+        App.add_option("-v,--symversion", Opts.Choices.MinVersion,
+                       "the smallest version, 1 to 40: a text that needs more gets the\n"
+                       "larger version it needs (default: the smallest that holds it)")
+            ->type_name("N")
+            ->transform(Decimal())
+            ->check(CLI::Range(1, 40).description(""));
+        App.add_flag("--strict-version", Opts.Choices.StrictVersion,
+                     "with -v: a text that needs a larger version than N is an error");
+        App.add_option("--mask", Opts.Choices.Mask, "the mask pattern 0 to 7, forced (default: the one of least\n"
+                       "penalty)")
+            ->type_name("N")
+            ->transform(Decimal())
+            ->check(CLI::Range(0, 7).description(""));
+        App.add_flag("--optimize", Opts.Choices.Optimize,
+                     "mix numeric, alphanumeric and byte segments for the fewest bits,\n"
+                     "the smallest symbol (default: one segment)");
+        App.add_flag("--eci", Opts.Choices.Eci,
+                     "an ECI header names the bytes' character set: 26 (UTF-8), or 3\n"
+                     "(ISO-8859-1) for latin1 and for auto on a Latin-1 text");
         App.add_flag("--crlf", Opts.Crlf, "line breaks as CR LF, as the window's text box stores them");
         App.add_flag("--info", Opts.Info, "print version, level, mask, mode, side and count on standard\n"
                                        "error");
@@ -261,6 +280,8 @@ Result<Command> ParseArguments(const std::vector<std::string>& Args) {
     Convert(Cli, C.Opts);
     if (auto Colours = CheckColours(C.Opts.Drawing); !Colours)
         return Colours.TakeFailure();
+    if (Cli.Given("--strict-version") && !Cli.Given("--symversion"))
+        return Failure{"--strict-version needs -v N"};
     if (auto Checked = CheckBatch(Cli, C.Opts); !Checked)
         return Checked.TakeFailure();
     return C;

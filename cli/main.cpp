@@ -2,7 +2,6 @@
 
 #include <unistd.h>
 
-#include <sstream>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -35,17 +34,6 @@ ExitStatus Emit(int Fd, std::string_view Bytes) {
     return ExitStatus::Done;
 }
 
-std::string Info(std::u16string_view Text, const qrcli::Options& O, const qr::TEncoder::TSegmentSize& Segment) {
-    qr::TEncoder Encoder;
-    qr::TQRCode Record;
-    Encoder.EncodeSymbol(Text, O.Encoding, qrcli::LevelFor(O.Level), Record);
-    std::ostringstream Lines;
-    Lines << "version: " << Record.Version() << "\nlevel: " << O.Level << "\nmask: " << Record.MaskPattern()
-          << "\nmode: " << qrcli::ModeName(Record.Mode()) << "\nside: " << 17 + 4 * Record.Version() << " modules\n"
-          << (Segment.Mode == qr::qmByte ? "bytes: " : "characters: ") << Segment.Count << "\n";
-    return Lines.str();
-}
-
 // The symbol of the argument or of standard input, written to -o or to standard output.
 ExitStatus MakeSymbol(const qrcli::Options& O) {
     const qrcli::OutputType Type = qrcli::ResolveType(O);
@@ -76,7 +64,7 @@ ExitStatus MakeSymbol(const qrcli::Options& O) {
         qrcli::Message(*Warning);
     // --info is output asked for: when it cannot be written, nothing else is.
     if (O.Info)
-        if (const ExitStatus Status = Emit(STDERR_FILENO, Info(Text, O, qr::TEncoder::MeasureSegment(Text, O.Encoding)));
+        if (const ExitStatus Status = Emit(STDERR_FILENO, qrcli::SymbolInfo(Text, O));
             Status != ExitStatus::Done)
             return Status;
 

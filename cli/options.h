@@ -28,6 +28,7 @@ struct Options {
     std::optional<OutputType> Type;         // -t; none: from the extension of -o
     qr::TQRCodeEncoding Encoding = qr::qrUTF8BOM;
     char Level = 'L';
+    qr::TSymbolChoices Choices;             // -v, --strict-version, --mask, --optimize, --eci
     int Margin = 4;                         // -m, for every output but JPEG
     qrpicture::TDrawing Drawing;            // -s, --dpi and the colours
     bool Crlf = false;

@@ -1,6 +1,8 @@
 #include "symbol.h"
 
 #include <algorithm>
+#include <sstream>
+#include <vector>
 
 namespace qrcli {
 
@@ -17,7 +19,70 @@ const char* ModeName(qr::TMode Mode) {
     return Mode == qr::qmNumeric ? "numeric" : Mode == qr::qmAlphanumeric ? "alphanumeric" : "byte";
 }
 
+std::string SymbolInfo(std::u16string_view Text, const Options& Opts) {
+    const qr::TErrorCorrectionLevel Level = LevelFor(Opts.Level);
+    const qr::TSymbolChoices& Choices = Opts.Choices;
+    qr::TEncoder Encoder;
+    qr::TQRCode Record;
+    Encoder.EncodeSymbol(Text, Opts.Encoding, Level, Choices, Record);
+    const auto Segment = qr::TEncoder::MeasureSegment(Text, Opts.Encoding);
+    std::vector<qr::TSegmentInfo> Data;
+    int Eci = 0;
+    for (const qr::TSegmentInfo& S : Record.Segments())
+        if (S.Mode == qr::qmECI)
+            Eci = S.Count;
+        else
+            Data.push_back(S);
+    std::ostringstream Lines;
+    Lines << "version: " << Record.Version() << "\nlevel: " << Opts.Level << "\nmask: " << Record.MaskPattern()
+          << "\nmode: " << (Data.size() > 1 ? "mixed" : ModeName(Record.Mode())) << "\nside: " << 17 + 4 * Record.Version()
+          << " modules\n" << (Segment.Mode == qr::qmByte ? "bytes: " : "characters: ") << Segment.Count << "\n";
+    // Why this version: what the text needs without -v, against what -v asked.
+    qr::TSymbolChoices Free = Choices;
+    Free.MinVersion = 1;
+    Free.StrictVersion = false;
+    const int Needed = Choices.MinVersion > 1 ? qr::TEncoder::ChooseVersion(Text, Opts.Encoding, Level, Free)
+                                              : Record.Version();
+    Lines << "version chosen: ";
+    if (Choices.MinVersion <= 1)
+        Lines << "the smallest that holds the text\n";
+    else if (Needed <= Choices.MinVersion)
+        Lines << "-v " << Choices.MinVersion << " asked (the text needs " << Needed << ")\n";
+    else
+        Lines << "the smallest that holds the text; -v " << Choices.MinVersion << " asked for at least "
+              << Choices.MinVersion << "\n";
+    if (Choices.Mask >= 0)
+        Lines << "mask chosen: --mask " << Choices.Mask << " asked; the penalty not consulted\n";
+    else
+        Lines << "mask chosen: the least penalty of the eight\n";
+    if (Data.size() > 1 || Choices.Optimize) {
+        Lines << "segments:";
+        for (std::size_t i = 0; i < Data.size(); ++i)
+            Lines << (i ? ", " : " ") << ModeName(Data[i].Mode) << " " << Data[i].Count;
+        Lines << "\n";
+    }
+    if (Eci)
+        Lines << "eci: " << Eci << (Eci == 3 ? " (ISO/IEC 8859-1)" : Eci == 26 ? " (UTF-8)" : "") << "\n";
+    return Lines.str();
+}
+
 std::optional<std::string> TooLongForSymbol(std::u16string_view Text, const Options& Opts) {
+    const qr::TSymbolChoices& Choices = Opts.Choices;
+    if (!Choices.IsPlain()) {
+        if (qr::TEncoder::ChooseVersion(Text, Opts.Encoding, LevelFor(Opts.Level), Choices) != 0)
+            return std::nullopt;
+        // What the text needs without the fixed version tells which limit it met.
+        qr::TSymbolChoices Free = Choices;
+        Free.MinVersion = 1;
+        Free.StrictVersion = false;
+        const int Needed = qr::TEncoder::ChooseVersion(Text, Opts.Encoding, LevelFor(Opts.Level), Free);
+        if (Choices.StrictVersion && Needed != 0)
+            return "text too long for version " + std::to_string(Choices.MinVersion) + " at level " + Opts.Level +
+                   " (--strict-version): it needs version " + std::to_string(Needed);
+        if (Choices.Optimize || Choices.Eci)
+            return std::string("text too long for a QR symbol at level ") + Opts.Level + ", even in version 40" +
+                   (Choices.Optimize ? " with --optimize" : "") + (Choices.Eci ? " with its ECI header" : "");
+    }
     const qr::TDataSize Size = qr::TQRCodeGrid::MeasureData(Text, Opts.Encoding, LevelFor(Opts.Level));
     if (Size.Fits())
         return std::nullopt;

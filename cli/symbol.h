@@ -18,6 +18,11 @@ qr::TErrorCorrectionLevel LevelFor(char Letter);
 // "numeric", "alphanumeric" or "byte".
 const char* ModeName(qr::TMode Mode);
 
+// What --info prints for the symbol of Text (which fits): version, level, mask, mode, side and
+// count, then why the version and the mask are the ones chosen, and the segments where there
+// are several or an ECI header.
+std::string SymbolInfo(std::u16string_view Text, const Options& Opts);
+
 // Why Text makes no symbol at the options' level and encoding, or nothing when it fits.
 std::optional<std::string> TooLongForSymbol(std::u16string_view Text, const Options& Opts);
 

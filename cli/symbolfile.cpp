@@ -14,7 +14,7 @@ namespace qrcli {
 qrpicture::TBytes MakeSymbolFile(OutputType Type, std::u16string_view Text, const Options& Opts) {
     // The JPEG is the window's picture, so it keeps the window's quiet zone.
     const int QuietZone = Type == OutputType::Jpeg ? qrpicture::kWindowQuietZone : Opts.Margin;
-    const qr::TQRCodeGrid Grid = qrpicture::SymbolGrid(Text, {Opts.Encoding, LevelFor(Opts.Level), QuietZone});
+    const qr::TQRCodeGrid Grid = qrpicture::SymbolGrid(Text, {Opts.Encoding, LevelFor(Opts.Level), QuietZone, Opts.Choices});
     // PDF readers take pages of at most 200 inches a side (PDF 1.7, annex C): a larger one is
     // refused rather than shrunk behind the user's back.
     const long long Side = static_cast<long long>(Grid.Rows()) * Opts.Drawing.ModuleSize;

@@ -11,13 +11,6 @@ namespace qr {
 
 namespace {
 
-// The bits of the segments at a version: indicator, count field and data of each.
-int SegmentBits(std::span<const TSegment> Segments, const TVersion& Version) {
-    int Bits = 0;
-    for (const TSegment& S : Segments) Bits += 4 + CountFieldWidth(S.Mode, Version) + S.Data.GetSize();
-    return Bits;
-}
-
 // One error-correction block: its data codewords and its error-correction codewords.
 class TBlockPair {
 public:
@@ -32,11 +25,23 @@ private:
 
 }  // namespace
 
-const TVersion* FitVersion(std::span<const TSegment> Segments, const TErrorCorrectionLevel& Level) {
-    // Two passes, so that the count fields' widths the estimate used are those of the version
-    // chosen: the first with version 1's, the second with those of the version the first picks.
-    const TVersion* Provisional = TVersion::ChooseVersion(SegmentBits(Segments, *TVersion::GetVersionForNumber(1)), Level);
-    return Provisional ? TVersion::ChooseVersion(SegmentBits(Segments, *Provisional), Level) : nullptr;
+int SegmentBits(std::span<const TSegment> Segments, const TVersion& Version) {
+    int Bits = 0;
+    for (const TSegment& S : Segments) Bits += 4 + CountFieldWidth(S.Mode, Version) + S.Data.GetSize();
+    return Bits;
+}
+
+const TVersion* FitVersion(std::span<const TSegment> Segments, const TErrorCorrectionLevel& Level, int MinVersion,
+                           int MaxVersion) {
+    // The count fields' widths the estimate used must be those of the version chosen: first
+    // those of the smallest version allowed, then those of the version each pass picks. Widths
+    // only grow with the version, so the passes climb and end within the three width groups.
+    const TVersion* Fit = TVersion::GetVersionForNumber(std::max(MinVersion, 1));
+    for (const TVersion* Used = nullptr; Fit && Fit != Used;) {
+        Used = Fit;
+        Fit = TVersion::ChooseVersion(SegmentBits(Segments, *Used), Level, Used->GetVersionNumber());
+    }
+    return Fit && Fit->GetVersionNumber() <= MaxVersion ? Fit : nullptr;
 }
 
 bool PadToCapacity(int DataCodewords, TBitArray& Bits) {

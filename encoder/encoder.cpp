@@ -1,5 +1,8 @@
 // The encoding pipeline and the symbol record.
 
+#include <algorithm>
+#include <iterator>
+
 #include "steps.h"
 
 namespace qr {
@@ -36,34 +39,73 @@ void TQRCode::SetAll(int VersionNum, int NumBytes, int NumDataBytes, int NumRSBl
     FMatrixWidth = MatrixWidth;
 }
 
-TCodewords AssembleCodewords(std::u16string_view Text, int Option, const TErrorCorrectionLevel& Level) {
-    TCodewords Result;
+TSymbolPlan PlanSymbol(std::u16string_view Text, int Option, const TErrorCorrectionLevel& Level,
+                       const TSymbolChoices& Choices) {
+    TSymbolPlan Plan;
     // 7.1 step 1, data analysis (7.2): the mode; the option may be rewritten from qrAuto.
-    Result.Mode = PickMode(Text, Option);
+    Plan.Mode = PickMode(Text, Option);
+    Plan.Option = Option;
     // A text longer than version 40 holds at the level is refused before any bit is built: its
-    // bits could outgrow what a bit array can count.
-    if (SegmentCount(Text, Result.Mode, Option) > TEncoder::MaxCount(Result.Mode, Level)) {
-        Result.ChecksPassed = false;
-        return Result;
+    // bits could outgrow what a bit array can count. Mixed segments cost no less than 10 bits
+    // for three code units, as numeric mode (a pair of surrogates makes 4 bytes).
+    const std::int64_t Count = Choices.Optimize ? static_cast<std::int64_t>(Text.size())
+                                                : SegmentCount(Text, Plan.Mode, Option);
+    if (Count > TEncoder::MaxCount(Choices.Optimize ? qmNumeric : Plan.Mode, Level)) {
+        Plan.ChecksPassed = false;
+        return Plan;
     }
 
-    // Step 2, data encodation (7.4): the segment's data bits, the characters the option cannot
-    // carry dropped, and the smallest version that holds the segment with its header.
-    TSegment Segment{Result.Mode, 0, {}};
-    const std::u16string Filtered = KeepEncodableChars(Text, Segment.Mode, Option);
-    bool Ok = WriteSegmentData(Filtered, Segment.Mode, Segment.Data, Option);
-    Segment.Count = Segment.Mode == qmByte ? Segment.Data.GetSizeInBytes() : static_cast<int>(Filtered.size());
-    const std::span<const TSegment> Segments(&Segment, 1);
-    Result.Version = FitVersion(Segments, Level);
+    // Step 2, data encodation (7.4): the data bits, the characters the option cannot carry
+    // dropped, and the smallest version allowed that holds them with their headers.
+    const std::u16string Filtered = KeepEncodableChars(Text, Plan.Mode, Option);
+    if (Choices.Eci) Plan.Segments.push_back(EciSegment(EciDesignator(Option)));
+    const int MinVersion = std::clamp(Choices.MinVersion, 1, 40);
+    if (Choices.Optimize) {
+        // The segments of least bits differ with the count-field widths: each group of versions
+        // has its own, and the first group with a version that holds them gives the smallest.
+        const std::size_t Header = Plan.Segments.size();
+        for (const int Last : {9, 26, 40}) {
+            if (Last < MinVersion) continue;
+            const TVersion& Largest = *TVersion::GetVersionForNumber(Last);
+            const int Room = 8 * Largest.GetDataCodewords(Level) - SegmentBits(Plan.Segments, Largest);
+            std::optional<std::vector<TSegment>> Data = OptimalSegments(Filtered, Plan.Mode, Option, Largest, Room);
+            if (!Data) continue;  // not even the group's largest version holds them
+            Plan.Segments.resize(Header);
+            std::move(Data->begin(), Data->end(), std::back_inserter(Plan.Segments));
+            Plan.Version = FitVersion(Plan.Segments, Level, std::max(MinVersion, Last == 9 ? 1 : Last == 26 ? 10 : 27), Last);
+            if (Plan.Version) break;
+        }
+        if (Plan.Segments.size() > Header) Plan.Mode = Plan.Segments[Header].Mode;
+    } else {
+        TSegment Segment{Plan.Mode, 0, {}};
+        Plan.ChecksPassed = WriteSegmentData(Filtered, Segment.Mode, Segment.Data, Option);
+        Segment.Count = Segment.Mode == qmByte ? Segment.Data.GetSizeInBytes() : static_cast<int>(Filtered.size());
+        Plan.Segments.push_back(std::move(Segment));
+        Plan.Version = FitVersion(Plan.Segments, Level, MinVersion);
+    }
+    if (Plan.Version && Choices.StrictVersion && Plan.Version->GetVersionNumber() != MinVersion) Plan.Version = nullptr;
+    if (!Plan.Version) Plan.ChecksPassed = false;
+    return Plan;
+}
+
+TCodewords AssembleCodewords(std::u16string_view Text, int Option, const TErrorCorrectionLevel& Level,
+                             const TSymbolChoices& Choices) {
+    TSymbolPlan Plan = PlanSymbol(Text, Option, Level, Choices);
+    TCodewords Result;
+    Result.Mode = Plan.Mode;
+    Result.Version = Plan.Version;
     if (!Result.Version) {
         Result.ChecksPassed = false;
         return Result;
     }
+    bool Ok = Plan.ChecksPassed;
     TBitArray Bits;
-    for (const TSegment& S : Segments) {
+    for (const TSegment& S : Plan.Segments) {
         WriteModeIndicator(S.Mode, Bits);
-        Ok = WriteCharacterCount(S.Count, Result.Version->GetVersionNumber(), S.Mode, Bits) && Ok;
+        // An ECI header has no count field: its designator is its data.
+        if (S.Mode != qmECI) Ok = WriteCharacterCount(S.Count, Result.Version->GetVersionNumber(), S.Mode, Bits) && Ok;
         Bits.AppendBitArray(S.Data);
+        Result.Segments.push_back({S.Mode, S.Count});
     }
     // The terminator and the pad codewords (7.4.9, 7.4.10).
     const int DataCodewords = Result.Version->GetDataCodewords(Level);
@@ -77,24 +119,36 @@ TCodewords AssembleCodewords(std::u16string_view Text, int Option, const TErrorC
 
 void TEncoder::EncodeSymbol(std::u16string_view Text, int Option, const TErrorCorrectionLevel& Level,
                             TQRCode& Record) {
+    EncodeSymbol(Text, Option, Level, TSymbolChoices(), Record);
+}
+
+void TEncoder::EncodeSymbol(std::u16string_view Text, int Option, const TErrorCorrectionLevel& Level,
+                            const TSymbolChoices& Choices, TQRCode& Record) {
     // 7.1 steps 1 to 4: the final codeword sequence.
-    const TCodewords Codewords = AssembleCodewords(Text, Option, Level);
+    TCodewords Codewords = AssembleCodewords(Text, Option, Level, Choices);
     if (!Codewords.ChecksPassed) FEncoderError = true;
     if (!Codewords.Version) return;  // no version holds the text: no symbol, the record keeps no matrix
 
     Record.SetECLevel(Level);
     Record.SetMode(Codewords.Mode);
     Record.SetVersion(Codewords.Version->GetVersionNumber());
+    Record.SetSegments(std::move(Codewords.Segments));
     // Step 5, the function patterns and the codewords in the matrix (7.7); step 6, the mask of
-    // least penalty (7.8); step 7, the format and version information (7.9, 7.10). The symbol
-    // is placed once, unmasked, and each mask's symbol derived from it: the finished matrix is
-    // the one BuildMatrix makes with the chosen mask.
+    // least penalty (7.8) unless one is forced; step 7, the format and version information
+    // (7.9, 7.10). The symbol is placed once, unmasked, and each mask's symbol derived from it:
+    // the finished matrix is the one BuildMatrix makes with the chosen mask.
     const int Dimension = Codewords.Version->GetDimensionForVersion();
     auto Matrix = std::make_unique<TByteMatrix>(Dimension, Dimension);
     const TPlacedSymbol Symbol = TMatrixUtil().PlaceSymbol(Codewords.Bits, Level, Record.Version(), 0, *Matrix);
-    Record.SetMaskPattern(SelectMask(Symbol));
+    Record.SetMaskPattern(TQRCode::IsValidMaskPattern(Choices.Mask) ? Choices.Mask : SelectMask(Symbol));
     Symbol.WriteTo(Record.MaskPattern(), *Matrix);
     Record.SetMatrix(std::move(Matrix));
+}
+
+int TEncoder::ChooseVersion(std::u16string_view Text, int Option, const TErrorCorrectionLevel& Level,
+                            const TSymbolChoices& Choices) {
+    const TSymbolPlan Plan = PlanSymbol(Text, Option, Level, Choices);
+    return Plan.Version ? Plan.Version->GetVersionNumber() : 0;
 }
 
 }  // namespace qr

@@ -5,6 +5,8 @@
 #include <memory>
 #include <optional>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "bytematrix.h"
 #include "version.h"
@@ -41,6 +43,34 @@ int ModeIndicatorOf(TMode mode);
 // The width of the mode's character-count field at the version (Table 3).
 int CountFieldWidth(TMode mode, const TVersion& version);
 
+// What a symbol is made with beyond its text, option and level. The defaults are the plain
+// encoding: one segment, the smallest version, the mask of least penalty, no ECI.
+struct TSymbolChoices {
+    // The smallest version used, 1 to 40: a text that needs more gets the larger version it
+    // needs, or, with StrictVersion, no symbol at all (for layouts that must not change size).
+    int MinVersion = 1;
+    bool StrictVersion = false;
+    // The mask 0 to 7, forced: the penalty is not consulted. -1: the mask of least penalty.
+    int Mask = -1;
+    // Numeric, alphanumeric and byte segments mixed so that the bits are the fewest possible
+    // (for each group of count-field widths; the smallest version that holds one wins).
+    // Under qrNumeric and qrAlphanumeric only their own characters are kept, as without it.
+    bool Optimize = false;
+    // An ECI header before the data (7.4.2.2), naming the byte segments' character set:
+    // designator 3 (ISO/IEC 8859-1) where the bytes are Latin-1 (qrISO88591, or qrAuto on a
+    // Latin-1 text), 26 (UTF-8) otherwise. Counted in the version fit.
+    bool Eci = false;
+
+    bool IsPlain() const { return MinVersion <= 1 && !StrictVersion && Mask < 0 && !Optimize && !Eci; }
+};
+
+// A segment of a finished symbol: its mode and its count (bytes in byte mode, characters
+// otherwise; the designator for an ECI header).
+struct TSegmentInfo {
+    TMode Mode;
+    int Count;
+};
+
 // The finished symbol record.
 class TQRCode {
 public:
@@ -59,6 +89,10 @@ public:
     // Set by At on a cell that is not a module, never cleared; advisory, like every error flag
     // of the encoder: nothing in the program reads it.
     bool QRCodeError() const { return FQRCodeError; }
+    // The segments the symbol holds, in order, the ECI header first where there is one. Mode()
+    // is that of the first data segment.
+    const std::vector<TSegmentInfo>& Segments() const { return FSegments; }
+    void SetSegments(std::vector<TSegmentInfo> Segments) { FSegments = std::move(Segments); }
     // The finished matrix (0 light, 1 dark), or none when no symbol was built.
     const TByteMatrix* Matrix() const { return FMatrix.get(); }
 
@@ -89,6 +123,7 @@ private:
     int FNumDataBytes = -1;
     int FNumECBytes = -1;
     int FNumRSBlocks = -1;
+    std::vector<TSegmentInfo> FSegments;
     std::unique_ptr<TByteMatrix> FMatrix;
     bool FQRCodeError = false;
 };
@@ -99,6 +134,14 @@ public:
     // its level, mode, version, mask and matrix. A text that no version holds leaves the record
     // without a matrix and sets EncoderError.
     void EncodeSymbol(std::u16string_view Text, int Option, const TErrorCorrectionLevel& Level, TQRCode& Record);
+    // The same with the choices: a fixed version or mask, mixed segments, ECI. A text that no
+    // allowed version holds (or, with StrictVersion, not MinVersion) leaves no matrix.
+    void EncodeSymbol(std::u16string_view Text, int Option, const TErrorCorrectionLevel& Level,
+                      const TSymbolChoices& Choices, TQRCode& Record);
+    // The version EncodeSymbol would choose for the text, found without building the symbol;
+    // 0 when none holds it.
+    static int ChooseVersion(std::u16string_view Text, int Option, const TErrorCorrectionLevel& Level,
+                             const TSymbolChoices& Choices = {});
     // Set when a step's check failed, never cleared. Advisory: for every text that fits, no
     // check fails, and the symbol is built whatever the flag says; a text that does not fit is
     // told by the record's missing matrix as well.

@@ -5,6 +5,9 @@
 #include <array>
 #include <climits>
 #include <iterator>
+#include <optional>
+#include <utility>
+#include <vector>
 
 #include "steps.h"
 
@@ -228,6 +231,135 @@ bool WriteCharacterCount(int Count, int VersionNumber, TMode Mode, TBitArray& Bi
     if (Count > (1 << Width) - 1) return false;
     Bits.AppendBits(Count, Width);
     return true;
+}
+
+TSegment EciSegment(int Designator) {
+    TSegment Eci{qmECI, Designator, {}};
+    Eci.Data.AppendBits(Designator & 0x7F, 8);  // 0bbbbbbb: the one-codeword form
+    return Eci;
+}
+
+int EciDesignator(int Option) { return Option == qrISO88591 ? 3 : 26; }
+
+namespace {
+
+// A character of the text as the optimizer weighs it: where it lies in the text, which of the
+// modes hold it and how many bytes byte mode makes of it.
+struct TUnit {
+    std::size_t Begin, End;
+    bool Digit, Alphanumeric;
+    int Bytes;
+};
+
+std::vector<TUnit> UnitsOf(std::u16string_view Text, int Option) {
+    std::vector<TUnit> Units;
+    Units.reserve(Text.size() + 1);
+    if (Option == qrUTF8NoBOM) Units.push_back({0, 0, false, false, 3});  // EF BB BF
+    std::size_t i = 0;
+    ForEachCodePoint(Text, [&](char32_t c) {
+        const std::size_t Length = c >= 0x10000 ? 2 : 1;
+        const int Bytes = Option == qrISO88591 ? 1 : Utf8Length(c);
+        Units.push_back({i, i + Length, c < 0x80 && IsDigit(static_cast<char16_t>(c)),
+                         c < 0x80 && IsAlphanumeric(static_cast<char16_t>(c)), Bytes});
+        i += Length;
+    });
+    return Units;
+}
+
+// The optimizer's states after a character: the mode of the open segment and, for numeric
+// and alphanumeric, how many of its characters wait for their group to be completed.
+enum TState { sNumeric0, sNumeric1, sNumeric2, sAlphanumeric0, sAlphanumeric1, sByte, StateCount };
+
+constexpr TMode ModeOfState(int State) {
+    return State <= sNumeric2 ? qmNumeric : State <= sAlphanumeric1 ? qmAlphanumeric : qmByte;
+}
+
+}  // namespace
+
+std::optional<std::vector<TSegment>> OptimalSegments(std::u16string_view Text, TMode Mode, int Option,
+                                                     const TVersion& Version, int MaxBits) {
+    // Outside byte mode the text is the mode's own characters, one code unit each.
+    const std::vector<TUnit> Units = UnitsOf(Text, Mode == qmByte ? Option : qrISO88591);
+    const std::size_t n = Units.size();
+    // No segmentation costs less than each character in its cheapest mode without headers, in
+    // sixths of a bit (a digit 10/3, an alphanumeric character 11/2): a text that needs more
+    // than MaxBits by that measure is refused before the programme runs.
+    std::int64_t Sixths = 0;
+    for (const TUnit& U : Units) Sixths += U.Digit ? 20 : U.Alphanumeric && Mode != qmNumeric ? 33 : 48 * U.Bytes;
+    if (Sixths > 6 * static_cast<std::int64_t>(MaxBits)) return std::nullopt;
+    constexpr int Never = INT_MAX / 2;
+    const int HeaderOf[] = {4 + CountFieldWidth(qmNumeric, Version), 4 + CountFieldWidth(qmAlphanumeric, Version),
+                            4 + CountFieldWidth(qmByte, Version)};
+    auto Cheapest = [](const std::array<int, StateCount>& Costs) {
+        return static_cast<int>(std::min_element(Costs.begin(), Costs.end()) - Costs.begin());
+    };
+    // Cost[i][s]: the fewest bits of the first i characters ending in state s. From[i][s]: the
+    // state after character i - 2 that character i - 1 continued, or -1 when character i - 1
+    // opened a new segment after the cheapest state (the start, for the first character).
+    std::vector<std::array<int, StateCount>> Cost(n + 1);
+    std::vector<std::array<std::int8_t, StateCount>> From(n + 1);
+    Cost[0].fill(Never);
+    int Open = 0;  // the cheapest state after the characters so far: where a new segment opens
+    for (std::size_t i = 0; i < n; ++i) {
+        const TUnit& U = Units[i];
+        const std::array<int, StateCount>& C = Cost[i];
+        std::array<int, StateCount>& Next = Cost[i + 1];
+        std::array<std::int8_t, StateCount>& Back = From[i + 1];
+        Next.fill(Never);
+        Back.fill(-1);
+        // State reached by continuing from Prev at Add bits, or by opening a segment (whose
+        // header is Header bits) at FirstAdd bits for its first character.
+        auto Offer = [&](int State, int Prev, int Add, int Header, int FirstAdd) {
+            const auto s = static_cast<std::size_t>(State);
+            if (Header) Next[s] = Open + Header + FirstAdd;
+            // Continuing wins ties: fewer segments for the same bits.
+            const int Continued = C[static_cast<std::size_t>(Prev)] + Add;
+            if (Continued <= Next[s]) {
+                Next[s] = Continued;
+                Back[s] = static_cast<std::int8_t>(Prev);
+            }
+        };
+        if (U.Digit) {  // three digits in 10 bits, a last two in 7, a last one in 4 (7.4.3)
+            Offer(sNumeric1, sNumeric0, 4, HeaderOf[0], 4);
+            Offer(sNumeric2, sNumeric1, 3, 0, 0);
+            Offer(sNumeric0, sNumeric2, 3, 0, 0);
+        }
+        if (U.Alphanumeric && Mode != qmNumeric) {  // a pair in 11 bits, a last one in 6 (7.4.4)
+            Offer(sAlphanumeric1, sAlphanumeric0, 6, HeaderOf[1], 6);
+            Offer(sAlphanumeric0, sAlphanumeric1, 5, 0, 0);
+        }
+        if (Mode == qmByte) Offer(sByte, sByte, 8 * U.Bytes, HeaderOf[2], 8 * U.Bytes);
+        Open = *std::min_element(Next.begin(), Next.end());
+    }
+    // Back from the cheapest end: the first character and the state of each segment.
+    std::vector<std::pair<std::size_t, int>> Starts;
+    if (n > 0) {
+        int State = Cheapest(Cost[n]);
+        if (Cost[n][static_cast<std::size_t>(State)] > MaxBits) return std::nullopt;
+        for (std::size_t i = n; i > 0; --i) {
+            const int Prev = From[i][static_cast<std::size_t>(State)];
+            if (Prev >= 0) {
+                State = Prev;
+                continue;
+            }
+            Starts.emplace_back(i - 1, State);
+            if (i > 1) State = Cheapest(Cost[i - 1]);
+        }
+    }
+    std::reverse(Starts.begin(), Starts.end());
+    std::vector<TSegment> Segments;
+    for (std::size_t k = 0; k < Starts.size(); ++k) {
+        const std::size_t First = Starts[k].first, Stop = k + 1 < Starts.size() ? Starts[k + 1].first : n;
+        const TMode M = ModeOfState(Starts[k].second);
+        const std::size_t Begin = Units[First].Begin;
+        const std::u16string_view Part = Text.substr(Begin, Units[Stop - 1].End - Begin);
+        TSegment S{M, 0, {}};
+        // Only the segment that opens the text carries the byte-order mark.
+        (void)WriteSegmentData(Part, M, S.Data, Option == qrUTF8NoBOM && First != 0 ? qrUTF8BOM : Option);
+        S.Count = M == qmByte ? S.Data.GetSizeInBytes() : static_cast<int>(Part.size());
+        Segments.push_back(std::move(S));
+    }
+    return Segments;
 }
 
 TEncoder::TSegmentSize TEncoder::MeasureSegment(std::u16string_view Text, int Option) {

@@ -7,9 +7,11 @@
 
 #include <climits>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "bitarray.h"
 #include "matrixutil.h"
@@ -55,12 +57,33 @@ struct TSegment {
     TBitArray Data;
 };
 
+// The ECI header of 7.4.2.2 as a segment: indicator 0111 and the designator in one codeword
+// (designators 0 to 127), no count field. Count holds the designator.
+TSegment EciSegment(int Designator);
+// The designator --eci writes for the byte form of the option: 3 (ISO/IEC 8859-1) for
+// qrISO88591, 26 (UTF-8) for any other.
+int EciDesignator(int Option);
+
+// Annex J, the bit stream of least length: Text (already filtered for Mode and Option) cut
+// into numeric, alphanumeric and, where Mode is qmByte, byte segments (the bytes of Option)
+// whose headers and data add up to the fewest bits at the count-field widths of Version, by
+// dynamic programming over the characters. Mode qmNumeric allows numeric segments only,
+// qmAlphanumeric numeric and alphanumeric ones. Under qrUTF8NoBOM the byte-order mark opens
+// the first segment, a byte one. Exact: a numeric or alphanumeric run is followed by how many
+// of its characters are left over from whole groups, so every segment costs what it writes.
+// None when the fewest bits exceed MaxBits (found early for a text far too long).
+std::optional<std::vector<TSegment>> OptimalSegments(std::u16string_view Text, TMode Mode, int Option,
+                                                     const TVersion& Version, int MaxBits = INT_MAX);
+
 // ---- The codewords: 7.4.9, 7.4.10, 7.5 and 7.6 (codewords.cpp) ----
 
-// The smallest version at the level whose data codewords hold the segments (indicator, count
-// field and data of each), or none. The count fields' widths are those of a first estimate's
-// version, whose own widths are then checked.
-const TVersion* FitVersion(std::span<const TSegment> Segments, const TErrorCorrectionLevel& Level);
+// The bits of the segments at a version: indicator, count field and data of each.
+int SegmentBits(std::span<const TSegment> Segments, const TVersion& Version);
+// The smallest version from MinVersion to MaxVersion at the level whose data codewords hold
+// the segments (indicator, count field and data of each), or none. The count fields' widths
+// are those of a first estimate's version, whose own widths are then checked until they agree.
+const TVersion* FitVersion(std::span<const TSegment> Segments, const TErrorCorrectionLevel& Level,
+                           int MinVersion = 1, int MaxVersion = 40);
 // Completes the bits to 8 x DataCodewords: the terminator (up to four 0 bits, 7.4.9), 0 bits
 // to the next byte boundary, then the pad codewords 0xEC and 0x11 in turn (7.4.10). False for
 // bits that exceed the capacity (nothing is appended) or that do not end at it.
@@ -79,14 +102,28 @@ TByteArray ComputeECCodewords(const TByteArray& Data, int ECCount);
 [[nodiscard]] bool InterleaveBlocks(const TBitArray& Bits, int TotalCodewords, int DataCodewords, int BlockCount,
                                     TBitArray& Result);
 
+// The segments of the text under the choices and the version that holds them (7.1, steps 1
+// and 2 before the bit stream is written).
+struct TSymbolPlan {
+    TMode Mode = qmTerminator;  // of the first data segment
+    int Option = qrAuto;        // as PickMode rewrote it
+    std::vector<TSegment> Segments;
+    const TVersion* Version = nullptr;  // none: no allowed version holds the text
+    bool ChecksPassed = true;
+};
+TSymbolPlan PlanSymbol(std::u16string_view Text, int Option, const TErrorCorrectionLevel& Level,
+                       const TSymbolChoices& Choices = {});
+
 // The text's final codeword sequence at the level (7.1, steps 1 to 4): what the symbol holds.
 struct TCodewords {
     TMode Mode = qmTerminator;
     const TVersion* Version = nullptr;  // none: no version holds the text, and there are no bits
     TBitArray Bits;
+    std::vector<TSegmentInfo> Segments;
     bool ChecksPassed = true;  // every step's check held
 };
-TCodewords AssembleCodewords(std::u16string_view Text, int Option, const TErrorCorrectionLevel& Level);
+TCodewords AssembleCodewords(std::u16string_view Text, int Option, const TErrorCorrectionLevel& Level,
+                             const TSymbolChoices& Choices = {});
 
 // ---- The mask: 7.8 (maskpenalty.cpp) ----
 

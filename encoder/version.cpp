@@ -1,5 +1,6 @@
 #include "version.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <utility>
 
@@ -110,10 +111,10 @@ const TVersion* TVersion::GetVersionForNumber(int VersionNum) {
     return VersionNum >= 1 && VersionNum <= 40 ? &Versions[static_cast<std::size_t>(VersionNum - 1)] : nullptr;
 }
 
-const TVersion* TVersion::ChooseVersion(int NumInputBits, const TErrorCorrectionLevel& ecLevel) {
+const TVersion* TVersion::ChooseVersion(int NumInputBits, const TErrorCorrectionLevel& ecLevel, int MinVersion) {
     const int Needed = (NumInputBits + 7) / 8;
-    for (const TVersion& V : Versions)
-        if (V.GetDataCodewords(ecLevel) >= Needed) return &V;
+    for (std::size_t i = static_cast<std::size_t>(std::max(MinVersion, 1) - 1); i < Versions.size(); ++i)
+        if (Versions[i].GetDataCodewords(ecLevel) >= Needed) return &Versions[i];
     return nullptr;
 }
 

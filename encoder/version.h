@@ -72,8 +72,9 @@ class TVersion {
 public:
     // The record of that version, or none outside 1 to 40.
     static const TVersion* GetVersionForNumber(int VersionNum);
-    // The smallest version whose data codewords at ecLevel hold (NumInputBits + 7) / 8, or none.
-    static const TVersion* ChooseVersion(int NumInputBits, const TErrorCorrectionLevel& ecLevel);
+    // The smallest version from MinVersion on whose data codewords at ecLevel hold
+    // (NumInputBits + 7) / 8, or none.
+    static const TVersion* ChooseVersion(int NumInputBits, const TErrorCorrectionLevel& ecLevel, int MinVersion = 1);
 
     constexpr int GetVersionNumber() const { return VersionNumber; }
     // The row and column coordinates of the alignment-pattern centres, ascending; none for version 1.

@@ -111,6 +111,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size
     const int Version = ExpectedVersion(Mode, Count, Level);
     const int GridVersion = LevelIndex == 0 ? Version : ExpectedVersion(Mode, Count, qr::LevelL());
 
+    // Mixed segments hold every text one segment holds, in a symbol never larger.
+    qr::TSymbolChoices Optimize;
+    Optimize.Optimize = true;
+    const int Mixed = qr::TEncoder::ChooseVersion(Text, Option, Level, Optimize);
+    Check(Version == 0 || (Mixed != 0 && Mixed <= Version), "--optimize is never larger than one segment");
+
     qr::TEncoder Encoder;
     qr::TQRCode Record;
     Encoder.EncodeSymbol(Text, Option, Level, Record);

@@ -3,8 +3,12 @@
 namespace qr {
 
 TQRCodeGrid::TQRCodeGrid(std::u16string_view Data, TQRCodeEncoding Encoding, int QuietZone,
-                         const TErrorCorrectionLevel& Level)
-    : FData(Data), FEncoding(Encoding), FQuietZone(QuietZone >= 0 && QuietZone <= 100 ? QuietZone : 4), FLevel(Level) {
+                         const TErrorCorrectionLevel& Level, const TSymbolChoices& Choices)
+    : FData(Data),
+      FEncoding(Encoding),
+      FQuietZone(QuietZone >= 0 && QuietZone <= 100 ? QuietZone : 4),
+      FLevel(Level),
+      FChoices(Choices) {
     RebuildGrid();
 }
 
@@ -32,8 +36,13 @@ void TQRCodeGrid::SetLevel(const TErrorCorrectionLevel& Level) {
     RebuildGrid();
 }
 
+void TQRCodeGrid::SetChoices(const TSymbolChoices& Choices) {
+    FChoices = Choices;
+    RebuildGrid();
+}
+
 void TQRCodeGrid::RebuildGrid() {
-    FElements = MakeSymbolGrid(FData, FEncoding, FLevel);
+    FElements = MakeSymbolGrid(FData, FEncoding, FLevel, FChoices);
     FRows = static_cast<int>(FElements.size()) + 2 * FQuietZone;
     FColumns = FRows;
 }

@@ -16,7 +16,7 @@ using T2DBooleanArray = std::vector<std::vector<bool>>;
 // Encodes Text at the level (L unless given) with the option (a TQRCodeEncoding ordinal) into a
 // grid of Booleans. The grid's one call into the encoder; it has an object file of its own.
 T2DBooleanArray MakeSymbolGrid(std::u16string_view Text, int Option,
-                               const TErrorCorrectionLevel& Level = LevelL());
+                               const TErrorCorrectionLevel& Level = LevelL(), const TSymbolChoices& Choices = {});
 
 // How much data a text makes at an encoding and level, against the most a symbol holds: the mode
 // chosen, the value of the count field (bytes in byte mode, the byte-order mark included;
@@ -36,7 +36,7 @@ public:
     // The symbol of Data with all settings at once: one encoding. A quiet zone outside 0 to 100
     // keeps the default of 4, as a write of it would.
     TQRCodeGrid(std::u16string_view Data, TQRCodeEncoding Encoding, int QuietZone,
-                const TErrorCorrectionLevel& Level = LevelL());
+                const TErrorCorrectionLevel& Level = LevelL(), const TSymbolChoices& Choices = {});
 
     const std::u16string& Data() const { return FData; }
     void SetData(std::u16string_view Data);
@@ -47,6 +47,9 @@ public:
     // The error-correction level; L unless set.
     const TErrorCorrectionLevel& Level() const { return FLevel; }
     void SetLevel(const TErrorCorrectionLevel& Level);
+    // Fixed version or mask, mixed segments, ECI; the plain encoding unless set.
+    const TSymbolChoices& Choices() const { return FChoices; }
+    void SetChoices(const TSymbolChoices& Choices);
 
     int Rows() const { return FRows; }
     int Columns() const { return FColumns; }
@@ -78,6 +81,7 @@ private:
     TQRCodeEncoding FEncoding = qrAuto;
     int FQuietZone = 4;
     TErrorCorrectionLevel FLevel = LevelL();
+    TSymbolChoices FChoices;
     T2DBooleanArray FElements;
 };
 

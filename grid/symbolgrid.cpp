@@ -5,10 +5,11 @@
 
 namespace qr {
 
-T2DBooleanArray MakeSymbolGrid(std::u16string_view Text, int Option, const TErrorCorrectionLevel& Level) {
+T2DBooleanArray MakeSymbolGrid(std::u16string_view Text, int Option, const TErrorCorrectionLevel& Level,
+                               const TSymbolChoices& Choices) {
     TEncoder Encoder;
     TQRCode Record;
-    Encoder.EncodeSymbol(Text, Option, Level, Record);
+    Encoder.EncodeSymbol(Text, Option, Level, Choices, Record);
     const TByteMatrix* M = Record.Matrix();
     if (!M) return {};
     // Indexed [X][Y]: column first. Each column is filled top to bottom from the matrix's rows.

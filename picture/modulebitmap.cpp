@@ -12,7 +12,7 @@ qr::TQRCodeGrid WindowGrid(std::u16string_view Text) {
 }
 
 qr::TQRCodeGrid SymbolGrid(std::u16string_view Text, const TSymbolSettings& Settings) {
-    return qr::TQRCodeGrid(Text, Settings.Encoding, Settings.QuietZone, Settings.Level);
+    return qr::TQRCodeGrid(Text, Settings.Encoding, Settings.QuietZone, Settings.Level, Settings.Choices);
 }
 
 TPixels MakeModuleBitmap(const qr::TQRCodeGrid& Grid) {

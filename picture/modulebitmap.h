@@ -18,6 +18,7 @@ struct TSymbolSettings {
     qr::TQRCodeEncoding Encoding = qr::qrUTF8BOM;
     qr::TErrorCorrectionLevel Level = qr::LevelL();
     int QuietZone = kWindowQuietZone;
+    qr::TSymbolChoices Choices;  // the window's: the plain encoding
 };
 
 // The code grid of Text as the window's Update sets it up: Data, then Encoding qrUTF8BOM, then

@@ -14,10 +14,10 @@ build="cmake g++ make pkg-config qt6-base-dev libxkbcommon-dev xauth libjpeg62-t
   libgtest-dev libgmock-dev libbenchmark-dev libqrencode-dev qrencode
   clang libclang-rt-14-dev"
 # Independent checks in tests: zbar decodes what we make, rsvg-convert, pdftoppm and Ghostscript
-# rasterise vector files, segno and python3-qrcode are other encoders to compare matrices with.
+# rasterise vector files, segno, python3-qrcode and zint are other encoders to compare matrices with.
 # strace: the command line's tests count the write calls of a message and hold the program
 # just before its rename to send it a signal there.
-checks="libzbar-dev zbar-tools librsvg2-bin poppler-utils ghostscript python3-segno python3-qrcode strace"
+checks="libzbar-dev zbar-tools librsvg2-bin poppler-utils ghostscript python3-segno python3-qrcode zint strace"
 # exfatprogs and exfat-fuse: a small exFAT image, mounted through a loop device, shows the batch
 # names that a file system which ignores case takes for one.
 checks="$checks exfatprogs exfat-fuse"

@@ -163,6 +163,8 @@ check "bash completes quandrel-qr -l <TAB> with the levels" completes "H L M Q" 
 check "bash completes quandrel-qr -o <TAB> with file names" completes "notes.txt old.png pictures" -o ""
 check "bash completes quandrel-qr --ty<TAB>" completes "--type" --ty
 check "bash completes quandrel-qr --jo<TAB>" completes "--jobs" --jo
+check "bash completes quandrel-qr --mask <TAB> with the masks" completes "0 1 2 3 4 5 6 7" --mask ""
+check "bash completes quandrel-qr --opt<TAB>" completes "--optimize" --opt
 
 echo "== Removed"
 if DEBIAN_FRONTEND=noninteractive apt-get purge -y -qq -o DPkg::Lock::Timeout=600 $packages >"$work/apt" 2>&1; then

@@ -28,7 +28,8 @@ std::size_t Side = 21;
 }  // namespace
 
 // The stand-in: one dark module, at column 0, row 1, so that a transposed read shows.
-T2DBooleanArray qr::MakeSymbolGrid(std::u16string_view Text, int Option, const TErrorCorrectionLevel& Level) {
+T2DBooleanArray qr::MakeSymbolGrid(std::u16string_view Text, int Option, const TErrorCorrectionLevel& Level,
+                                   const TSymbolChoices&) {
     Calls.push_back({std::u16string(Text), Option, Level.Bits()});
     T2DBooleanArray Grid(Side, std::vector<bool>(Side, false));
     if (Side > 1) Grid[0][1] = true;

@@ -1,0 +1,202 @@
+// The encoder's choices beyond the plain encoding: a fixed version and mask, mixed segments of
+// least bits (proven against an exhaustive search over every segmentation) and the ECI header.
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <random>
+
+#include "testing.h"
+#include "zbardecode.h"
+
+using namespace qr;
+
+namespace {
+
+struct Encoded {
+    TQRCode Record;
+    bool Error = false;
+};
+
+Encoded Encode(std::u16string_view Text, int Option, const TSymbolChoices& Choices,
+               const TErrorCorrectionLevel& Level = LevelL()) {
+    Encoded E;
+    TEncoder Encoder;
+    Encoder.EncodeSymbol(Text, Option, Level, Choices, E.Record);
+    E.Error = Encoder.EncoderError();
+    return E;
+}
+
+TSymbolChoices Fixed(int MinVersion, int Mask = -1, bool Strict = false) {
+    TSymbolChoices C;
+    C.MinVersion = MinVersion;
+    C.Mask = Mask;
+    C.StrictVersion = Strict;
+    return C;
+}
+
+// The bits the segments take at the version: what the version fit counts.
+int Bits(const std::vector<TSegment>& Segments, int Version) {
+    return SegmentBits(Segments, *TVersion::GetVersionForNumber(Version));
+}
+
+std::vector<std::string> Decode(const TQRCode& Record) {
+    const TByteMatrix& M = *Record.Matrix();
+    return zbartest::DecodeModules(M.Width(), [&](int r, int c) { return M.Get(c, r) == 1; });
+}
+
+}  // namespace
+
+TEST(FixedChoices, VersionIsTheLeastUsedAndStrictRefusesMore) {
+    // 40 bytes need version 3 at level L (53 data codewords hold 40 bytes + 2 header bytes; 32
+    // of version 2 do not).
+    const std::u16string Text(40, u'q');
+    EXPECT_EQ(Encode(Text, qrUTF8BOM, {}).Record.Version(), 3);
+    EXPECT_EQ(Encode(Text, qrUTF8BOM, Fixed(7)).Record.Version(), 7);
+    EXPECT_EQ(Encode(Text, qrUTF8BOM, Fixed(2)).Record.Version(), 3);   // a larger need wins
+    EXPECT_EQ(Encode(Text, qrUTF8BOM, Fixed(3, -1, true)).Record.Version(), 3);
+    const Encoded Strict = Encode(Text, qrUTF8BOM, Fixed(2, -1, true));
+    EXPECT_EQ(Strict.Record.Matrix(), nullptr);
+    EXPECT_EQ(TEncoder::ChooseVersion(Text, qrUTF8BOM, LevelL(), Fixed(2, -1, true)), 0);
+    EXPECT_EQ(TEncoder::ChooseVersion(Text, qrUTF8BOM, LevelL(), Fixed(9)), 9);
+    // The count fields take the widths of the version used: 16 bits for byte mode from 10 on.
+    const Encoded Wide = Encode(u"hello", qrUTF8BOM, Fixed(10));
+    EXPECT_FALSE(Wide.Error);
+    EXPECT_EQ(Decode(Wide.Record), std::vector<std::string>{"hello"});
+    EXPECT_EQ(Encode(std::u16string(2953, u'x'), qrUTF8BOM, Fixed(40, -1, true)).Record.Version(), 40);
+}
+
+TEST(FixedChoices, ForcedMaskIsTheMatrixOfThatMaskEvenWhereThePenaltyPicksAnother) {
+    const std::u16string Text = u"Forced mask 0123";
+    const int Chosen = Encode(Text, qrUTF8BOM, {}).Record.MaskPattern();
+    const TCodewords Codewords = AssembleCodewords(Text, qrUTF8BOM, LevelL());
+    for (int Mask = 0; Mask < 8; ++Mask) {
+        const Encoded E = Encode(Text, qrUTF8BOM, Fixed(1, Mask));
+        ASSERT_NE(E.Record.Matrix(), nullptr);
+        EXPECT_EQ(E.Record.MaskPattern(), Mask);
+        TByteMatrix Built(21, 21);
+        TMatrixUtil().BuildMatrix(Codewords.Bits, LevelL(), 1, Mask, Built);
+        EXPECT_EQ(qrtest::MatrixLines(*E.Record.Matrix()), qrtest::MatrixLines(Built)) << "mask " << Mask;
+        EXPECT_EQ(Decode(E.Record), std::vector<std::string>{"Forced mask 0123"}) << "mask " << Mask;
+        if (Mask == Chosen) {
+            EXPECT_EQ(qrtest::MatrixLines(*E.Record.Matrix()),
+                      qrtest::MatrixLines(*Encode(Text, qrUTF8BOM, {}).Record.Matrix()));
+        }
+    }
+}
+
+// Every way to cut the text into runs and give each run a mode that holds all of it: the
+// fewest bits any of them takes at the version.
+int ExhaustiveLeastBits(std::u16string_view Text, int Version) {
+    const TVersion& V = *TVersion::GetVersionForNumber(Version);
+    const TMode Modes[] = {qmNumeric, qmAlphanumeric, qmByte};
+    int Best = INT_MAX;
+    std::vector<TSegment> Segments;
+    std::function<void(std::size_t)> Cut = [&](std::size_t From) {
+        if (From == Text.size()) {
+            Best = std::min(Best, SegmentBits(Segments, V));
+            return;
+        }
+        for (std::size_t To = From + 1; To <= Text.size(); ++To)
+            for (const TMode M : Modes) {
+                const std::u16string_view Run = Text.substr(From, To - From);
+                if (KeepEncodableChars(Run, M, qrUTF8BOM).size() != Run.size()) continue;
+                TSegment S{M, 0, {}};
+                if (!WriteSegmentData(Run, M, S.Data, qrUTF8BOM)) continue;
+                Segments.push_back(std::move(S));
+                Cut(To);
+                Segments.pop_back();
+            }
+    };
+    Cut(0);
+    return Best;
+}
+
+TEST(OptimalSegments, NoSegmentationTakesFewerBits) {
+    // Digits, alphanumeric-only characters and byte-only ones (one of them two bytes long),
+    // mixed at random; each length up to 9 and each group of count-field widths.
+    const std::u16string Alphabet = u"0123AZ:$ab\u00E9";
+    std::mt19937 Rng(19);
+    for (int Trial = 0; Trial < 400; ++Trial) {
+        std::u16string Text(1 + Trial % 9, u' ');
+        for (char16_t& c : Text) c = Alphabet[std::uniform_int_distribution<std::size_t>(0, Alphabet.size() - 1)(Rng)];
+        for (const int Version : {1, 10, 27}) {
+            const std::vector<TSegment> Segments =
+                *OptimalSegments(Text, qmByte, qrUTF8BOM, *TVersion::GetVersionForNumber(Version));
+            ASSERT_EQ(Bits(Segments, Version), ExhaustiveLeastBits(Text, Version))
+                << "version " << Version << ", text #" << Trial;
+            // The segments hold the text whole, in order.
+            TQRCode Record;
+            TSymbolChoices Optimize;
+            Optimize.Optimize = true;
+            Optimize.MinVersion = Version;
+            TEncoder().EncodeSymbol(Text, qrUTF8BOM, LevelL(), Optimize, Record);
+            ASSERT_EQ(Decode(Record), std::vector<std::string>{Utf16ToUtf8(Text)}) << "text #" << Trial;
+        }
+    }
+}
+
+TEST(OptimalSegments, NeverALargerSymbolThanByteModeAndSmallerWhereItPays) {
+    std::mt19937 Rng(7);
+    const std::u16string Alphabet = u"0123456789ABCXYZ -./:abc\u00E3\u6771";
+    TSymbolChoices Optimize;
+    Optimize.Optimize = true;
+    for (int Trial = 0; Trial < 200; ++Trial) {
+        std::u16string Text(static_cast<std::size_t>(std::uniform_int_distribution<int>(1, 700)(Rng)), u' ');
+        for (char16_t& c : Text) c = Alphabet[std::uniform_int_distribution<std::size_t>(0, Alphabet.size() - 1)(Rng)];
+        for (const TErrorCorrectionLevel Level : {LevelL(), LevelH()}) {
+            const int Plain = TEncoder::ChooseVersion(Text, qrUTF8BOM, Level);
+            const int Mixed = TEncoder::ChooseVersion(Text, qrUTF8BOM, Level, Optimize);
+            ASSERT_NE(Mixed, 0);
+            if (Plain != 0) {
+                ASSERT_LE(Mixed, Plain) << "text #" << Trial;
+            }
+        }
+    }
+    // A long number inside a URL: byte mode needs version 4, the number in numeric mode 3.
+    const std::u16string Url = u"https://example.org/track?id=73920184650293817465028391746502";
+    EXPECT_EQ(TEncoder::ChooseVersion(Url, qrUTF8BOM, LevelL()), 4);
+    EXPECT_EQ(TEncoder::ChooseVersion(Url, qrUTF8BOM, LevelL(), Optimize), 3);
+    const Encoded E = Encode(Url, qrUTF8BOM, Optimize);
+    ASSERT_NE(E.Record.Matrix(), nullptr);
+    EXPECT_FALSE(E.Error);
+    EXPECT_EQ(Decode(E.Record), std::vector<std::string>{Utf16ToUtf8(Url)});
+    // 7089 digits fill version 40 whatever the option's byte form; a text of digits and letters
+    // that byte mode cannot hold fits when mixed.
+    EXPECT_EQ(TEncoder::ChooseVersion(std::u16string(7089, u'7'), qrUTF8BOM, LevelL(), Optimize), 40);
+    EXPECT_EQ(TEncoder::ChooseVersion(std::u16string(7090, u'7'), qrUTF8BOM, LevelL(), Optimize), 0);
+    EXPECT_EQ(TEncoder::ChooseVersion(std::u16string(3000, u'7') + u"abc", qrUTF8BOM, LevelL()), 0);
+    EXPECT_NE(TEncoder::ChooseVersion(std::u16string(3000, u'7') + u"abc", qrUTF8BOM, LevelL(), Optimize), 0);
+}
+
+TEST(OptimalSegments, TheByteOrderMarkOpensTheFirstSegmentOnly) {
+    TSymbolChoices Optimize;
+    Optimize.Optimize = true;
+    const Encoded E = Encode(u"12345678901234567890x\u00E9", qrUTF8NoBOM, Optimize);
+    ASSERT_EQ(E.Record.Segments().size(), 3u);
+    EXPECT_EQ(E.Record.Segments()[0].Mode, qmByte);
+    EXPECT_EQ(E.Record.Segments()[0].Count, 3);  // EF BB BF alone
+    EXPECT_EQ(E.Record.Segments()[1].Mode, qmNumeric);
+    EXPECT_EQ(E.Record.Segments()[2].Count, 3);  // x and the two bytes of é, no second mark
+    EXPECT_EQ(Decode(E.Record), std::vector<std::string>{"\xEF\xBB\xBF" "12345678901234567890x\xC3\xA9"});
+}
+
+TEST(EciHeader, DesignatorBeforeTheDataAndCountedInTheFit) {
+    TSymbolChoices Eci;
+    Eci.Eci = true;
+    // 7.4.2.2: 0111, then the designator in one codeword.
+    EXPECT_EQ(qrtest::BitString(EciSegment(26).Data), "00011010");
+    const Encoded Utf8 = Encode(u"a\u00E7\u00E3o", qrUTF8BOM, Eci);
+    ASSERT_EQ(Utf8.Record.Segments().size(), 2u);
+    EXPECT_EQ(Utf8.Record.Segments()[0].Mode, qmECI);
+    EXPECT_EQ(Utf8.Record.Segments()[0].Count, 26);
+    EXPECT_EQ(Encode(u"a\u00E7\u00E3o", qrISO88591, Eci).Record.Segments()[0].Count, 3);
+    EXPECT_EQ(Encode(u"a\u00E7\u00E3o", qrAuto, Eci).Record.Segments()[0].Count, 3);
+    EXPECT_EQ(Encode(u"\u6771\u4EAC", qrAuto, Eci).Record.Segments()[0].Count, 26);
+    // 17 bytes fill version 1 at L (19 codewords: 12 header bits, 136 data bits, 4 to spare):
+    // the 12 bits of the ECI header push them into version 2.
+    const std::u16string Full(17, u'e');
+    EXPECT_EQ(TEncoder::ChooseVersion(Full, qrUTF8BOM, LevelL()), 1);
+    EXPECT_EQ(TEncoder::ChooseVersion(Full, qrUTF8BOM, LevelL(), Eci), 2);
+    EXPECT_EQ(TEncoder::ChooseVersion(std::u16string(2953, u'e'), qrUTF8BOM, LevelL(), Eci), 0);
+}
