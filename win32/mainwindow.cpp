@@ -270,6 +270,16 @@ void TForm1::OnDpiChanged(int NewDpi, const RECT* Suggested) {
     const int Left = Suggested ? Suggested->left : Now.left;
     const int Top = Suggested ? Suggested->top : Now.top;
     SetWindowPos(FForm, nullptr, Left, Top, Outer.right - Outer.left, Outer.bottom - Outer.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    // Where the frame drawn is not the frame computed for the DPI (Wine keeps the system's
+    // caption height), the client area gets its size from the frame as it is.
+    RECT Window, Client;
+    GetWindowRect(FForm, &Window);
+    GetClientRect(FForm, &Client);
+    const int Wider = FLayout.ClientSize.Width - Client.right;
+    const int Higher = FLayout.ClientSize.Height - Client.bottom;
+    if (Wider != 0 || Higher != 0)
+        SetWindowPos(FForm, nullptr, 0, 0, Window.right - Window.left + Wider, Window.bottom - Window.top + Higher,
+                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     Place();
     InvalidateRect(FForm, nullptr, TRUE);
 }
@@ -304,18 +314,17 @@ void TForm1::Update() {
 }
 
 void TForm1::Paint(HDC Dc, int Width, int Height) const {
-    // White everywhere, then the module bitmap stretched by nearest neighbour (COLORONCOLOR drops
-    // the pixels between, never blends them) into the largest square at the top-left corner.
-    const RECT All{0, 0, Width, Height};
-    UniqueGdi White(CreateSolidBrush(RGB(255, 255, 255)));
-    FillRect(Dc, &All, static_cast<HBRUSH>(White.get()));
-    if (FQRCodeBitmap.IsEmpty())
+    // The core stretches the module bitmap by nearest neighbour into the largest square at the
+    // top-left corner of a white area, and the result is copied one to one. StretchBlt in
+    // COLORONCOLOR mode would stretch just as crisply, but it picks its source pixels by its own
+    // rounding (Wine's differs from the core's by a pixel here and there), and then the saved
+    // file would not be the one the other systems save for the same text.
+    const qrpicture::TPixels Area = qrpicture::RenderDisplayArea(FQRCodeBitmap, Width, Height);
+    if (Area.IsEmpty())
         return;
-    const qrpicture::TDrawnSize Drawn = qrpicture::DrawnSize(Width, Height, FQRCodeBitmap.Width(), FQRCodeBitmap.Height());
-    const BITMAPINFO Info = DibHeader(FQRCodeBitmap.Width(), FQRCodeBitmap.Height());
-    SetStretchBltMode(Dc, COLORONCOLOR);
-    StretchDIBits(Dc, 0, 0, Drawn.Width, Drawn.Height, 0, 0, FQRCodeBitmap.Width(), FQRCodeBitmap.Height(),
-                  FQRCodeBitmap.All().data(), &Info, DIB_RGB_COLORS, SRCCOPY);
+    const BITMAPINFO Info = DibHeader(Area.Width(), Area.Height());
+    SetDIBitsToDevice(Dc, 0, 0, static_cast<DWORD>(Area.Width()), static_cast<DWORD>(Area.Height()), 0, 0, 0,
+                      static_cast<UINT>(Area.Height()), Area.All().data(), &Info, DIB_RGB_COLORS);
 }
 
 qrpicture::TPixels TForm1::Capture() const {
@@ -454,7 +463,10 @@ std::optional<LRESULT> TForm1::MemoMessage(UINT Message, WPARAM W, LPARAM L) {
         const std::u16string Stored = qrwindow::StoredText(U16(L ? reinterpret_cast<const wchar_t*>(L) : L""));
         const std::size_t Fits = qrwindow::FittingPrefix(Stored, qrwindow::kMemoMaxLength);
         const std::wstring Kept = Wide(std::u16string_view(Stored).substr(0, Fits));
-        return DefSubclassProc(FMemo1, Message, W, reinterpret_cast<LPARAM>(Kept.c_str()));
+        const LRESULT Result = DefSubclassProc(FMemo1, Message, W, reinterpret_cast<LPARAM>(Kept.c_str()));
+        // A multi-line EDIT sends no EN_CHANGE for WM_SETTEXT; the symbol follows the text all the same.
+        Update();
+        return Result;
     }
     default:
         return std::nullopt;
