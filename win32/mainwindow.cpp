@@ -551,6 +551,16 @@ LRESULT TForm1::Handle(UINT Message, WPARAM W, LPARAM L) {
         FillRect(reinterpret_cast<HDC>(W), &Client, static_cast<HBRUSH>(FGdi->Background.get()));
         return 1;
     }
+    case WM_GETMINMAXINFO: {
+        // The window takes the layout's size even on a screen smaller than it (the system would
+        // otherwise cut it to the screen, and the display area with it); never less than the
+        // layout's minimum outer size.
+        auto* Limits = reinterpret_cast<MINMAXINFO*>(L);
+        Limits->ptMinTrackSize = {qrwindow::Scaled(550, FDpi), qrwindow::Scaled(320, FDpi)};
+        Limits->ptMaxTrackSize = {std::max<LONG>(Limits->ptMaxTrackSize.x, 4 * FLayout.ClientSize.Width),
+                                  std::max<LONG>(Limits->ptMaxTrackSize.y, 4 * FLayout.ClientSize.Height)};
+        return 0;
+    }
     case WM_DPICHANGED:
         OnDpiChanged(HIWORD(W), reinterpret_cast<const RECT*>(L));
         return 0;

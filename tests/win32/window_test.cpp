@@ -99,7 +99,7 @@ protected:
 TEST_F(Win32Window, PaintsTheCoresDisplayAreaForEverySymbolSize) {
     TForm1 Form(GetModuleHandleW(nullptr));
     // Empty (s = 14 exactly), version 2 (uneven modules), version 17 (405 x 405 drawn), no symbol.
-    const std::wstring Texts[] = {L"", std::wstring(20, L'a'), std::wstring(400, L'b'), std::wstring(1200, L'\u4e2d')};
+    const std::wstring Texts[] = {L"", std::wstring(20, L'a'), std::wstring(400, L'b'), std::wstring(1200, L'\u20ac')};
     for (const std::wstring& T : Texts) {
         SetWindowTextW(Form.Memo(), T.c_str());
         const qrpicture::TPixels Expected = qrpicture::WindowPicture(qrpicture::WindowModuleBitmap(U16(T)));
@@ -238,7 +238,7 @@ TEST_F(Win32Window, GravarSavesTheShownPictureAndSaysWhatWentWrong) {
     EXPECT_EQ(Failed[0].back(), L'.');
     EXPECT_EQ(Failed[0].find(L".."), std::wstring::npos);
     // No symbol: the reason, and no dialog.
-    SetWindowTextW(Form.Memo(), std::wstring(1200, L'\u4e2d').c_str());
+    SetWindowTextW(Form.Memo(), std::wstring(1200, L'\u20ac').c_str());
     const int AskedBefore = Asked;
     const std::vector<std::wstring> Reason = BoxesShownBy([&] { Click(Form.SaveButton()); });
     ASSERT_EQ(Reason.size(), 1u);
