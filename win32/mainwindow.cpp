@@ -4,6 +4,7 @@
 #include <commdlg.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <exception>
 #include <string_view>
@@ -87,6 +88,56 @@ BITMAPINFO DibHeader(int Width, int Height) {
     Info.bmiHeader.biBitCount = 32;
     Info.bmiHeader.biCompression = BI_RGB;
     return Info;
+}
+
+// Fills Rect with a vertical gradient from Top to Bottom, one line at a time.
+void FillGradient(HDC Dc, const RECT& Rect, qrwindow::TRgb Top, qrwindow::TRgb Bottom) {
+    const int Height = Rect.bottom - Rect.top;
+    for (int Y = 0; Y < Height; ++Y) {
+        const auto Mix = [&](std::uint8_t A, std::uint8_t B) {
+            return static_cast<BYTE>(Height > 1 ? A + (B - A) * Y / (Height - 1) : A);
+        };
+        UniqueGdi Line(CreateSolidBrush(RGB(Mix(Top.R, Bottom.R), Mix(Top.G, Bottom.G), Mix(Top.B, Bottom.B))));
+        const RECT Row{Rect.left, Rect.top + Y, Rect.right, Rect.top + Y + 1};
+        FillRect(Dc, &Row, static_cast<HBRUSH>(Line.get()));
+    }
+}
+
+// Draws a frame Width pixels wide just inside Rect.
+void FrameIn(HDC Dc, RECT Rect, qrwindow::TRgb Colour, int Width) {
+    UniqueGdi Brush(CreateSolidBrush(RGB(Colour.R, Colour.G, Colour.B)));
+    for (int I = 0; I < Width; ++I) {
+        FrameRect(Dc, &Rect, static_cast<HBRUSH>(Brush.get()));
+        InflateRect(&Rect, -1, -1);
+    }
+}
+
+// A push button in the theme's colours: the face a gradient, the border plain, both changing
+// under the pointer, with the focus and when pressed; the caption centred in the text colour.
+void DrawThemedButton(const NMCUSTOMDRAW& Draw, const qrwindow::TTheme& T, HFONT Font) {
+    const HDC Dc = Draw.hdc;
+    const RECT& Box = Draw.rc;
+    const bool Pressed = Draw.uItemState & CDIS_SELECTED;
+    const bool Hot = Draw.uItemState & CDIS_HOT;
+    const bool Focused = Draw.uItemState & CDIS_FOCUS;
+    if (Pressed) {
+        UniqueGdi Face(CreateSolidBrush(RGB(T.Pressed.R, T.Pressed.G, T.Pressed.B)));
+        FillRect(Dc, &Box, static_cast<HBRUSH>(Face.get()));
+    } else {
+        FillGradient(Dc, Box, Hot ? T.HoverTop : T.ButtonTop, Hot ? T.HoverBottom : T.ButtonBottom);
+    }
+    if (Focused)
+        FrameIn(Dc, Box, T.FocusBorder, 2);
+    else
+        FrameIn(Dc, Box, Pressed ? T.PressedBorder : Hot ? T.HoverBorder : T.ButtonBorder, 1);
+    wchar_t Caption[64] = {};
+    GetWindowTextW(Draw.hdr.hwndFrom, Caption, 64);
+    const HGDIOBJ Old = SelectObject(Dc, Font);
+    SetBkMode(Dc, TRANSPARENT);
+    SetTextColor(Dc, RGB(T.Text.R, T.Text.G, T.Text.B));
+    RECT Text = Box;
+    DrawTextW(Dc, Caption, -1, &Text, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+    SelectObject(Dc, Old);
 }
 
 TForm1* FormOf(HWND Window) { return reinterpret_cast<TForm1*>(GetWindowLongPtrW(GetAncestor(Window, GA_ROOT), GWLP_USERDATA)); }
@@ -550,6 +601,17 @@ LRESULT TForm1::Handle(UINT Message, WPARAM W, LPARAM L) {
         GetClientRect(FForm, &Client);
         FillRect(reinterpret_cast<HDC>(W), &Client, static_cast<HBRUSH>(FGdi->Background.get()));
         return 1;
+    }
+    case WM_NOTIFY: {
+        const auto* Draw = reinterpret_cast<const NMCUSTOMDRAW*>(L);
+        const bool Button = Draw->hdr.hwndFrom == FButton1 || Draw->hdr.hwndFrom == FButton2;
+        if (Button && Draw->hdr.code == NM_CUSTOMDRAW && FGdi->Theme) {
+            if (Draw->dwDrawStage != CDDS_PREERASE && Draw->dwDrawStage != CDDS_PREPAINT)
+                return CDRF_DODEFAULT;
+            DrawThemedButton(*Draw, *FGdi->Theme, static_cast<HFONT>(FGdi->Font.get()));
+            return CDRF_SKIPDEFAULT;
+        }
+        return 0;
     }
     case WM_GETMINMAXINFO: {
         // The window takes the layout's size even on a screen smaller than it (the system would

@@ -12,8 +12,10 @@ build=$(cd "$1" && pwd)
 root=$(cd "$(dirname "$0")/../.." && pwd)
 work=$(mktemp -d "$build/end-to-end.XXXXXX")
 program_pid=
+# On a failure the program may still run, with Wine's helpers: every process of the build's own
+# Wine prefix is ended, so that none outlives the test.
 cleanup() {
-  [ -z "$program_pid" ] || kill "$program_pid" 2>/dev/null || true
+  [ -z "$program_pid" ] || WINEPREFIX="$build/wine" /usr/lib/wine/wineserver64 -k 2>/dev/null || true
   rm -rf "$work"
 }
 trap cleanup EXIT
