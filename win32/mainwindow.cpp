@@ -27,7 +27,7 @@ constexpr wchar_t kPanelClass[] = L"TPanel";
 constexpr wchar_t kPaintBoxClass[] = L"TPaintBox";
 
 // Control identifiers: WM_COMMAND tells the buttons and the text box apart by them.
-enum : int { IdMemo1 = 101, IdButton1, IdButton2, IdStatusBar1, IdLabel1, IdCopiar1 };
+enum : int { IdMemo1 = 101, IdButton1, IdButton2, IdStatusBar1, IdLabel1, IdCopiar1 = kCopiarCommand };
 
 const wchar_t* WStr(std::u16string_view Text) { return reinterpret_cast<const wchar_t*>(Text.data()); }
 std::wstring Wide(std::u16string_view Text) { return {reinterpret_cast<const wchar_t*>(Text.data()), Text.size()}; }

@@ -27,6 +27,9 @@ std::optional<std::wstring> ShowSaveDialog(HWND Owner);
 // message completed by qrwindow::ErrorBoxText.
 void ShowErrorBox(HWND Owner, std::u16string_view Message);
 
+// The command of "Copiar" in the display area's menu (WM_COMMAND to the window).
+inline constexpr int kCopiarCommand = 106;
+
 class TForm1 {
 public:
     // Creates the window hidden, its components from the layout at the DPI of the screen, and

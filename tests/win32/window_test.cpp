@@ -246,4 +246,38 @@ TEST_F(Win32Window, GravarSavesTheShownPictureAndSaysWhatWentWrong) {
     EXPECT_EQ(Asked, AskedBefore);
 }
 
+TEST_F(Win32Window, CopiarPutsTheShownPictureOnTheClipboardOnlyWithASymbol) {
+    TForm1 Form(GetModuleHandleW(nullptr));
+    const auto ClipboardPicture = [] {
+        qrpicture::TPixels Picture;
+        if (!OpenClipboard(nullptr))
+            return Picture;
+        if (HANDLE Data = GetClipboardData(CF_DIB)) {
+            const auto* Header = static_cast<const BITMAPINFOHEADER*>(GlobalLock(Data));
+            const int Width = Header->biWidth, Height = Header->biHeight;  // bottom-up rows
+            Picture = qrpicture::TPixels(Width, Height, 0);
+            const auto* Rows = reinterpret_cast<const std::uint32_t*>(Header + 1);
+            if (Header->biBitCount == 32)
+                for (int Y = 0; Y < Height; ++Y)
+                    for (int X = 0; X < Width; ++X)
+                        Picture.SetPixel(X, Y, 0xFF000000u | Rows[static_cast<std::size_t>(Height - 1 - Y) * Width + X]);
+            GlobalUnlock(Data);
+        }
+        CloseClipboard();
+        return Picture;
+    };
+    SetClipboardText(L"before");
+    SetWindowTextW(Form.Memo(), L"Copiar");
+    SendMessageW(Form.Handle(), WM_COMMAND, qrwin32::kCopiarCommand, 0);
+    const qrpicture::TPixels Copied = ClipboardPicture();
+    EXPECT_EQ(Copied.Width(), 406);
+    EXPECT_TRUE(Copied == qrpicture::WindowPicture(qrpicture::WindowModuleBitmap(u"Copiar")));
+    // Without a symbol there is nothing to copy: the clipboard keeps what it had.
+    SetClipboardText(L"before");
+    SetWindowTextW(Form.Memo(), std::wstring(1200, L'\u20ac').c_str());
+    SendMessageW(Form.Handle(), WM_COMMAND, qrwin32::kCopiarCommand, 0);
+    EXPECT_FALSE(IsClipboardFormatAvailable(CF_DIB));
+    EXPECT_TRUE(IsClipboardFormatAvailable(CF_UNICODETEXT));
+}
+
 }  // namespace
