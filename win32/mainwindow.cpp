@@ -613,6 +613,18 @@ LRESULT TForm1::Handle(UINT Message, WPARAM W, LPARAM L) {
         }
         return 0;
     }
+    case WM_ACTIVATE:
+        // As a dialog box does: the control that had the focus when the window lost it (to the
+        // save dialog, an error box, another program) gets it back; at first "Sair", the first
+        // control in tab order.
+        if (LOWORD(W) == WA_INACTIVE) {
+            const HWND Focus = GetFocus();
+            if (Focus && IsChild(FForm, Focus))
+                FFocused = Focus;
+        } else if (!HIWORD(W)) {
+            SetFocus(FFocused && IsWindow(FFocused) ? FFocused : FButton2);
+        }
+        return 0;
     case WM_GETMINMAXINFO: {
         // The window takes the layout's size even on a screen smaller than it (the system would
         // otherwise cut it to the screen, and the display area with it); never less than the

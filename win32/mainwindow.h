@@ -94,6 +94,7 @@ private:
     qrpicture::TPixels FQRCodeBitmap;
     std::optional<std::u16string> FNoSymbolReason;
     bool FDroppedHighSurrogate = false;
+    HWND FFocused = nullptr;  // the control that had the focus when the window was deactivated
 };
 
 }  // namespace qrwin32
