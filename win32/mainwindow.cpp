@@ -179,7 +179,9 @@ std::optional<std::wstring> ShowSaveDialog(HWND Owner) {
     Dialog.lpstrFile = Name.data();
     Dialog.nMaxFile = static_cast<DWORD>(Name.size());
     Dialog.lpstrDefExt = L"jpg";
-    Dialog.Flags = OFN_EXPLORER | OFN_HIDEREADONLY | OFN_ENABLESIZING | OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR;
+    // No check of the folder by the dialog: a name in a folder that does not exist reaches the
+    // writer, whose message says so with the full path. No overwrite prompt either.
+    Dialog.Flags = OFN_EXPLORER | OFN_HIDEREADONLY | OFN_ENABLESIZING | OFN_NOCHANGEDIR;
     if (!GetSaveFileNameW(&Dialog))
         return std::nullopt;
     return std::wstring(Name.data());
