@@ -30,7 +30,7 @@ tools="$tools dpkg-dev file help2man lintian desktop-file-utils appstream bash-c
 # whose source is built for Windows. Xvfb, xdotool, ImageMagick and Wine's fonts are for the
 # tests of the window. Wine's recommendations (32-bit Wine, sound, video) are not needed.
 windows="g++-mingw-w64-x86-64-posix wine64 fonts-wine nasm cmake make dpkg-dev googletest
-  libjpeg62-turbo xvfb xauth xdotool imagemagick"
+  libjpeg62-turbo xvfb xauth xdotool imagemagick zbar-tools"
 
 missing_of() {
   missing=""

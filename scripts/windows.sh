@@ -11,8 +11,9 @@
 #    version installed here.
 # 3. Configures the project with cmake/mingw-w64.cmake into build-win/.
 # 4. Makes the Wine prefix build-win/wine (with Wine's fonts) when it is missing, builds the
-#    project and runs the tests with ctest, each test program under Wine (cmake/wine.sh). No
-#    display is needed.
+#    project and runs the tests with ctest, each test program under Wine (cmake/wine.sh). The
+#    window's tests run on a virtual display of their own (Xvfb), then the end-to-end test of
+#    the program (tests/win32/end_to_end.sh).
 set -eu
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -89,5 +90,17 @@ if [ ! -f "$build/wine/system.reg" ]; then
   # Marlett, which draws the caption buttons); in the prefix's font folder it does.
   cp /usr/share/wine/fonts/* "$build/wine/drive_c/windows/Fonts/"
 fi
+# The window's tests and the program need a display: a virtual one, large enough for the window
+# at 144 DPI, ended when this script ends.
+display=90
+while [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ]; do display=$((display + 1)); done
+Xvfb ":$display" -screen 0 1600x1200x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb=$!
+trap 'kill "$xvfb" 2>/dev/null || true' EXIT
+export DISPLAY=":$display"
+# A Wine server of the prefix left from an earlier run keeps the display it started with; the
+# programs here must find the new one.
+WINEPREFIX="$build/wine" /usr/lib/wine/wineserver64 --wait
 cmake --build "$build" -j"$jobs"
 ctest --test-dir "$build" --output-on-failure -j"$jobs"
+sh tests/win32/end_to_end.sh "$build"

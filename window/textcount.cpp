@@ -21,6 +21,20 @@ int StoredUnits(char16_t First, std::size_t Step) { return IsLineBreak(First) ? 
 
 }  // namespace
 
+std::u16string StoredText(std::u16string_view Text) {
+    std::u16string Stored;
+    Stored.reserve(Text.size());
+    for (std::size_t i = 0; i < Text.size();) {
+        const std::size_t Step = CharacterUnits(Text, i);
+        if (IsLineBreak(Text[i]))
+            Stored += u"\r\n";
+        else
+            Stored += Text.substr(i, Step);
+        i += Step;
+    }
+    return Stored;
+}
+
 int StoredLength(std::u16string_view Text) {
     int Units = 0;
     for (std::size_t i = 0; i < Text.size();) {

@@ -37,7 +37,14 @@ TEST(StoredLength, LineBreaksCountTwoWhateverTheirForm) {
         {u"\xD83D", 1},  // so is each half alone
         {u"á€", 2},
     };
-    for (const Case& C : Cases) EXPECT_EQ(StoredLength(C.Text), C.Expected) << Utf8(C.Text);
+    for (const Case& C : Cases) {
+        EXPECT_EQ(StoredLength(C.Text), C.Expected) << Utf8(C.Text);
+        // The stored form has exactly that many units, and storing it again changes nothing.
+        const std::u16string Stored = StoredText(C.Text);
+        EXPECT_EQ(static_cast<int>(Stored.size()), C.Expected) << Utf8(C.Text);
+        EXPECT_EQ(StoredText(Stored), Stored) << Utf8(C.Text);
+    }
+    EXPECT_EQ(StoredText(u"a\nb\rc\u2029d\r\ne\n\r"), u"a\r\nb\r\nc\r\nd\r\ne\r\n\r\n");
 }
 
 TEST(FittingPrefix, NeverSplitsAPairAndStopsAtTheRoom) {
