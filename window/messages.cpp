@@ -24,4 +24,14 @@ std::u16string ErrorBoxText(std::u16string_view Message) {
 
 std::u16string StyleNotFound(std::u16string_view Name) { return u"Style '" + std::u16string(Name) + u"' not found"; }
 
+std::string NoDisplayMessage(std::string_view Reason) {
+    constexpr std::string_view Blanks = " \t\r\n";
+    const auto First = Reason.find_first_not_of(Blanks);
+    Reason = First == std::string_view::npos ? std::string_view() : Reason.substr(First, Reason.find_last_not_of(Blanks) + 1 - First);
+    std::string Line = "quandrel-qr-code: no display could be opened";
+    if (!Reason.empty())
+        Line.append(" (").append(Reason).append(")");
+    return Line + "; set DISPLAY or WAYLAND_DISPLAY to a running display server\n";
+}
+
 }  // namespace qrwindow

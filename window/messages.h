@@ -23,4 +23,10 @@ std::u16string ErrorBoxText(std::u16string_view Message);
 // "Style '<Name>' not found": said when the theme of that name is not among the program's.
 std::u16string StyleNotFound(std::u16string_view Name);
 
+// The line said on standard error when the program cannot open any display, Reason being the
+// toolkit's first word on it (surrounding blanks dropped; left out when empty):
+// "quandrel-qr-code: no display could be opened (<Reason>); set DISPLAY or WAYLAND_DISPLAY to a
+// running display server\n".
+std::string NoDisplayMessage(std::string_view Reason);
+
 }  // namespace qrwindow

@@ -93,6 +93,18 @@ TEST(Messages, TheReasonGivesTheWindowGridsByteCountAndLimit) {
     EXPECT_EQ(StyleNotFound(u"Aqua Dark Slate"), u"Style 'Aqua Dark Slate' not found");
 }
 
+TEST(Messages, NoDisplayGivesTheToolkitsReasonTrimmedOrNone) {
+    const std::pair<std::string_view, std::string_view> Cases[] = {
+        {"could not connect to display :77",
+         "quandrel-qr-code: no display could be opened (could not connect to display :77); set DISPLAY or WAYLAND_DISPLAY to a running display server\n"},
+        {"  Failed to create wl_display (No such file or directory)\n",
+         "quandrel-qr-code: no display could be opened (Failed to create wl_display (No such file or directory)); set DISPLAY or WAYLAND_DISPLAY to a running display server\n"},
+        {" \n", "quandrel-qr-code: no display could be opened; set DISPLAY or WAYLAND_DISPLAY to a running display server\n"},
+        {"", "quandrel-qr-code: no display could be opened; set DISPLAY or WAYLAND_DISPLAY to a running display server\n"},
+    };
+    for (const auto& [Reason, Expected] : Cases) EXPECT_EQ(NoDisplayMessage(Reason), Expected) << Reason;
+}
+
 TEST(Layout, ChildrenFitTheirParentsClientAreasAt96Dpi) {
     const TWindowLayout& L = kLayout;
     const TSize Panel1Client{L.Panel1.Width - 2 * L.PanelFrame, L.Panel1.Height - 2 * L.PanelFrame};
