@@ -93,6 +93,25 @@ TEST(Messages, TheReasonGivesTheWindowGridsByteCountAndLimit) {
     EXPECT_EQ(StyleNotFound(u"Aqua Dark Slate"), u"Style 'Aqua Dark Slate' not found");
 }
 
+TEST(Messages, TheDisplayAreaDescribesItsSymbolOrWhyThereIsNone) {
+    struct Case {
+        std::u16string Text;
+        std::u16string_view Expected;
+    };
+    const Case Cases[] = {
+        {u"", u"Símbolo QR Code versão 1, 21 × 21 módulos, com os 0 bytes do texto em UTF-8."},
+        {u"Olá", u"Símbolo QR Code versão 1, 21 × 21 módulos, com os 4 bytes do texto em UTF-8."},
+        {std::u16string(2953, u'a'), u"Símbolo QR Code versão 40, 177 × 177 módulos, com os 2953 bytes do texto em UTF-8."},
+        {std::u16string(2954, u'a'), u"O texto tem 2954 bytes em UTF-8; o limite é 2953 bytes."},
+    };
+    for (const Case& C : Cases) {
+        qr::TQRCodeGrid Grid;
+        Grid.SetData(C.Text);
+        Grid.SetEncoding(qr::qrUTF8BOM);
+        EXPECT_EQ(DisplayAreaDescription(Grid), C.Expected) << C.Text.size();
+    }
+}
+
 TEST(Messages, NoDisplayGivesTheToolkitsReasonTrimmedOrNone) {
     const std::pair<std::string_view, std::string_view> Cases[] = {
         {"could not connect to display :77",
