@@ -20,6 +20,8 @@
 #include <QScreen>
 #include <QStatusBar>
 #include <QStyle>
+#include <QTimer>
+#include <QWindow>
 
 #include <initializer_list>
 #include <memory>
@@ -324,6 +326,50 @@ void TForm1::ShowCentred() {
     if (const QScreen* Screen = screen())
         setGeometry(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, size(), Screen->availableGeometry()));
     show();
+    KeepFixedSize();
+}
+
+namespace {
+
+bool IsMaximized(Qt::WindowStates States) { return States & (Qt::WindowMaximized | Qt::WindowFullScreen); }
+
+QSize FixedSize() { return {kLayout.ClientSize.Width, kLayout.ClientSize.Height}; }
+
+}  // namespace
+
+void TForm1::KeepFixedSize() {
+    // The window's own signal, not the widget's state-change event: it comes at the request,
+    // before the request reaches the compositor, so the limit is lifted before the compositor
+    // can answer with a size.
+    if (QWindow* Handle = windowHandle())
+        connect(Handle, &QWindow::windowStateChanged, this, [this](Qt::WindowState State) {
+            Apply(FFixedSize.StateChanged(IsMaximized(State), size() == FixedSize()));
+        });
+}
+
+void TForm1::resizeEvent(QResizeEvent* Event) {
+    QWidget::resizeEvent(Event);
+    Apply(FFixedSize.Resized(IsMaximized(windowState()), size() == FixedSize()));
+}
+
+void TForm1::Apply(qrwindow::TFixedSizeAction Action) {
+    switch (Action) {
+        case qrwindow::TFixedSizeAction::None:
+            break;
+        case qrwindow::TFixedSizeAction::LiftSizeLimit:
+            setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+            break;
+        case qrwindow::TFixedSizeAction::AskForNormal:
+            // Once the resize is done with.
+            QTimer::singleShot(0, this, [this] {
+                if (QWindow* Handle = windowHandle())
+                    Handle->setWindowStates(Handle->windowStates() & ~(Qt::WindowMaximized | Qt::WindowFullScreen));
+            });
+            break;
+        case qrwindow::TFixedSizeAction::FixSizeAgain:
+            setFixedSize(FixedSize());
+            break;
+    }
 }
 
 void TForm1::FormCreate() {

@@ -12,6 +12,7 @@
 #include <optional>
 
 #include "pixels.h"
+#include "window/fixedsize.h"
 
 class QAction;
 class QFrame;
@@ -60,6 +61,8 @@ protected:
     // The context-menu key (and Shift+F10) where the focused control has no menu of its own:
     // the display area's menu, which takes no focus itself, opens over it.
     void contextMenuEvent(QContextMenuEvent* Event) override;
+    // Part of keeping the fixed size when the window is maximized all the same (FFixedSize).
+    void resizeEvent(QResizeEvent* Event) override;
 
 private:
     // Setting up, in the order the constructor runs it: the window itself, its components (each
@@ -71,6 +74,9 @@ private:
     void CreateStatusBar();
     void CreateImageHolder();
     void ConnectEvents();
+    // Follows a maximize or full-screen request as FFixedSize says, and undoes it.
+    void KeepFixedSize();
+    void Apply(qrwindow::TFixedSizeAction Action);
 
     void FormCreate();
     void FormDestroy();
@@ -110,6 +116,7 @@ private:
     std::optional<QString> FNoSymbolReason;
     // The symbol of the last Update, or the reason there is none, for screen readers.
     QString FSymbolDescription;
+    qrwindow::TFixedSizeKeeper FFixedSize;
 };
 
 }  // namespace qrapp

@@ -7,6 +7,7 @@
 
 #include "encoder/steps.h"
 #include "grid/qrcodegrid.h"
+#include "window/fixedsize.h"
 #include "window/layout.h"
 #include "window/messages.h"
 #include "window/textcount.h"
@@ -194,3 +195,27 @@ TEST(Theme, TheProgramsThemeIsFoundByNameAndKeepsTheLayoutsColours) {
 }
 
 }  // namespace
+
+TEST(FixedSize, AMaximizeRequestIsFollowedAndUndoneOrRefused) {
+    using enum TFixedSizeAction;
+    // Granted: the request, the configured size, the normal state asked for, the size back.
+    {
+        TFixedSizeKeeper Keeper;
+        EXPECT_EQ(Keeper.Resized(false, true), None);  // an ordinary resize leaves the limit alone
+        EXPECT_EQ(Keeper.StateChanged(true, true), LiftSizeLimit);
+        EXPECT_EQ(Keeper.StateChanged(true, true), None);  // the compositor's answer
+        EXPECT_EQ(Keeper.Resized(true, false), AskForNormal);
+        EXPECT_EQ(Keeper.StateChanged(false, false), None);  // still at the maximized size
+        EXPECT_EQ(Keeper.Resized(false, true), FixSizeAgain);
+        EXPECT_EQ(Keeper.Resized(false, true), None);
+        // A second request is handled the same way.
+        EXPECT_EQ(Keeper.StateChanged(true, true), LiftSizeLimit);
+    }
+    // Refused: the compositor answers with the normal state, at the fixed size.
+    {
+        TFixedSizeKeeper Keeper;
+        EXPECT_EQ(Keeper.StateChanged(true, true), LiftSizeLimit);
+        EXPECT_EQ(Keeper.StateChanged(false, true), FixSizeAgain);
+        EXPECT_EQ(Keeper.StateChanged(false, true), None);
+    }
+}
