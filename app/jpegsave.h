@@ -14,14 +14,16 @@ class QWidget;
 namespace qrapp {
 
 // Gives Dialog the settings of the "Gravar" save dialog: save mode, the one filter
-// "Jpeg files (*.jpg)", default suffix "jpg", and no question before replacing a file. Title
+// "Jpeg files (*.jpg)", default suffix "jpg", no question before replacing a file, and Qt's own
+// dialog rather than the platform's, which would remember folders of its own. Title
 // and starting folder are left to the platform. (No Qt file dialog shows a read-only check
 // box, so there is nothing to hide.) A dialog that was shown before keeps the name typed in
 // it, so use a new dialog for every opening, as AskJpegFileName does.
 void ConfigureJpegSaveDialog(QFileDialog& Dialog);
 
 // Shows a new save dialog with those settings, modal to Parent, and returns the chosen path, or
-// nothing when the user cancels. A new dialog every time, so it always opens with an empty
+// nothing when the user cancels. Qt's settings, which its dialog would read and write, are sent
+// nowhere from then on. A new dialog every time, so it always opens with an empty
 // file name; a name typed without an extension comes back with ".jpg" added.
 std::optional<QString> AskJpegFileName(QWidget* Parent);
 

@@ -5,12 +5,14 @@
 #include <QTranslator>
 
 #include <cstdio>
+#include <memory>
 #include <string_view>
 
 #include "errorbox.h"
 #include "mainwindow.h"
 #include "qtstrings.h"
 #include "quitsignal.h"
+#include "startup.h"
 #include "theme.h"
 #include "translations.h"
 #include "window/layout.h"
@@ -46,9 +48,10 @@ int main(int argc, char* argv[]) {
     // Honour fractional screen scales (125 %, 150 %) as they are; the display area is drawn in
     // device pixels, so the symbol stays crisp at any of them.
     QGuiApplication::setHighDpiScaleFactorRoundingPolicy(Qt::HighDpiScaleFactorRoundingPolicy::PassThrough);
-    QApplication Application(argc, argv);
+    // Without a display the program says so and ends with status 1, where Qt would abort.
+    const std::unique_ptr<QApplication> Application = qrapp::StartApplication(argc, argv);
     QGuiApplication::setDesktopFileName(QString::fromLatin1(kApplicationId));
-    Application.setWindowIcon(qrapp::ApplicationIcon());
+    Application->setWindowIcon(qrapp::ApplicationIcon());
     // Qt's dialogs and menus in the user's language; the window's own words stay as they are.
     QTranslator QtTranslations;
     qrapp::InstallQtTranslations(QtTranslations, QLocale());

@@ -1,12 +1,17 @@
 #include "mainwindow.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QAction>
 #include <QApplication>
 #include <QBuffer>
 #include <QClipboard>
+#include <QContextMenuEvent>
 #include <QDrag>
 #include <QFrame>
+#include <QKeySequence>
 #include <QLabel>
+#include <QMenu>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
@@ -15,6 +20,8 @@
 #include <QScreen>
 #include <QStatusBar>
 #include <QStyle>
+#include <QTimer>
+#include <QWindow>
 
 #include <initializer_list>
 #include <memory>
@@ -71,11 +78,56 @@ std::unique_ptr<QMimeData> PictureMimeData(const QImage& Picture) {
     return Data;
 }
 
+// The display area as a screen reader sees it: a graphic with the widget's accessible name and
+// description, whose actions are the enabled actions of its menu, by their texts.
+class TPaintBoxAccessible : public QAccessibleWidget {
+public:
+    explicit TPaintBoxAccessible(QWidget* Box) : QAccessibleWidget(Box, QAccessible::Graphic) {}
+
+    QStringList actionNames() const override {
+        QStringList Names = QAccessibleWidget::actionNames();
+        for (const QAction* Item : widget()->actions())
+            if (Item->isEnabled())
+                Names << Item->text();
+        return Names;
+    }
+    void doAction(const QString& Name) override {
+        if (QAction* Item = MenuAction(Name))
+            Item->trigger();
+        else
+            QAccessibleWidget::doAction(Name);
+    }
+    QStringList keyBindingsForAction(const QString& Name) const override {
+        if (const QAction* Item = MenuAction(Name))
+            return {Item->shortcut().toString(QKeySequence::NativeText)};
+        return QAccessibleWidget::keyBindingsForAction(Name);
+    }
+
+private:
+    QAction* MenuAction(const QString& Name) const {
+        for (QAction* Item : widget()->actions())
+            if (Item->isEnabled() && Item->text() == Name)
+                return Item;
+        return nullptr;
+    }
+};
+
+// Qt's accessibility cache owns the interfaces the factory makes.
+QAccessibleInterface* PaintBoxAccessible(const QString&, QObject* Object) {
+    auto* Box = qobject_cast<TPaintBox*>(Object);
+    return Box ? new TPaintBoxAccessible(Box) : nullptr;
+}
+
 }  // namespace
 
 TPaintBox::TPaintBox(QWidget* Parent) : QWidget(Parent) {
     // Every pixel is painted by the handler: nothing to erase first.
     setAttribute(Qt::WA_OpaquePaintEvent);
+    static const bool FactoryInstalled = [] {
+        QAccessible::installFactory(PaintBoxAccessible);
+        return true;
+    }();
+    (void)FactoryInstalled;
 }
 
 void TPaintBox::paintEvent(QPaintEvent*) {
@@ -139,11 +191,30 @@ void TForm1::CreateDisplayPanel() {
     PaintBox1->setObjectName(QStringLiteral("PaintBox1"));
     PaintBox1->setGeometry(InClientArea(kLayout.PaintBox1));
 
-    // The display area's menu: "Copiar" puts the picture on the clipboard.
+    PaintBox1->setAccessibleName(ToQString(qrwindow::kDisplayAreaName));
+
+    // The display area's menu: "Copiar" puts the picture on the clipboard. Its Ctrl+C works
+    // wherever the focus is in the window, except in the text box, which copies its own text.
     Copiar1 = new QAction(ToQString(kLayout.CopyCaption), PaintBox1);
     Copiar1->setObjectName(QStringLiteral("Copiar1"));
+    Copiar1->setShortcut(QKeySequence::Copy);
+    Copiar1->setShortcutContext(Qt::WindowShortcut);
     PaintBox1->addAction(Copiar1);
     PaintBox1->setContextMenuPolicy(Qt::ActionsContextMenu);
+
+    // Shift+F10 does what the context-menu key does: the focused control's menu, or the display
+    // area's where it has none.
+    auto* MenuKey = new QAction(this);
+    MenuKey->setShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F10));
+    MenuKey->setShortcutContext(Qt::WindowShortcut);
+    addAction(MenuKey);
+    connect(MenuKey, &QAction::triggered, this, [] {
+        if (QWidget* Focused = QApplication::focusWidget()) {
+            const QPoint At = Focused->rect().center();
+            QContextMenuEvent Event(QContextMenuEvent::Keyboard, At, Focused->mapToGlobal(At));
+            QApplication::sendEvent(Focused, &Event);
+        }
+    });
 }
 
 void TForm1::CreateTextPanel() {
@@ -181,6 +252,8 @@ void TForm1::CreateTextPanel() {
     Memo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     Memo1->setTabChangesFocus(true);
     SetBackground(*Memo1, false);
+    // The label names the text box for screen readers.
+    Label1->setBuddy(Memo1);
 
     setTabOrder(Button2, Button1);
     setTabOrder(Button1, Memo1);
@@ -253,6 +326,50 @@ void TForm1::ShowCentred() {
     if (const QScreen* Screen = screen())
         setGeometry(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, size(), Screen->availableGeometry()));
     show();
+    KeepFixedSize();
+}
+
+namespace {
+
+bool IsMaximized(Qt::WindowStates States) { return States & (Qt::WindowMaximized | Qt::WindowFullScreen); }
+
+QSize FixedSize() { return {kLayout.ClientSize.Width, kLayout.ClientSize.Height}; }
+
+}  // namespace
+
+void TForm1::KeepFixedSize() {
+    // The window's own signal, not the widget's state-change event: it comes at the request,
+    // before the request reaches the compositor, so the limit is lifted before the compositor
+    // can answer with a size.
+    if (QWindow* Handle = windowHandle())
+        connect(Handle, &QWindow::windowStateChanged, this, [this](Qt::WindowState State) {
+            Apply(FFixedSize.StateChanged(IsMaximized(State), size() == FixedSize()));
+        });
+}
+
+void TForm1::resizeEvent(QResizeEvent* Event) {
+    QWidget::resizeEvent(Event);
+    Apply(FFixedSize.Resized(IsMaximized(windowState()), size() == FixedSize()));
+}
+
+void TForm1::Apply(qrwindow::TFixedSizeAction Action) {
+    switch (Action) {
+        case qrwindow::TFixedSizeAction::None:
+            break;
+        case qrwindow::TFixedSizeAction::LiftSizeLimit:
+            setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+            break;
+        case qrwindow::TFixedSizeAction::AskForNormal:
+            // Once the resize is done with.
+            QTimer::singleShot(0, this, [this] {
+                if (QWindow* Handle = windowHandle())
+                    Handle->setWindowStates(Handle->windowStates() & ~(Qt::WindowMaximized | Qt::WindowFullScreen));
+            });
+            break;
+        case qrwindow::TFixedSizeAction::FixSizeAgain:
+            setFixedSize(FixedSize());
+            break;
+    }
 }
 
 void TForm1::FormCreate() {
@@ -270,7 +387,17 @@ void TForm1::Memo1Change() {
 
 void TForm1::ShowWhetherThereIsASymbol() {
     PaintBox1->setToolTip(FNoSymbolReason.value_or(QString()));
+    PaintBox1->setAccessibleDescription(FSymbolDescription);
     Copiar1->setEnabled(!FNoSymbolReason);
+}
+
+void TForm1::contextMenuEvent(QContextMenuEvent* Event) {
+    if (Event->reason() != QContextMenuEvent::Keyboard) {
+        Event->ignore();
+        return;
+    }
+    const QPoint At = PaintBox1->rect().center();
+    QMenu::exec(PaintBox1->actions(), PaintBox1->mapToGlobal(At), nullptr, PaintBox1);
 }
 
 void TForm1::Update() {
@@ -278,6 +405,7 @@ void TForm1::Update() {
     const qr::TQRCodeGrid Grid = qrpicture::WindowGrid(View(Text));
     QRCodeBitmap = qrpicture::MakeModuleBitmap(Grid);
     FNoSymbolReason.reset();
+    FSymbolDescription = ToQString(qrwindow::DisplayAreaDescription(Grid));
     if (!Grid.HasSymbol())
         FNoSymbolReason = ToQString(qrwindow::NoSymbolReason(Grid.DataSize()));
     // Paints before returning; does nothing while the window is hidden.

@@ -12,6 +12,7 @@
 #include <optional>
 
 #include "pixels.h"
+#include "window/fixedsize.h"
 
 class QAction;
 class QFrame;
@@ -24,7 +25,8 @@ namespace qrapp {
 class TLimitedMemo;
 
 // The display area: a plain widget painted entirely by its owner's handler, and the start of a
-// drag of its picture.
+// drag of its picture. Screen readers see it as a graphic, named and described by its accessible
+// name and description, whose actions are those of its menu.
 class TPaintBox : public QWidget {
     Q_OBJECT
 public:
@@ -55,6 +57,13 @@ public:
     // Rebuilds QRCodeBitmap from the text of Memo1 and repaints the display area at once.
     void Update();
 
+protected:
+    // The context-menu key (and Shift+F10) where the focused control has no menu of its own:
+    // the display area's menu, which takes no focus itself, opens over it.
+    void contextMenuEvent(QContextMenuEvent* Event) override;
+    // Part of keeping the fixed size when the window is maximized all the same (FFixedSize).
+    void resizeEvent(QResizeEvent* Event) override;
+
 private:
     // Setting up, in the order the constructor runs it: the window itself, its components (each
     // with its object name, placed from the layout table), then the wiring of their events.
@@ -65,6 +74,9 @@ private:
     void CreateStatusBar();
     void CreateImageHolder();
     void ConnectEvents();
+    // Follows a maximize or full-screen request as FFixedSize says, and undoes it.
+    void KeepFixedSize();
+    void Apply(qrwindow::TFixedSizeAction Action);
 
     void FormCreate();
     void FormDestroy();
@@ -75,7 +87,8 @@ private:
     // Puts the shown picture on the clipboard, and starts a drag of it.
     void Copiar1Click();
     void PaintBox1StartDrag();
-    // The display area's tooltip gives the reason, and "Copiar" is off, while there is no symbol.
+    // The display area's tooltip gives the reason, and "Copiar" is off, while there is no symbol;
+    // its accessible description tells the symbol or the reason.
     void ShowWhetherThereIsASymbol();
     // Asks for a file name and writes the picture held by Image1 there as JPEG of quality
     // Compress (1 to 100); cancelling does nothing. Failures are thrown.
@@ -101,6 +114,9 @@ private:
     qrpicture::TPixels QRCodeBitmap;
     // Why the code grid of the last Update held no symbol; nothing when it held one.
     std::optional<QString> FNoSymbolReason;
+    // The symbol of the last Update, or the reason there is none, for screen readers.
+    QString FSymbolDescription;
+    qrwindow::TFixedSizeKeeper FFixedSize;
 };
 
 }  // namespace qrapp

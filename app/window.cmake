@@ -1,13 +1,14 @@
 # The window program. Included from app/CMakeLists.txt, which finds Qt and turns on AUTOMOC/AUTORCC.
 
-# The window, the text box's length limit, the error box, the theme and the icon, and Qt's
-# translations: the toolkit's side of the window, over the toolkit-free qrwindow.
+# The window, the text box's length limit, the error box, the theme and the icon, Qt's
+# translations and its start without a display: the toolkit's side of the window, over the toolkit-free qrwindow.
 add_library(qrapp STATIC
   mainwindow.cpp mainwindow.h
   textlimit.cpp textlimit.h
   errorbox.cpp errorbox.h
   theme.cpp theme.h
   quitsignal.cpp quitsignal.h
+  startup.cpp startup.h
   translations.cpp translations.h
   qtstrings.h
   resources/window.qrc

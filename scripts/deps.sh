@@ -21,6 +21,9 @@ checks="libzbar-dev zbar-tools librsvg2-bin poppler-utils ghostscript python3-se
 # exfatprogs and exfat-fuse: a small exFAT image, mounted through a loop device, shows the batch
 # names that a file system which ignores case takes for one.
 checks="$checks exfatprogs exfat-fuse"
+# weston and qt6-wayland: the window is run on a headless Wayland compositor, where Qt draws the
+# title bar itself, to show that a maximize request does it no harm.
+checks="$checks weston qt6-wayland"
 # Benchmarks: GNU time for peak memory, hyperfine for whole-process timings.
 tools="time hyperfine"
 # Packages: building and validating the .deb files, their manual pages and completion.

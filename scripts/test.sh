@@ -11,7 +11,16 @@ export QT_QPA_PLATFORM=offscreen
 # The tests run with a temporary HOME, so that nothing they save reaches the user's.
 home=$(mktemp -d)
 trap 'rm -rf "$home"' EXIT
-with_temporary_home() { HOME="$home" XDG_CONFIG_HOME="$home/.config" "$@"; }
+# Each test has a home of its own in the build tree; this one, which only the test runner sees,
+# must stay empty: a test that writes into it would write into a user's real home.
+with_temporary_home() {
+  HOME="$home" XDG_CONFIG_HOME="$home/.config" "$@"
+  if [ -n "$(ls -A "$home")" ]; then
+    echo "A test wrote into the home folder:" >&2
+    find "$home" -mindepth 1 >&2
+    exit 1
+  fi
+}
 
 cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build build -j"$jobs"

@@ -20,7 +20,19 @@ std::u16string NoSymbolReason(const qr::TDataSize& Size);
 // unit is above "." (46); an empty message stays empty.
 std::u16string ErrorBoxText(std::u16string_view Message);
 
+// The display area's accessible name, and its description for the symbol the window's Grid
+// holds: "Símbolo QR Code versão <v>, <n> × <n> módulos, com os <count> bytes do texto em UTF-8."
+// (n the symbol's side without the quiet zone), or NoSymbolReason when it holds none.
+inline constexpr std::u16string_view kDisplayAreaName = u"Símbolo QR Code";
+std::u16string DisplayAreaDescription(const qr::TQRCodeGrid& Grid);
+
 // "Style '<Name>' not found": said when the theme of that name is not among the program's.
 std::u16string StyleNotFound(std::u16string_view Name);
+
+// The line said on standard error when the program cannot open any display, Reason being the
+// toolkit's first word on it (surrounding blanks dropped; left out when empty):
+// "quandrel-qr-code: no display could be opened (<Reason>); set DISPLAY or WAYLAND_DISPLAY to a
+// running display server\n".
+std::string NoDisplayMessage(std::string_view Reason);
 
 }  // namespace qrwindow

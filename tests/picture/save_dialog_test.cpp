@@ -1,12 +1,17 @@
 // The "Gravar" save dialog, driven as a user would: its settings, a name typed without an
-// extension, an existing file chosen, cancel, and an empty name at every opening.
+// extension, an existing file chosen, cancel, an empty name at every opening, and nothing
+// remembered from one start to the next.
 
 #include <functional>
 #include <optional>
 
 #include <QApplication>
+#include <QDateTime>
+#include <QDir>
+#include <QDirIterator>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QMap>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QTemporaryDir>
@@ -55,6 +60,16 @@ DialogRun RunDialog(const std::function<void(QFileDialog&)>& Act) {
     return Run;
 }
 
+// Every file under Folder, with its size and time of change.
+QMap<QString, QString> FilesUnder(const QString& Folder) {
+    QMap<QString, QString> Files;
+    for (QDirIterator It(Folder, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories); It.hasNext();) {
+        const QFileInfo Info(It.next());
+        Files.insert(Info.filePath(), QString::number(Info.size()) + u' ' + Info.lastModified().toString(Qt::ISODateWithMs));
+    }
+    return Files;
+}
+
 }  // namespace
 
 class SaveDialogTest : public QObject {
@@ -67,6 +82,43 @@ private slots:
         QVERIFY(Dir.isValid());
     }
 
+    // The program keeps no settings: a dialog that was used leaves nothing in the home folder,
+    // and what Qt's dialog would have remembered (its last folder) is not read back. First of
+    // the dialogs of this process: Qt reads its last folder once, at the first opening.
+    void persistsNothingAndReadsNothingBack() {
+        const QString Home = qEnvironmentVariable("HOME");
+        const QString Config = qEnvironmentVariable("XDG_CONFIG_HOME");
+        QVERIFY(!Home.isEmpty() && !Config.isEmpty() && QDir().mkpath(Config));
+        QTemporaryDir Remembered;
+        QVERIFY(Remembered.isValid());
+        QFile Settings(Config + "/QtProject.conf");
+        // As Qt's own dialog writes it: the last folder, the history and the view.
+        const QByteArray Url = QUrl::fromLocalFile(Remembered.path()).toEncoded();
+        const QByteArray Remembering = "[FileDialog]\nhistory=" + Url + "\nlastVisited=" + Url + "\nqtVersion=" + qVersion() +
+                                       "\nviewMode=List\n";
+        QVERIFY(Settings.open(QIODevice::WriteOnly | QIODevice::Truncate) && Settings.write(Remembering) == Remembering.size());
+        Settings.close();
+        const QMap<QString, QString> Before = FilesUnder(Home);
+
+        QString OpenedIn;
+        QStringList History;
+        QFileDialog::ViewMode View = QFileDialog::List;
+        const DialogRun Run = RunDialog([&](QFileDialog& D) {
+            OpenedIn = D.directory().absolutePath();
+            History = D.history();
+            View = D.viewMode();
+            TypeAndEnter(D, Dir.path(), "kept.jpg");
+        });
+        QVERIFY(!Run.TimedOut);
+        QCOMPARE(Run.Result, std::optional<QString>(Dir.filePath("kept.jpg")));
+        const QString RememberedFolder = QDir(Remembered.path()).absolutePath();
+        QVERIFY2(OpenedIn != RememberedFolder, qPrintable(OpenedIn));
+        QVERIFY2(!History.contains(RememberedFolder), qPrintable(History.join(u' ')));
+        QCOMPARE(View, QFileDialog::Detail);  // Qt's own default
+        QCOMPARE(FilesUnder(Home), Before);
+        QVERIFY(Settings.remove());
+    }
+
     void settings() {
         QFileDialog Dialog;
         qrapp::ConfigureJpegSaveDialog(Dialog);
@@ -74,6 +126,7 @@ private slots:
         QCOMPARE(Dialog.nameFilters(), QStringList{"Jpeg files (*.jpg)"});
         QCOMPARE(Dialog.defaultSuffix(), QString("jpg"));
         QVERIFY(Dialog.testOption(QFileDialog::DontConfirmOverwrite));
+        QVERIFY(Dialog.testOption(QFileDialog::DontUseNativeDialog));
         QVERIFY(Dialog.isSizeGripEnabled());
     }
 

@@ -7,6 +7,7 @@
 
 #include "encoder/steps.h"
 #include "grid/qrcodegrid.h"
+#include "window/fixedsize.h"
 #include "window/layout.h"
 #include "window/messages.h"
 #include "window/textcount.h"
@@ -100,6 +101,37 @@ TEST(Messages, TheReasonGivesTheWindowGridsByteCountAndLimit) {
     EXPECT_EQ(StyleNotFound(u"Aqua Dark Slate"), u"Style 'Aqua Dark Slate' not found");
 }
 
+TEST(Messages, TheDisplayAreaDescribesItsSymbolOrWhyThereIsNone) {
+    struct Case {
+        std::u16string Text;
+        std::u16string_view Expected;
+    };
+    const Case Cases[] = {
+        {u"", u"Símbolo QR Code versão 1, 21 × 21 módulos, com os 0 bytes do texto em UTF-8."},
+        {u"Olá", u"Símbolo QR Code versão 1, 21 × 21 módulos, com os 4 bytes do texto em UTF-8."},
+        {std::u16string(2953, u'a'), u"Símbolo QR Code versão 40, 177 × 177 módulos, com os 2953 bytes do texto em UTF-8."},
+        {std::u16string(2954, u'a'), u"O texto tem 2954 bytes em UTF-8; o limite é 2953 bytes."},
+    };
+    for (const Case& C : Cases) {
+        qr::TQRCodeGrid Grid;
+        Grid.SetData(C.Text);
+        Grid.SetEncoding(qr::qrUTF8BOM);
+        EXPECT_EQ(DisplayAreaDescription(Grid), C.Expected) << C.Text.size();
+    }
+}
+
+TEST(Messages, NoDisplayGivesTheToolkitsReasonTrimmedOrNone) {
+    const std::pair<std::string_view, std::string_view> Cases[] = {
+        {"could not connect to display :77",
+         "quandrel-qr-code: no display could be opened (could not connect to display :77); set DISPLAY or WAYLAND_DISPLAY to a running display server\n"},
+        {"  Failed to create wl_display (No such file or directory)\n",
+         "quandrel-qr-code: no display could be opened (Failed to create wl_display (No such file or directory)); set DISPLAY or WAYLAND_DISPLAY to a running display server\n"},
+        {" \n", "quandrel-qr-code: no display could be opened; set DISPLAY or WAYLAND_DISPLAY to a running display server\n"},
+        {"", "quandrel-qr-code: no display could be opened; set DISPLAY or WAYLAND_DISPLAY to a running display server\n"},
+    };
+    for (const auto& [Reason, Expected] : Cases) EXPECT_EQ(NoDisplayMessage(Reason), Expected) << Reason;
+}
+
 TEST(Layout, ChildrenFitTheirParentsClientAreasAt96Dpi) {
     const TWindowLayout& L = kLayout;
     const TSize Panel1Client{L.Panel1.Width - 2 * L.PanelFrame, L.Panel1.Height - 2 * L.PanelFrame};
@@ -170,3 +202,27 @@ TEST(Theme, TheProgramsThemeIsFoundByNameAndKeepsTheLayoutsColours) {
 }
 
 }  // namespace
+
+TEST(FixedSize, AMaximizeRequestIsFollowedAndUndoneOrRefused) {
+    using enum TFixedSizeAction;
+    // Granted: the request, the configured size, the normal state asked for, the size back.
+    {
+        TFixedSizeKeeper Keeper;
+        EXPECT_EQ(Keeper.Resized(false, true), None);  // an ordinary resize leaves the limit alone
+        EXPECT_EQ(Keeper.StateChanged(true, true), LiftSizeLimit);
+        EXPECT_EQ(Keeper.StateChanged(true, true), None);  // the compositor's answer
+        EXPECT_EQ(Keeper.Resized(true, false), AskForNormal);
+        EXPECT_EQ(Keeper.StateChanged(false, false), None);  // still at the maximized size
+        EXPECT_EQ(Keeper.Resized(false, true), FixSizeAgain);
+        EXPECT_EQ(Keeper.Resized(false, true), None);
+        // A second request is handled the same way.
+        EXPECT_EQ(Keeper.StateChanged(true, true), LiftSizeLimit);
+    }
+    // Refused: the compositor answers with the normal state, at the fixed size.
+    {
+        TFixedSizeKeeper Keeper;
+        EXPECT_EQ(Keeper.StateChanged(true, true), LiftSizeLimit);
+        EXPECT_EQ(Keeper.StateChanged(false, true), FixSizeAgain);
+        EXPECT_EQ(Keeper.StateChanged(false, true), None);
+    }
+}
