@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <optional>
 #include <sstream>
 #include <string>
 #include <string_view>
@@ -13,6 +14,7 @@
 #include "input.h"
 #include "messages.h"
 #include "outputtype.h"
+#include "payloadcommand.h"
 #include "symbol.h"
 #include "symbolfile.h"
 #include "text/textconv.h"
@@ -46,15 +48,24 @@ std::string Info(std::u16string_view Text, const qrcli::Options& O, const qr::TE
     return Lines.str();
 }
 
-// The symbol of the argument or of standard input, written to -o or to standard output.
-ExitStatus MakeSymbol(const qrcli::Options& O) {
+// The symbol of the argument, of standard input or of a payload, written to -o or to standard output.
+ExitStatus MakeSymbol(const qrcli::Options& Asked) {
+    qrcli::Options O = Asked;
     const qrcli::OutputType Type = qrcli::ResolveType(O);
     const bool ToStandardOutput = qrcli::ToStandardOutput(O);
     if (qrcli::IsBinary(Type) && qrcli::OutputIsTerminal(O))
         return Fail(ExitStatus::Usage, "will not write a binary picture to a terminal; use -o FILE");
 
     std::string Bytes;
-    if (O.Text) {
+    std::optional<qrpayload::TPayload> Payload;
+    if (O.Payload) {
+        auto Built = qrcli::BuildPayload(*O.Payload->Format, O.Payload->Values);
+        if (!Built)
+            return Fail(ExitStatus::Usage, std::string(O.Payload->Format->Command) + ": " + Built.Reason());
+        Payload = *Built;
+        Bytes = Payload->Text;
+        O.Level = qrcli::PayloadLevel(*Payload, O.Level, O.LevelGiven);
+    } else if (O.Text) {
         Bytes = *O.Text;
     } else {
         // Read whole before anything is written: a read error touches no file.
@@ -71,6 +82,9 @@ ExitStatus MakeSymbol(const qrcli::Options& O) {
 
     if (const auto Why = qrcli::TooLongForSymbol(Text, O))
         return Fail(ExitStatus::Failed, *Why);
+    if (Payload)
+        if (const auto Why = qrcli::PayloadSymbolProblem(*O.Payload->Format, *Payload, Text, O.Encoding, O.Level))
+            return Fail(ExitStatus::Usage, *Why);
     // A warning only: the symbol is made as the window makes it. Lost, it changes nothing.
     if (const auto Warning = qrcli::DroppedWarning(Text, O.Encoding))
         qrcli::Message(*Warning);

@@ -6,6 +6,7 @@
 
 #include "encoder/qrcode.h"
 #include "formats.h"
+#include "payloadcommand.h"
 
 namespace qrcli {
 
@@ -28,11 +29,13 @@ struct Options {
     std::optional<OutputType> Type;         // -t; none: from the extension of -o
     qr::TQRCodeEncoding Encoding = qr::qrUTF8BOM;
     char Level = 'L';
+    bool LevelGiven = false;                // -l was given (a payload's required level is used otherwise)
     int Margin = 4;                         // -m, for every output but JPEG
     qrpicture::TDrawing Drawing;            // -s, --dpi and the colours
     bool Crlf = false;
     bool Info = false;
     std::optional<BatchOptions> Batch;
+    std::optional<PayloadRequest> Payload;  // a payload subcommand, in place of TEXT
 };
 
 }  // namespace qrcli

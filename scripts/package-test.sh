@@ -163,6 +163,9 @@ check "bash completes quandrel-qr -l <TAB> with the levels" completes "H L M Q" 
 check "bash completes quandrel-qr -o <TAB> with file names" completes "notes.txt old.png pictures" -o ""
 check "bash completes quandrel-qr --ty<TAB>" completes "--type" --ty
 check "bash completes quandrel-qr --jo<TAB>" completes "--jobs" --jo
+check "bash completes quandrel-qr e<TAB> with the payloads" completes "epc event" e
+check "bash completes quandrel-qr geo --l<TAB> with its fields and the options" completes "--lat --level --lon" geo --l
+check "bash completes quandrel-qr wifi --security <TAB>" completes "SAE WEP WPA WPA3 none" wifi --security ""
 
 echo "== Removed"
 if DEBIAN_FRONTEND=noninteractive apt-get purge -y -qq -o DPkg::Lock::Timeout=600 $packages >"$work/apt" 2>&1; then
