@@ -310,6 +310,9 @@ Result<void> CheckPayload(Parser& Cli, Options& O) {
             return Failure{std::string(Format.Command) + " writes the line ends its format has: --crlf is not taken with it"};
         if (Cli.Given("--column"))
             return Failure{std::string(Format.Command) + " takes its fields from --field or the header, not --column"};
+        // A batch cannot choose the level row by row: the transfer's own is the run's.
+        if (Format.Kind == PayloadKind::Epc && !O.LevelGiven)
+            O.Level = 'M';
         O.Payload = std::move(Request);
     }
     return {};

@@ -15,6 +15,7 @@
 #include "messages.h"
 #include "outputtype.h"
 #include "payloadcommand.h"
+#include "readerwarnings.h"
 #include "symbol.h"
 #include "symbolfile.h"
 #include "text/textconv.h"
@@ -88,6 +89,10 @@ ExitStatus MakeSymbol(const qrcli::Options& Asked) {
     // A warning only: the symbol is made as the window makes it. Lost, it changes nothing.
     if (const auto Warning = qrcli::DroppedWarning(Text, O.Encoding))
         qrcli::Message(*Warning);
+    if (const auto Warning = qrcli::TextWarning(Bytes, Text, O))
+        qrcli::Message(*Warning);
+    for (const std::string& Warning : qrcli::LookWarnings(Type, O))
+        qrcli::Message(Warning);
     // --info is output asked for: when it cannot be written, nothing else is.
     if (O.Info)
         if (const ExitStatus Status = Emit(STDERR_FILENO, Info(Text, O, qr::TEncoder::MeasureSegment(Text, O.Encoding)));
