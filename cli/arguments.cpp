@@ -159,6 +159,8 @@ struct Parser {
             ->type_name("ENC")
             ->check(OneOf(kEncodingNames, "auto, numeric, alphanumeric, latin1, utf8, utf8-bom"));
         App.add_flag("--crlf", Opts.Crlf, "line breaks as CR LF, as the window's text box stores them");
+        App.add_flag("--verify", Opts.Verify, "read the symbol back with zbar as the file shows it, and write\n"
+                                           "nothing unless it gives the text's bytes (status 1)");
         App.add_flag("--info", Opts.Info, "print version, level, mask, mode, side and count on standard\n"
                                        "error");
     }

@@ -99,7 +99,10 @@ ExitStatus MakeSymbol(const qrcli::Options& Asked) {
             Status != ExitStatus::Done)
             return Status;
 
-    const qrpicture::TBytes Out = qrcli::MakeSymbolFile(Type, Text, O);
+    std::string Guessed;
+    const qrpicture::TBytes Out = qrcli::MakeSymbolFile(Type, Text, O, &Guessed);
+    if (!Guessed.empty())
+        qrcli::Message(Guessed);
 
     if (ToStandardOutput)
         return Emit(STDOUT_FILENO, {reinterpret_cast<const char*>(Out.data()), Out.size()});

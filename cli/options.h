@@ -34,6 +34,7 @@ struct Options {
     qrpicture::TDrawing Drawing;            // -s, --dpi and the colours
     bool Crlf = false;
     bool Info = false;
+    bool Verify = false;                    // --verify: read each symbol back before it is written
     std::optional<BatchOptions> Batch;
     std::optional<PayloadRequest> Payload;  // a payload subcommand, in place of TEXT
 };
