@@ -42,6 +42,9 @@ std::optional<std::string> TextWarning(std::string_view Utf8, std::u16string_vie
     // Only byte mode carries characters beyond ASCII; auto writes Latin-1 where the text fits it.
     if (Opts.Encoding == qr::qrNumeric || Opts.Encoding == qr::qrAlphanumeric)
         return std::nullopt;
+    // An EPC transfer names its character set itself (UTF-8), and banking apps read it so.
+    if (Opts.Payload && Opts.Payload->Format->Kind == PayloadKind::Epc)
+        return std::nullopt;
     qrpayload::TSymbolLook Look;
     Look.Text = Utf8;
     Look.EciOffered = false;  // no option writes an ECI header yet
