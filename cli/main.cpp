@@ -65,7 +65,6 @@ ExitStatus MakeSymbol(const qrcli::Options& Asked) {
             return Fail(ExitStatus::Usage, std::string(O.Payload->Format->Command) + ": " + Built.Reason());
         Payload = *Built;
         Bytes = Payload->Text;
-        O.Level = qrcli::PayloadLevel(*Payload, O.Level, O.LevelGiven);
     } else if (O.Text) {
         Bytes = *O.Text;
     } else {

@@ -259,12 +259,6 @@ std::optional<bool> ParseFlagValue(std::string_view Text) {
     return std::nullopt;
 }
 
-char PayloadLevel(const qrpayload::TPayload& Payload, char Level, bool LevelGiven) {
-    if (!Payload.Limits.RequiredLevel || LevelGiven)
-        return Level;
-    return "LMQH"[static_cast<int>(*Payload.Limits.RequiredLevel)];
-}
-
 std::optional<std::string> PayloadSymbolProblem(const PayloadFormat& Format, const qrpayload::TPayload& Payload,
                                                 std::u16string_view Text, qr::TQRCodeEncoding Encoding, char Level) {
     // Left-out characters would make a payload that says something else.

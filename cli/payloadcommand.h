@@ -61,13 +61,9 @@ std::optional<bool> ParseFlagValue(std::string_view Text);
 
 // Why the symbol of a payload (Text its UTF-16 form) cannot be made as asked: an encoding that
 // cannot hold all its characters or is not the payload's own character set, a level other than
-// the one its standard requires, or a symbol beyond its largest version. Level is the level that
-// will be used (the required one when -l was not given).
+// the one its standard requires, or a symbol beyond its largest version. (The arguments make an
+// EPC transfer's level M unless -l is given.)
 std::optional<std::string> PayloadSymbolProblem(const PayloadFormat& Format, const qrpayload::TPayload& Payload,
                                                 std::u16string_view Text, qr::TQRCodeEncoding Encoding, char Level);
-
-// The level letter a payload's symbol is made at: its standard's when it requires one and -l
-// was not given, otherwise Level.
-char PayloadLevel(const qrpayload::TPayload& Payload, char Level, bool LevelGiven);
 
 }  // namespace qrcli
