@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <map>
 #include <utility>
 
 #include <CLI/CLI.hpp>
@@ -79,6 +80,10 @@ struct Parser {
     bool Version = false;
     std::optional<std::string> BatchList;
     BatchOptions Batch;
+    // The payload subcommands' fields; only one subcommand is taken, so they share these.
+    FieldValues Fields;
+    std::map<std::string, bool> Flags;
+    std::vector<std::string> FieldColumns;
 
     explicit Parser(Options& Opts) {
         App.set_help_flag("-h,--help", "show this help and exit");
@@ -88,6 +93,7 @@ struct Parser {
         AddDrawingOptions(Opts);
         AddEncodingOptions(Opts);
         AddBatchOptions();
+        AddPayloadCommands();
         App.footer(kHelpNotes + ExitStatusHelp());
     }
 
@@ -172,6 +178,8 @@ struct Parser {
                      "an ECI header names the bytes' character set: 26 (UTF-8), or 3\n"
                      "(ISO-8859-1) for latin1 and for auto on a Latin-1 text");
         App.add_flag("--crlf", Opts.Crlf, "line breaks as CR LF, as the window's text box stores them");
+        App.add_flag("--verify", Opts.Verify, "read the symbol back with zbar as the file shows it, and write\n"
+                                           "nothing unless it gives the text's bytes (status 1)");
         App.add_flag("--info", Opts.Info, "print version, level, mask, mode, side and count on standard\n"
                                        "error");
     }
@@ -196,6 +204,34 @@ struct Parser {
             ->check(CLI::Range(1, 1024).description(""));
         App.add_flag("--quiet", Batch.Quiet, "batch: no progress line on a terminal");
     }
+
+    // A subcommand for each payload, its fields as options. The options of the symbol stay the
+    // main command's, and may come after the subcommand's.
+    void AddPayloadCommands() {
+        App.require_subcommand(0, 1);
+        for (const PayloadFormat& Format : PayloadFormats()) {
+            CLI::App* Sub = App.add_subcommand(Format.Command, Format.Description);
+            Sub->fallthrough();
+            for (const PayloadField& Field : Format.Fields) {
+                const std::string Name = std::string("--") + Field.Name;
+                if (Field.Flag) {
+                    Sub->add_flag(Name, Flags[Field.Name], Field.Help);
+                    continue;
+                }
+                CLI::Option* Option = Sub->add_option(Name, Fields[Field.Name], Field.Help)->type_name(Field.TypeName);
+                if (!Field.Repeatable)
+                    Option->multi_option_policy(CLI::MultiOptionPolicy::Throw)->expected(1);
+            }
+            Sub->add_option("--field", FieldColumns,
+                            "batch with --csv: FIELD (an option's name without --) from\n"
+                            "COLUMN, a number from 1 or a header name (repeatable); with\n"
+                            "--header, columns named as fields are taken without it")
+                ->type_name("FIELD=COLUMN");
+            Sub->footer(std::string(*Format.Notes ? Format.Notes + std::string("\n\n") : "") +
+                        "Every option of quandrel-qr (-o, -t, -s, -m, -l, colours, --batch ...) applies; see\n"
+                        "quandrel-qr --help. A field that is refused ends the run with the reason and status 2.");
+        }
+    }
 };
 
 // The values parsed as strings, converted (the validators have accepted them).
@@ -204,6 +240,7 @@ void Convert(const Parser& Cli, Options& O) {
         O.Type = TypeNames().at(Cli.Type);
     O.Encoding = kEncodingNames.at(Cli.Encoding);
     O.Level = kLevelNames.at(Cli.Level);
+    O.LevelGiven = Cli.Given("--level");
     if (!Cli.Foreground.empty())
         O.Drawing.Foreground = *ParseColour(Cli.Foreground);
     if (!Cli.Background.empty())
@@ -255,6 +292,53 @@ Result<void> CheckBatch(Parser& Cli, Options& O) {
     return {};
 }
 
+// The payload subcommand given, its fields, and the columns its fields come from in a batch.
+Result<void> CheckPayload(Parser& Cli, Options& O) {
+    for (const PayloadFormat& Format : PayloadFormats()) {
+        if (!Cli.App.got_subcommand(Format.Command))
+            continue;
+        PayloadRequest Request;
+        Request.Format = &Format;
+        for (const PayloadField& Field : Format.Fields) {
+            if (Field.Flag && Cli.Flags[Field.Name])
+                Request.Values[Field.Name] = {"1"};
+            else if (!Field.Flag && !Cli.Fields[Field.Name].empty())
+                Request.Values[Field.Name] = Cli.Fields[Field.Name];
+        }
+        for (const std::string& Given : Cli.FieldColumns) {
+            const std::size_t Equals = Given.find('=');
+            const std::string Field = Given.substr(0, std::min(Equals, Given.size()));
+            const bool Known = std::any_of(Format.Fields.begin(), Format.Fields.end(),
+                                           [&](const PayloadField& F) { return Field == F.Name; });
+            if (Equals == std::string::npos || !Known)
+                return Failure{"--field " + Given + ": not FIELD=COLUMN with a field of " + Format.Command};
+            const std::string Column = Given.substr(Equals + 1);
+            const auto Choice = batch::ParseColumn(Column);
+            if (!Choice)
+                return Failure{"--field " + Given + ": '" + Column + "' is neither a column number from 1 nor a name"};
+            if (Choice->Number == 0 && !Cli.Batch.Header)
+                return Failure{"--field " + Given + ": a column name needs --header"};
+            Request.Columns.push_back({Field, Column});
+        }
+        if (!Request.Columns.empty() && !Cli.Batch.Csv)
+            return Failure{"--field needs --batch with --csv"};
+        if (O.Text)
+            return Failure{std::string(Format.Command) + " makes its own text: TEXT is not taken with it (-- " +
+                           Format.Command + " encodes the word itself)"};
+        if (Cli.BatchList && !Cli.Batch.Csv)
+            return Failure{std::string(Format.Command) + " with --batch takes its fields from CSV columns: add --csv"};
+        if (O.Crlf)
+            return Failure{std::string(Format.Command) + " writes the line ends its format has: --crlf is not taken with it"};
+        if (Cli.Given("--column"))
+            return Failure{std::string(Format.Command) + " takes its fields from --field or the header, not --column"};
+        // A batch cannot choose the level row by row: the transfer's own is the run's.
+        if (Format.Kind == PayloadKind::Epc && !O.LevelGiven)
+            O.Level = 'M';
+        O.Payload = std::move(Request);
+    }
+    return {};
+}
+
 }  // namespace
 
 Result<Command> ParseArguments(const std::vector<std::string>& Args) {
@@ -266,7 +350,16 @@ Result<Command> ParseArguments(const std::vector<std::string>& Args) {
         Cli.App.parse(Reversed);
     } catch (const CLI::CallForHelp&) {
         C.What = Action::Help;
-        C.Help = Cli.App.help();
+        const auto Subcommands = Cli.App.get_subcommands();
+        if (Subcommands.empty()) {
+            C.Help = Cli.App.help();
+        } else {
+            // CLI11 names a subcommand's usage without the program.
+            C.Help = Subcommands.front()->help();
+            const std::string Usage = "Usage: " + Subcommands.front()->get_name();
+            if (const std::size_t At = C.Help.find(Usage); At != std::string::npos)
+                C.Help.replace(At, Usage.size(), "Usage: quandrel-qr " + Subcommands.front()->get_name());
+        }
         return C;
     } catch (const CLI::ParseError& E) {
         std::string Message = E.what();
@@ -282,6 +375,8 @@ Result<Command> ParseArguments(const std::vector<std::string>& Args) {
         return Colours.TakeFailure();
     if (Cli.Given("--strict-version") && !Cli.Given("--symversion"))
         return Failure{"--strict-version needs -v N"};
+    if (auto Checked = CheckPayload(Cli, C.Opts); !Checked)
+        return Checked.TakeFailure();
     if (auto Checked = CheckBatch(Cli, C.Opts); !Checked)
         return Checked.TakeFailure();
     return C;

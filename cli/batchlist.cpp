@@ -109,11 +109,13 @@ struct ListReader::Csv {
     std::size_t HeaderBytes = 0;
     std::size_t TextIndex = 0;  // 0-based, once known
     std::optional<std::size_t> NameIndex;
+    std::vector<std::optional<std::size_t>> FieldIndex;  // each payload field's, once known
 
     // The record being read.
     std::size_t Field = 0;
     std::string Text, Name;
     bool HasText = false, HasName = false;
+    std::vector<std::optional<std::string>> Fields;
 
     explicit Csv(ListReader* Reader) : Owner(Reader) {
         Ok = csv_init(&Parser, CSV_STRICT | CSV_STRICT_FINI) == 0;
@@ -128,6 +130,9 @@ struct ListReader::Csv {
             TextIndex = F.Text.Number - 1;
         if (F.Name && F.Name->Number)
             NameIndex = F.Name->Number - 1;
+        for (const FieldChoice& C : F.Fields)
+            FieldIndex.push_back(C.Column.Number ? std::optional<std::size_t>(C.Column.Number - 1) : std::nullopt);
+        Fields.resize(F.Fields.size());
     }
     ~Csv() {
         if (Ok)
@@ -157,6 +162,9 @@ struct ListReader::Csv {
                 Name.assign(Value);
                 HasName = true;
             }
+            for (std::size_t i = 0; i < FieldIndex.size(); ++i)
+                if (FieldIndex[i] == Field)
+                    Fields[i].emplace(Value);
         }
         ++Field;
     }
@@ -167,18 +175,24 @@ struct ListReader::Csv {
             ResolveNames();
         } else if (Owner->FError.empty()) {
             std::string Problem;
-            if (!HasText)
+            const ListFormat& F = Owner->FFormat;
+            if (F.HasText && !HasText)
                 Problem = "no column " + std::to_string(TextIndex + 1) + " for the text (the row has " +
                           std::to_string(Field) + ")";
             else if (NameIndex && !HasName)
                 Problem = "no column " + std::to_string(*NameIndex + 1) + " for the name (the row has " +
                           std::to_string(Field) + ")";
-            Owner->AddRow(std::move(Text), std::move(Name), std::move(Problem));
+            for (std::size_t i = 0; i < FieldIndex.size() && Problem.empty(); ++i)
+                if (FieldIndex[i] && !Fields[i])
+                    Problem = "no column " + std::to_string(*FieldIndex[i] + 1) + " for the field " +
+                              F.Fields[i].Field + " (the row has " + std::to_string(Field) + ")";
+            Owner->AddRow(std::move(Text), std::move(Name), std::move(Problem), std::move(Fields));
         }
         Field = 0;
         Text.clear();
         Name.clear();
         HasText = HasName = false;
+        Fields.assign(FieldIndex.size(), std::nullopt);
     }
 
     // Columns given by name are looked up in the header; the first of equal names counts.
@@ -206,6 +220,17 @@ struct ListReader::Csv {
                 return;
             }
             (C == &F.Text ? TextIndex : NameIndex.emplace()) = *Index;
+        }
+        for (std::size_t i = 0; i < F.Fields.size(); ++i) {
+            const FieldChoice& C = F.Fields[i];
+            if (C.Column.Number)
+                continue;
+            FieldIndex[i] = Find(C.Column.Name);
+            if (!FieldIndex[i] && !C.Optional) {
+                Owner->FError = "no column named \"" + C.Column.Name + "\" in the header";
+                Owner->FColumnNotFound = true;
+                return;
+            }
         }
         HeaderNames = {};
     }
@@ -244,8 +269,10 @@ ListReader::ListReader(ListFormat Format, ReadFn Read)
 
 ListReader::~ListReader() = default;
 
-void ListReader::AddRow(std::string Text, std::string Name, std::string Problem) {
+void ListReader::AddRow(std::string Text, std::string Name, std::string Problem,
+                        std::vector<std::optional<std::string>> Fields) {
     ListRow Row;
+    Row.Fields = std::move(Fields);
     Row.Number = FRows + FReady.size() - FNext + 1;
     Row.Text = std::move(Text);
     Row.Name = std::move(Name);

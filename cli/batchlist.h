@@ -36,17 +36,30 @@ struct ColumnChoice {
 // N (a number from 1) or a name. Nothing for 0 or an empty text.
 std::optional<ColumnChoice> ParseColumn(std::string_view Text);
 
+// A payload field's column: one that a row must have, or (a header name looked for because it
+// names the field) one that may be missing from the header.
+struct FieldChoice {
+    std::string Field;  // its name, for messages
+    ColumnChoice Column;
+    bool Optional = false;
+};
+
 struct ListFormat {
     bool Csv = false;
     bool Header = false;  // CSV: the first record names the columns
     ColumnChoice Text{1, {}};
+    bool HasText = true;  // false: the rows' payload fields make the text, no column holds it
     std::optional<ColumnChoice> Name;
+    std::vector<FieldChoice> Fields;  // CSV: the payload fields' columns
 };
 
 struct ListRow {
     std::uint64_t Number = 0;  // from 1; a header is not counted
     std::string Text;          // bytes
     std::string Name;          // bytes, when the format has a name column
+    // The payload fields' values, in the order of the format's Fields; none for an optional
+    // column the header does not have.
+    std::vector<std::optional<std::string>> Fields;
     std::string Problem;       // why the row has no usable text or name; empty when it has
 };
 
@@ -94,7 +107,8 @@ public:
 private:
     struct Csv;
     bool Fill();
-    void AddRow(std::string Text, std::string Name, std::string Problem);
+    void AddRow(std::string Text, std::string Name, std::string Problem,
+                std::vector<std::optional<std::string>> Fields = {});
 
     ListFormat FFormat;
     ReadFn FRead;

@@ -17,6 +17,7 @@
 #include "confinedfolder.h"
 #include "listfile.h"
 #include "outputtype.h"
+#include "readerwarnings.h"
 #include "rowfile.h"
 #include "rowjob.h"
 #include "stopsignals.h"
@@ -44,14 +45,29 @@ int CoreCount() {
     return static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
 }
 
-// The list's format; the name column only for a template that takes names from it.
-ListFormat FormatOf(const BatchOptions& B, const NameTemplate& Template) {
+// The list's format; the name column only for a template that takes names from it; the columns
+// of a payload's fields.
+ListFormat FormatOf(const Options& Opts, const NameTemplate& Template) {
+    const BatchOptions& B = *Opts.Batch;
     ListFormat Format;
     Format.Csv = B.Csv;
     Format.Header = B.Header;
     Format.Text = *ParseColumn(B.Column);
     if (B.NameColumn && Template.UsesName())
         Format.Name = ParseColumn(*B.NameColumn);
+    if (const auto& Payload = Opts.Payload) {
+        Format.HasText = false;
+        for (const FieldColumn& C : Payload->Columns)
+            Format.Fields.push_back({C.Field, *ParseColumn(C.Column), false});
+        // With a header, a column named as a field gives it, unless an option already does.
+        if (B.Header)
+            for (const PayloadField& Field : Payload->Format->Fields) {
+                const auto Given = [&](const FieldColumn& C) { return C.Field == Field.Name; };
+                if (!Payload->Values.count(Field.Name) &&
+                    std::none_of(Payload->Columns.begin(), Payload->Columns.end(), Given))
+                    Format.Fields.push_back({Field.Name, {0, Field.Name}, true});
+            }
+    }
     return Format;
 }
 
@@ -105,7 +121,7 @@ public:
           FTemplate(*NameTemplate::Parse(*Opts.OutputFile)),
           FFiles(FTemplate.Confined(), FTemplate.UsesName() || !FTemplate.UsesRow()),
           FType(ResolveType(Opts)),
-          FFormat(FormatOf(*Opts.Batch, FTemplate)),
+          FFormat(FormatOf(Opts, FTemplate)),
           FProgress(!Opts.Batch->Quiet && isatty(STDERR_FILENO)),
           FWorkers(Opts.Batch->Jobs > 0 ? Opts.Batch->Jobs : CoreCount()),
           FFlushers(std::min(kFlushersPerWorker * FWorkers, kMostFlushers)),
@@ -163,7 +179,13 @@ public:
             if (FStop.Caught())
                 break;
             ListRow& Row = **Next;
-            auto Prepared = PrepareRow(Row, FOpts, FTemplate);
+            auto Prepared = PrepareRow(Row, FOpts, FTemplate, FFormat);
+            // Said once a run, with the first row it is true of: the rest would only repeat it.
+            if (Prepared && !FTextWarned)
+                if (const auto Warning = TextWarning(Row.Text, Prepared->Text, FOpts)) {
+                    FSay("row " + std::to_string(Row.Number) + ": " + *Warning);
+                    FTextWarned = true;
+                }
             if (!FRows.Admit(Row.Number, Prepared ? Prepared->Bytes : 0))
                 break;
             if (Prepared)
@@ -282,6 +304,7 @@ private:
     bool FColumnNotFound = false;
     bool FListEnded = false;    // the list was read to its end
     bool FCannotStart = false;  // not one worker could start
+    bool FTextWarned = false;   // a row's text was warned about
 };
 
 }  // namespace
@@ -310,6 +333,9 @@ ExitStatus RunBatch(const Options& Opts, const MessageFn& Say) {
         Say(List.Error());
         return ExitStatus::Usage;
     }
+    // The same for every row: said once, before the rows.
+    for (const std::string& Warning : LookWarnings(ResolveType(Opts), Opts))
+        Say(Warning);
     StopSignals Stop;
     Run Batch(Opts, Say, Stop);
     if (Batch.StartWorkers()) {

@@ -7,10 +7,12 @@ namespace {
 constexpr ExitStatusMeaning kMeanings[] = {
     {ExitStatus::Done, "done, also when characters were left out", "every row was written"},
     {ExitStatus::Failed,
-     "the text does not fit a symbol, the input is unreadable or too long, or the output cannot be written",
+     "the text does not fit a symbol, the input is unreadable or too long, --verify read the symbol back wrongly, "
+     "or the output cannot be written",
      "a row failed, the list could not be read to its end, the files could not be flushed, or no thread "
      "could start"},
-    {ExitStatus::Usage, "bad arguments, input that is not UTF-8, or a binary type for a terminal",
+    {ExitStatus::Usage, "bad arguments, a payload field that is refused, input that is not UTF-8, or a binary type "
+                        "for a terminal",
      "bad arguments, a list that cannot be opened, or a column name missing from the header"},
     {ExitStatus::HungUp, nullptr, "stopped by SIGHUP"},
     {ExitStatus::Interrupted, nullptr, "stopped by SIGINT"},

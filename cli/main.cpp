@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -12,6 +13,8 @@
 #include "input.h"
 #include "messages.h"
 #include "outputtype.h"
+#include "payloadcommand.h"
+#include "readerwarnings.h"
 #include "symbol.h"
 #include "symbolfile.h"
 #include "text/textconv.h"
@@ -34,15 +37,23 @@ ExitStatus Emit(int Fd, std::string_view Bytes) {
     return ExitStatus::Done;
 }
 
-// The symbol of the argument or of standard input, written to -o or to standard output.
-ExitStatus MakeSymbol(const qrcli::Options& O) {
+// The symbol of the argument, of standard input or of a payload, written to -o or to standard output.
+ExitStatus MakeSymbol(const qrcli::Options& Asked) {
+    qrcli::Options O = Asked;
     const qrcli::OutputType Type = qrcli::ResolveType(O);
     const bool ToStandardOutput = qrcli::ToStandardOutput(O);
     if (qrcli::IsBinary(Type) && qrcli::OutputIsTerminal(O))
         return Fail(ExitStatus::Usage, "will not write a binary picture to a terminal; use -o FILE");
 
     std::string Bytes;
-    if (O.Text) {
+    std::optional<qrpayload::TPayload> Payload;
+    if (O.Payload) {
+        auto Built = qrcli::BuildPayload(*O.Payload->Format, O.Payload->Values);
+        if (!Built)
+            return Fail(ExitStatus::Usage, std::string(O.Payload->Format->Command) + ": " + Built.Reason());
+        Payload = *Built;
+        Bytes = Payload->Text;
+    } else if (O.Text) {
         Bytes = *O.Text;
     } else {
         // Read whole before anything is written: a read error touches no file.
@@ -59,16 +70,26 @@ ExitStatus MakeSymbol(const qrcli::Options& O) {
 
     if (const auto Why = qrcli::TooLongForSymbol(Text, O))
         return Fail(ExitStatus::Failed, *Why);
+    if (Payload)
+        if (const auto Why = qrcli::PayloadSymbolProblem(*O.Payload->Format, *Payload, Text, O.Encoding, O.Level))
+            return Fail(ExitStatus::Usage, *Why);
     // A warning only: the symbol is made as the window makes it. Lost, it changes nothing.
     if (const auto Warning = qrcli::DroppedWarning(Text, O.Encoding))
         qrcli::Message(*Warning);
+    if (const auto Warning = qrcli::TextWarning(Bytes, Text, O))
+        qrcli::Message(*Warning);
+    for (const std::string& Warning : qrcli::LookWarnings(Type, O))
+        qrcli::Message(Warning);
     // --info is output asked for: when it cannot be written, nothing else is.
     if (O.Info)
         if (const ExitStatus Status = Emit(STDERR_FILENO, qrcli::SymbolInfo(Text, O));
             Status != ExitStatus::Done)
             return Status;
 
-    const qrpicture::TBytes Out = qrcli::MakeSymbolFile(Type, Text, O);
+    std::string Guessed;
+    const qrpicture::TBytes Out = qrcli::MakeSymbolFile(Type, Text, O, &Guessed);
+    if (!Guessed.empty())
+        qrcli::Message(Guessed);
 
     if (ToStandardOutput)
         return Emit(STDOUT_FILENO, {reinterpret_cast<const char*>(Out.data()), Out.size()});

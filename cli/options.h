@@ -6,6 +6,7 @@
 
 #include "encoder/qrcode.h"
 #include "formats.h"
+#include "payloadcommand.h"
 
 namespace qrcli {
 
@@ -29,11 +30,14 @@ struct Options {
     qr::TQRCodeEncoding Encoding = qr::qrUTF8BOM;
     char Level = 'L';
     qr::TSymbolChoices Choices;             // -v, --strict-version, --mask, --optimize, --eci
+    bool LevelGiven = false;                // -l was given (a payload's required level is used otherwise)
     int Margin = 4;                         // -m, for every output but JPEG
     qrpicture::TDrawing Drawing;            // -s, --dpi and the colours
     bool Crlf = false;
     bool Info = false;
+    bool Verify = false;                    // --verify: read each symbol back before it is written
     std::optional<BatchOptions> Batch;
+    std::optional<PayloadRequest> Payload;  // a payload subcommand, in place of TEXT
 };
 
 }  // namespace qrcli

@@ -14,8 +14,12 @@ Result<Made> MakeRowFile(Job J, OutputType Type, const Options& Opts, qrfiles::C
             return Ready.TakeFailure();
         Made M;
         M.Place = *Ready;
-        if (M.Place.Earlier == 0)
-            M.File = MakeSymbolFile(Type, J.Text, Opts);
+        if (M.Place.Earlier == 0) {
+            std::string Guessed;
+            M.File = MakeSymbolFile(Type, J.Text, Opts, &Guessed);
+            if (J.Warning.empty())
+                J.Warning = std::move(Guessed);
+        }
         M.J = std::move(J);
         return M;
     } catch (const std::exception& E) {

@@ -20,9 +20,10 @@ struct Job {
     std::size_t Bytes = 0;  // what it holds, for the ledger
 };
 
-// The job of Row, or why the row makes no file: the list's own problem with it, a text that is
-// not UTF-8 or too long for a symbol, a name that cannot be cleaned, or a path that would leave
-// the template's folder. (A name another row's file already has is found when the file is made.)
-Result<Job> PrepareRow(ListRow& Row, const Options& Opts, const NameTemplate& Template);
+// The job of Row, or why the row makes no file: the list's own problem with it, a payload field
+// that is refused, a text that is not UTF-8 or too long for a symbol, a name that cannot be
+// cleaned, or a path that would leave the template's folder. (A name another row's file already
+// has is found when the file is made.) With a payload, Format names the fields of Row.Fields.
+Result<Job> PrepareRow(ListRow& Row, const Options& Opts, const NameTemplate& Template, const ListFormat& Format = {});
 
 }  // namespace qrcli::batch

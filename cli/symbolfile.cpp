@@ -5,13 +5,33 @@
 #include <string>
 
 #include "displayarea.h"
+#include "drawingparts.h"
 #include "jpegwriter.h"
 #include "modulebitmap.h"
+#include "plugin.h"
+#include "plugins/pluginabi.h"
 #include "symbol.h"
+#include "verify.h"
 
 namespace qrcli {
 
-qrpicture::TBytes MakeSymbolFile(OutputType Type, std::u16string_view Text, const Options& Opts) {
+namespace {
+
+// The PDF page through its private library: cairo is loaded only by the runs that make one.
+qrpicture::TBytes PluginPdf(const qr::TQRCodeGrid& Grid, const qrpicture::TDrawing& Drawing) {
+    static TDrawPdfFn* const Draw = PluginFunction<TDrawPdfFn>(kPdfPlugin, kDrawPdfSymbol);
+    const int Side = qrpicture::detail::DrawingSide(Grid, Drawing);
+    const std::vector<qrpicture::TModuleRun> Runs = qrpicture::DarkRuns(Grid);
+    qrpicture::TBytes Out;
+    std::string Error;
+    if (!Draw(Side, Runs.data(), Runs.size(), &Drawing, &Out, &Error))
+        throw std::runtime_error(Error);
+    return Out;
+}
+
+}  // namespace
+
+qrpicture::TBytes MakeSymbolFile(OutputType Type, std::u16string_view Text, const Options& Opts, std::string* Warning) {
     // The JPEG is the window's picture, so it keeps the window's quiet zone.
     const int QuietZone = Type == OutputType::Jpeg ? qrpicture::kWindowQuietZone : Opts.Margin;
     const qr::TQRCodeGrid Grid = qrpicture::SymbolGrid(Text, {Opts.Encoding, LevelFor(Opts.Level), QuietZone, Opts.Choices});
@@ -24,7 +44,18 @@ qrpicture::TBytes MakeSymbolFile(OutputType Type, std::u16string_view Text, cons
                                     std::to_string(Grid.Rows()) + " modules of " +
                                     std::to_string(Opts.Drawing.ModuleSize) + " points); use -s " +
                                     std::to_string(std::max(1, kMaxPdfPoints / Grid.Rows())) + " or less");
-    return MakeOutput(Type, Grid, Opts.Drawing);
+    qrpicture::TBytes File = MakeOutput(Type, Grid, Opts.Drawing);
+    if (Opts.Verify) {
+        const GreyPicture Picture = ReaderPicture(Type, Grid, Opts.Drawing);
+        if (auto Why = VerifyPicture(Picture, SymbolBytes(Text, Opts.Encoding)))
+            throw VerifyFailure(*Why);
+        // Only a text beyond ASCII can be guessed wrongly.
+        const std::string Utf8 = SymbolBytes(Text, qr::qrUTF8BOM);
+        if (Warning && std::any_of(Utf8.begin(), Utf8.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; }))
+            if (auto Guessed = GuessedReadingWarning(Picture, Utf8))
+                *Warning = std::move(*Guessed);
+    }
+    return File;
 }
 
 qrpicture::TBytes MakeOutput(OutputType Type, const qr::TQRCodeGrid& Grid, const qrpicture::TDrawing& Drawing) {
@@ -32,7 +63,7 @@ qrpicture::TBytes MakeOutput(OutputType Type, const qr::TQRCodeGrid& Grid, const
         case OutputType::Png: return qrpicture::MakePng(Grid, Drawing);
         case OutputType::Svg: return qrpicture::MakeSvg(Grid, Drawing);
         case OutputType::Eps: return qrpicture::MakeEps(Grid, Drawing);
-        case OutputType::Pdf: return qrpicture::MakePdf(Grid, Drawing);
+        case OutputType::Pdf: return PluginPdf(Grid, Drawing);
         case OutputType::Jpeg:
             return qrpicture::PictureToJpeg(qrpicture::WindowPicture(qrpicture::MakeModuleBitmap(Grid)),
                                             qrpicture::kSaveQuality);

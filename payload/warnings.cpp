@@ -44,11 +44,15 @@ std::vector<std::string> ReaderWarnings(const TSymbolLook& Look) {
     // Without an ECI header a reader must guess how the bytes are meant; many guess wrongly
     // for UTF-8. ISO/IEC 18004 makes Latin-1 byte mode's character set when no ECI header names
     // one, so a text in Latin-1 is read as meant by readers that follow the standard.
-    if (!Ascii && !Look.Latin1 && !Look.Eci)
-        Warnings.push_back(std::string("warning: the text is not ASCII and no ECI header marks it as UTF-8, so readers "
-                                       "that guess the character set may misread it (--eci adds the header") +
-                           (FitsLatin1(Look.Text) ? "; --encoding latin1 writes it in Latin-1, the standard's default)"
-                                                  : ")"));
+    if (!Ascii && !Look.Latin1 && !Look.Eci) {
+        std::string Hints;
+        if (Look.EciOffered) Hints = "--eci adds the header";
+        if (FitsLatin1(Look.Text))
+            Hints += (Hints.empty() ? "" : "; ") + std::string("--encoding latin1 writes it in Latin-1, the standard's default");
+        Warnings.push_back("warning: the text is not ASCII and no ECI header marks it as UTF-8, so readers that guess "
+                           "the character set may misread it" +
+                           (Hints.empty() ? std::string() : " (" + Hints + ")"));
+    }
     if (Look.QuietZone < 4)
         Warnings.push_back("warning: the quiet zone is " + std::to_string(Look.QuietZone) +
                            (Look.QuietZone == 1 ? " module" : " modules") +

@@ -23,6 +23,7 @@ struct TSymbolLook {
     TRgba Background{255, 255, 255, 255};
     int ModuleSize = 3;         // pixels (points for EPS and PDF) a module
     int Dpi = 0;                // pixels (72 for points) an inch; 0 when not known
+    bool EciOffered = true;     // the program has --eci to add an ECI header, so the warning names it
 };
 
 // In this order, each at most once: a UTF-8 text beyond ASCII without an ECI header; a quiet

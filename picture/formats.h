@@ -3,6 +3,7 @@
 // The grid's quiet zone is the drawing's margin; every module is a square of ModuleSize units.
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -75,5 +76,10 @@ struct TModuleRun {
 
 // Every run of dark cells, row by row from the top, left to right.
 std::vector<TModuleRun> DarkRuns(const qr::TQRCodeGrid& Grid);
+
+// MakePdf's page from its parts: Side the page's side in points (detail::DrawingSide), Runs the
+// dark runs in module units. Needs nothing of the grid, so that a library of its own can hold it
+// with cairo, loaded only by the runs that make a PDF.
+TBytes DrawPdf(int Side, std::span<const TModuleRun> Runs, const TDrawing& Drawing);
 
 }  // namespace qrpicture

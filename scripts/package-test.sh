@@ -92,6 +92,9 @@ cli_depends=$(dpkg-deb -f "$cli_deb" Depends)
 echo "      quandrel-qr depends on: $cli_depends"
 no_gui_dependency() { ! printf '%s\n' "$cli_depends" | grep -qiE 'libqt6(gui|widgets)'; }
 check "quandrel-qr does not depend on Qt GUI or Widgets" no_gui_dependency
+# Its private libraries' own dependencies are the package's too.
+check "quandrel-qr depends on libzbar and libcairo, which its private libraries load" \
+    sh -c 'printf "%s\n" "$1" | grep -q libzbar && printf "%s\n" "$1" | grep -q libcairo' depends "$cli_depends"
 
 echo "== Installed"
 # What apt adds besides the two packages is recorded first, so that it is purged again.
@@ -117,6 +120,14 @@ round_trip() {
     [ "$(zbarimg -q --raw -Sbinary "$picture" 2>/dev/null)" = "$text" ]
 }
 check "a PNG from /usr/bin/quandrel-qr decodes to its text with zbarimg" round_trip
+
+# The private libraries are installed, found by the installed program, and loaded only when used.
+check "/usr/bin/quandrel-qr --verify reads its symbol back through its zbar library" \
+    /usr/bin/quandrel-qr --verify -o "$work/verified.png" "$text"
+check "/usr/bin/quandrel-qr writes a PDF through its cairo library" \
+    sh -c '/usr/bin/quandrel-qr -o "$1" x && head -c 5 "$1" | grep -q "%PDF-"' pdf "$work/x.pdf"
+png_loads_neither() { ! LD_DEBUG=files /usr/bin/quandrel-qr -o "$work/plain.png" x 2>&1 | grep -qE 'cairo|zbar'; }
+check "a PNG run of /usr/bin/quandrel-qr loads neither cairo nor zbar" png_loads_neither
 
 check "/usr/bin/quandrel-qr-code starts offscreen and quits" sh tests/app/start_and_quit.sh /usr/bin/quandrel-qr-code
 
@@ -165,6 +176,9 @@ check "bash completes quandrel-qr --ty<TAB>" completes "--type" --ty
 check "bash completes quandrel-qr --jo<TAB>" completes "--jobs" --jo
 check "bash completes quandrel-qr --mask <TAB> with the masks" completes "0 1 2 3 4 5 6 7" --mask ""
 check "bash completes quandrel-qr --opt<TAB>" completes "--optimize" --opt
+check "bash completes quandrel-qr e<TAB> with the payloads" completes "epc event" e
+check "bash completes quandrel-qr geo --l<TAB> with its fields and the options" completes "--lat --level --lon" geo --l
+check "bash completes quandrel-qr wifi --security <TAB>" completes "SAE WEP WPA WPA3 none" wifi --security ""
 
 echo "== Removed"
 if DEBIAN_FRONTEND=noninteractive apt-get purge -y -qq -o DPkg::Lock::Timeout=600 $packages >"$work/apt" 2>&1; then

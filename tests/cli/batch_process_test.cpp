@@ -100,7 +100,11 @@ TEST(BatchProcess, PlainListFromAFileOrStandardInputMakesOneDecodableFileARow) {
 
     const Result R = RunQr({"--batch", (Dir.Path / "list.txt").string(), "-o", (Dir.Path / "out/{n:03}.png").string()});
     EXPECT_EQ(R.Status, 0) << R.Err;
-    EXPECT_EQ(R.Err, "quandrel-qr: 4 rows read, 4 files written, 0 rows failed\n");
+    // The text beyond ASCII is warned of once, with its row.
+    EXPECT_EQ(R.Err,
+              "quandrel-qr: row 2: warning: the text is not ASCII and no ECI header marks it as UTF-8, so readers "
+              "that guess the character set may misread it (--eci adds the header)\n"
+              "quandrel-qr: 4 rows read, 4 files written, 0 rows failed\n");
     EXPECT_TRUE(R.Out.empty());
     for (std::size_t i = 0; i < Texts.size(); ++i) {
         const fs::path File = Dir.Path / "out" / ("00" + std::to_string(i + 1) + ".png");
@@ -138,6 +142,52 @@ TEST(BatchProcess, CsvWithHeaderTextAndNameColumns) {
     for (const auto& [Name, Text] : Expected)
         EXPECT_EQ(Decode(Dir.Path / "labels" / Name), std::vector<std::string>{Text}) << Name;
     EXPECT_FALSE(fs::exists(Dir.Path / "escape.png"));
+}
+
+// A payload from each row: fields from columns named as them in the header, by --field from a
+// number or a name, and from options for every row; a refused field fails its row alone.
+TEST(BatchProcess, PayloadFieldsComeFromColumnsAndABadFieldFailsItsRow) {
+    TempDir Dir("payload");
+    clirun::WriteAll(Dir.Path / "wifi.csv",
+                     "ssid,key,hidden\n"
+                     "Casa,segredo123,no\n"
+                     "\"a;b\",\"p,a:s\"\"s word\",yes\n"
+                     ",segredo123,no\n"
+                     "N,segredo123,maybe\n"
+                     "N,short,\n");
+    const Result R = RunQr({"wifi", "--security", "wpa", "--field", "password=key", "--batch",
+                            (Dir.Path / "wifi.csv").string(), "--csv", "--header", "-o",
+                            (Dir.Path / "w/{n}.png").string()});
+    EXPECT_EQ(R.Status, 1) << R.Err;
+    EXPECT_EQ(Lines(R.Err), (std::vector<std::string>{
+                                "quandrel-qr: row 3: the SSID is empty",
+                                "quandrel-qr: row 4: the hidden column: 'maybe' is neither yes nor no",
+                                "quandrel-qr: row 5: a WPA password has 8 to 63 bytes, or 64 hexadecimal digits",
+                                "quandrel-qr: 5 rows read, 2 files written, 3 rows failed"}));
+    EXPECT_EQ(Decode(Dir.Path / "w/1.png"), std::vector<std::string>{"WIFI:T:WPA;S:Casa;P:segredo123;;"});
+    EXPECT_EQ(Decode(Dir.Path / "w/2.png"), std::vector<std::string>{"WIFI:T:WPA;S:a\\;b;H:true;P:p\\,a\\:s\\\"s word;;"});
+    EXPECT_EQ(FilesIn(Dir.Path / "w"), 2u);
+
+    // Without a header, by number; a row without the column fails alone; EPC rows are level M.
+    clirun::WriteAll(Dir.Path / "epc.csv",
+                     "Ana,DE89370400440532013000,1.50\n"
+                     "Rui,DE89370400440532013001,2\n"
+                     "Eva\n");
+    const Result Epc = RunQr({"epc", "--field", "name=1", "--field", "iban=2", "--field", "amount=3", "--batch",
+                              (Dir.Path / "epc.csv").string(), "--csv", "-o", (Dir.Path / "e/{n}.png").string()});
+    EXPECT_EQ(Epc.Status, 1) << Epc.Err;
+    const auto EpcLines = Lines(Epc.Err);
+    ASSERT_EQ(EpcLines.size(), 3u) << Epc.Err;
+    EXPECT_EQ(EpcLines[0].rfind("quandrel-qr: row 2: ", 0), 0u) << EpcLines[0];
+    EXPECT_EQ(EpcLines[1], "quandrel-qr: row 3: no column 2 for the field iban (the row has 1)");
+    EXPECT_EQ(Decode(Dir.Path / "e/1.png"),
+              std::vector<std::string>{"BCD\n002\n1\nSCT\n\nAna\nDE89370400440532013000\nEUR1.50"});
+    // A field named by --field must be in the header.
+    const Result Missing = RunQr({"geo", "--field", "lat=latitude", "--batch", (Dir.Path / "wifi.csv").string(),
+                                  "--csv", "--header", "-o", (Dir.Path / "g/{n}.png").string()});
+    EXPECT_EQ(Missing.Status, 2) << Missing.Err;
+    EXPECT_NE(Missing.Err.find("no column named \"latitude\""), std::string::npos) << Missing.Err;
+    EXPECT_EQ(RunQr({"geo", "--batch", "x", "-o", "{n}.png"}).Status, 2);  // fields need CSV
 }
 
 TEST(BatchProcess, EachFaultIsReportedWithItsRowAndTheOtherRowsAreWritten) {
@@ -229,7 +279,9 @@ TEST(BatchProcess, TheFilesAndMessagesAreTheSameWhateverTheWorkers) {
             // (row 218 fails for its length first).
             EXPECT_EQ(Files.size(), 196u);
             EXPECT_EQ(Lines(Err).back(), "quandrel-qr: 240 rows read, 196 files written, 44 rows failed");
-            EXPECT_EQ(Lines(Err)[4], "quandrel-qr: row 201: \"OUT/name0.png\" is already the file of row 1");
+            // -m 2 is warned of once, before the rows.
+            EXPECT_EQ(Lines(Err)[0].rfind("quandrel-qr: warning: the quiet zone is 2 modules wide", 0), 0u);
+            EXPECT_EQ(Lines(Err)[5], "quandrel-qr: row 201: \"OUT/name0.png\" is already the file of row 1");
         } else {
             EXPECT_EQ(Files, First) << "-j " << Jobs;
             EXPECT_EQ(Err, FirstErr) << "-j " << Jobs;

@@ -159,3 +159,44 @@ TEST(CliProcess, InfoOnStandardError) {
 }
 
 }  // namespace
+
+namespace {
+
+// Reader warnings: each risk once, one line each, in order, and the symbol still made.
+TEST(CliProcess, ReaderWarningsEachOnceAndTheRunSucceeds) {
+    const std::string Utf8 = "quandrel-qr: warning: the text is not ASCII and no ECI header marks it as UTF-8";
+    struct Case {
+        std::vector<std::string> Args;
+        std::vector<std::string> Starts;  // the start of each line of standard error
+    } const Cases[] = {
+        {{"-t", "png", "-o", "-", "x"}, {}},
+        {{"-t", "png", "-o", "-", "ação"}, {Utf8}},
+        {{"-t", "png", "-o", "-", "--eci", "ação"}, {}},  // the header names UTF-8
+        {{"-t", "png", "-o", "-", "--encoding", "latin1", "ação"}, {}},
+        {{"-t", "png", "-o", "-", "--encoding", "auto", "ação"}, {}},  // auto writes Latin-1 here
+        {{"-t", "png", "-o", "-", "--encoding", "auto", "5 €"}, {Utf8}},
+        {{"-t", "png", "-o", "-", "-m", "2", "--foreground", "ffffff", "--background", "000000", "-s", "2",
+          "--dpi", "300", "olá"},
+         {Utf8, "quandrel-qr: warning: the quiet zone is 2 modules", "quandrel-qr: warning: the foreground is lighter",
+          "quandrel-qr: warning: a module prints 0.16 mm wide at 300 DPI"}},
+        {{"-t", "svg", "--foreground", "aaaaaa", "x"}, {"quandrel-qr: warning: the colours' contrast is 2.3:1"}},
+        {{"-t", "pdf", "-o", "-", "-s", "1", "x"}, {"quandrel-qr: warning: a module prints 0.35 mm wide at 72 DPI"}},
+        // The matrix is the bare modules and JPEG the window's picture: no quiet zone or colours to warn of.
+        {{"-t", "matrix", "-m", "0", "x"}, {}},
+        {{"-t", "jpeg", "-o", "-", "-m", "0", "--foreground", "ffffff", "--background", "000000", "x"}, {}},
+        {{"-t", "ascii", "-m", "1", "x"}, {"quandrel-qr: warning: the quiet zone is 1 module"}},
+    };
+    for (const Case& C : Cases) {
+        const Result R = RunQr(C.Args);
+        EXPECT_EQ(R.Status, 0) << R.Err;
+        EXPECT_FALSE(R.Out.empty());
+        std::istringstream Lines(R.Err);
+        std::vector<std::string> Got;
+        for (std::string L; std::getline(Lines, L);) Got.push_back(L);
+        ASSERT_EQ(Got.size(), C.Starts.size()) << C.Args.back() << "\n" << R.Err;
+        for (std::size_t i = 0; i < Got.size(); ++i)
+            EXPECT_EQ(Got[i].rfind(C.Starts[i], 0), 0u) << Got[i];
+    }
+}
+
+}  // namespace

@@ -30,6 +30,13 @@ TEST(ReaderWarnings, NamesEachRiskOnce) {
         {"utf-8 that fits latin-1", {.Text = "Olá"}, {kUtf8 + kLatin1Hint}},
         {"utf-8 beyond latin-1", {.Text = "5 €"}, {kUtf8 + ")"}},
         {"marked by an eci header", {.Text = "5 €", .Eci = true}, {}},
+        // Without --eci to offer, only what the program can do is named.
+        {"no --eci, fits latin-1", {.Text = "Olá", .EciOffered = false},
+         {"warning: the text is not ASCII and no ECI header marks it as UTF-8, so readers that guess the character "
+          "set may misread it (--encoding latin1 writes it in Latin-1, the standard's default)"}},
+        {"no --eci, beyond latin-1", {.Text = "5 €", .EciOffered = false},
+         {"warning: the text is not ASCII and no ECI header marks it as UTF-8, so readers that guess the character "
+          "set may misread it"}},
         // Latin-1 is what byte mode means without a header.
         {"in latin-1", {.Text = "Olá", .Latin1 = true}, {}},
         {"quiet zone of 3", {.Text = "a", .QuietZone = 3},
