@@ -168,6 +168,10 @@ struct Parser {
         App.add_flag("--optimize", Opts.Choices.Optimize,
                      "mix numeric, alphanumeric and byte segments for the fewest bits,\n"
                      "the smallest symbol (default: one segment)");
+        App.add_flag("--kanji", Opts.Choices.Kanji,
+                     "Kanji mode (Shift JIS, 13 bits a character) for the characters it\n"
+                     "holds, the rest in byte segments; with --optimize one more mode to\n"
+                     "weigh (default: none; readers disagree about Kanji)");
         App.add_flag("--eci", Opts.Choices.Eci,
                      "an ECI header names the bytes' character set: 26 (UTF-8), or 3\n"
                      "(ISO-8859-1) for latin1 and for auto on a Latin-1 text");

@@ -16,7 +16,10 @@ qr::TErrorCorrectionLevel LevelFor(char Letter) {
 }
 
 const char* ModeName(qr::TMode Mode) {
-    return Mode == qr::qmNumeric ? "numeric" : Mode == qr::qmAlphanumeric ? "alphanumeric" : "byte";
+    return Mode == qr::qmNumeric        ? "numeric"
+           : Mode == qr::qmAlphanumeric ? "alphanumeric"
+           : Mode == qr::qmKanji        ? "kanji"
+                                        : "byte";
 }
 
 std::string SymbolInfo(std::u16string_view Text, const Options& Opts) {
@@ -55,7 +58,7 @@ std::string SymbolInfo(std::u16string_view Text, const Options& Opts) {
         Lines << "mask chosen: --mask " << Choices.Mask << " asked; the penalty not consulted\n";
     else
         Lines << "mask chosen: the least penalty of the eight\n";
-    if (Data.size() > 1 || Choices.Optimize) {
+    if (Data.size() > 1 || Choices.Optimize || Choices.Kanji) {
         Lines << "segments:";
         for (std::size_t i = 0; i < Data.size(); ++i)
             Lines << (i ? ", " : " ") << ModeName(Data[i].Mode) << " " << Data[i].Count;
@@ -79,9 +82,10 @@ std::optional<std::string> TooLongForSymbol(std::u16string_view Text, const Opti
         if (Choices.StrictVersion && Needed != 0)
             return "text too long for version " + std::to_string(Choices.MinVersion) + " at level " + Opts.Level +
                    " (--strict-version): it needs version " + std::to_string(Needed);
-        if (Choices.Optimize || Choices.Eci)
+        if (Choices.Optimize || Choices.Eci || Choices.Kanji)
             return std::string("text too long for a QR symbol at level ") + Opts.Level + ", even in version 40" +
-                   (Choices.Optimize ? " with --optimize" : "") + (Choices.Eci ? " with its ECI header" : "");
+                   (Choices.Optimize ? " with --optimize" : "") + (Choices.Kanji ? " with --kanji" : "") +
+                   (Choices.Eci ? " with its ECI header" : "");
     }
     const qr::TDataSize Size = qr::TQRCodeGrid::MeasureData(Text, Opts.Encoding, LevelFor(Opts.Level));
     if (Size.Fits())

@@ -42,25 +42,31 @@ void TQRCode::SetAll(int VersionNum, int NumBytes, int NumDataBytes, int NumRSBl
 TSymbolPlan PlanSymbol(std::u16string_view Text, int Option, const TErrorCorrectionLevel& Level,
                        const TSymbolChoices& Choices) {
     TSymbolPlan Plan;
+    std::optional<TShiftJis> Kanji;
+    if (Choices.Kanji) Kanji.emplace();
     // 7.1 step 1, data analysis (7.2): the mode; the option may be rewritten from qrAuto.
     Plan.Mode = PickMode(Text, Option);
     Plan.Option = Option;
+    // With Kanji asked, a text beyond Latin-1 whose every character Kanji mode holds is Kanji.
+    if (Kanji && Plan.Mode == qmByte && Option == qrUTF8NoBOM && Text.size() > 0 &&
+        std::all_of(Text.begin(), Text.end(), [&](char16_t c) { return Kanji->KanjiValue(c) >= 0; }))
+        Plan.Mode = qmKanji;
     // A text longer than version 40 holds at the level is refused before any bit is built: its
     // bits could outgrow what a bit array can count. Mixed segments cost no less than 10 bits
     // for three code units, as numeric mode (a pair of surrogates makes 4 bytes).
-    const std::int64_t Count = Choices.Optimize ? static_cast<std::int64_t>(Text.size())
-                                                : SegmentCount(Text, Plan.Mode, Option);
-    if (Count > TEncoder::MaxCount(Choices.Optimize ? qmNumeric : Plan.Mode, Level)) {
+    const bool Mixed = Choices.Optimize || Kanji;
+    const std::int64_t Count = Mixed ? static_cast<std::int64_t>(Text.size()) : SegmentCount(Text, Plan.Mode, Option);
+    if (Count > TEncoder::MaxCount(Mixed ? qmNumeric : Plan.Mode, Level)) {
         Plan.ChecksPassed = false;
         return Plan;
     }
 
     // Step 2, data encodation (7.4): the data bits, the characters the option cannot carry
     // dropped, and the smallest version allowed that holds them with their headers.
-    const std::u16string Filtered = KeepEncodableChars(Text, Plan.Mode, Option);
+    const std::u16string Filtered = KeepEncodableChars(Text, Plan.Mode, Option, Kanji ? &*Kanji : nullptr);
     if (Choices.Eci) Plan.Segments.push_back(EciSegment(EciDesignator(Option)));
     const int MinVersion = std::clamp(Choices.MinVersion, 1, 40);
-    if (Choices.Optimize) {
+    if (Choices.Optimize && Plan.Mode != qmKanji) {
         // The segments of least bits differ with the count-field widths: each group of versions
         // has its own, and the first group with a version that holds them gives the smallest.
         const std::size_t Header = Plan.Segments.size();
@@ -68,7 +74,8 @@ TSymbolPlan PlanSymbol(std::u16string_view Text, int Option, const TErrorCorrect
             if (Last < MinVersion) continue;
             const TVersion& Largest = *TVersion::GetVersionForNumber(Last);
             const int Room = 8 * Largest.GetDataCodewords(Level) - SegmentBits(Plan.Segments, Largest);
-            std::optional<std::vector<TSegment>> Data = OptimalSegments(Filtered, Plan.Mode, Option, Largest, Room);
+            std::optional<std::vector<TSegment>> Data = 
+                OptimalSegments(Filtered, Plan.Mode, Option, Largest, Room, Kanji ? &*Kanji : nullptr);
             if (!Data) continue;  // not even the group's largest version holds them
             Plan.Segments.resize(Header);
             std::move(Data->begin(), Data->end(), std::back_inserter(Plan.Segments));
@@ -76,6 +83,12 @@ TSymbolPlan PlanSymbol(std::u16string_view Text, int Option, const TErrorCorrect
             if (Plan.Version) break;
         }
         if (Plan.Segments.size() > Header) Plan.Mode = Plan.Segments[Header].Mode;
+    } else if (Kanji && Plan.Mode == qmByte) {
+        const std::size_t Header = Plan.Segments.size();
+        std::vector<TSegment> Runs = KanjiRuns(Filtered, Option, *Kanji);
+        std::move(Runs.begin(), Runs.end(), std::back_inserter(Plan.Segments));
+        Plan.Mode = Plan.Segments[Header].Mode;
+        Plan.Version = FitVersion(Plan.Segments, Level, MinVersion);
     } else {
         TSegment Segment{Plan.Mode, 0, {}};
         Plan.ChecksPassed = WriteSegmentData(Filtered, Segment.Mode, Segment.Data, Option);

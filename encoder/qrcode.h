@@ -60,8 +60,14 @@ struct TSymbolChoices {
     // designator 3 (ISO/IEC 8859-1) where the bytes are Latin-1 (qrISO88591, or qrAuto on a
     // Latin-1 text), 26 (UTF-8) otherwise. Counted in the version fit.
     bool Eci = false;
+    // Kanji mode (13 bits a character, Shift JIS by the platform's converter) for the
+    // characters that have a double-byte Shift JIS code: their runs as Kanji segments and the
+    // rest in byte segments, or with Optimize one more mode for the optimizer to weigh. A text
+    // of such characters only is one Kanji segment under qrAuto. Off by default: readers
+    // disagree about Kanji segments.
+    bool Kanji = false;
 
-    bool IsPlain() const { return MinVersion <= 1 && !StrictVersion && Mask < 0 && !Optimize && !Eci; }
+    bool IsPlain() const { return MinVersion <= 1 && !StrictVersion && Mask < 0 && !Optimize && !Eci && !Kanji; }
 };
 
 // A segment of a finished symbol: its mode and its count (bytes in byte mode, characters

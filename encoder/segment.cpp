@@ -11,6 +11,12 @@
 
 #include "steps.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <iconv.h>
+#endif
+
 namespace qr {
 
 namespace {
@@ -136,16 +142,70 @@ TByteFilter ByteFilterOf(int Option) {
 
 }  // namespace
 
-std::u16string KeepEncodableChars(std::u16string_view Text, TMode Mode, int Option) {
+TShiftJis::TShiftJis() {
+#ifndef _WIN32
+    // Code points in, as four little-endian bytes each: no byte-order mark, no wchar_t width.
+    const iconv_t Handle = iconv_open("SHIFT_JIS", "UTF-32LE");
+    if (Handle != reinterpret_cast<iconv_t>(-1)) FHandle.reset(Handle);
+#endif
+}
+
+void TShiftJis::TClose::operator()(void* Handle) const {
+#ifndef _WIN32
+    iconv_close(static_cast<iconv_t>(Handle));
+#else
+    (void)Handle;
+#endif
+}
+
+int TShiftJis::KanjiValue(char32_t c) {
+    if (c < 0x80 || c > 0xFFFF) return -1;  // Shift JIS has nothing beyond the BMP
+    unsigned char Out[4];
+    std::size_t Length = 0;
+#ifdef _WIN32
+    const wchar_t Wide = static_cast<wchar_t>(c);
+    BOOL Substituted = FALSE;
+    const int n = WideCharToMultiByte(932, WC_NO_BEST_FIT_CHARS, &Wide, 1, reinterpret_cast<char*>(Out),
+                                      sizeof Out, nullptr, &Substituted);
+    if (n <= 0 || Substituted) return -1;
+    Length = static_cast<std::size_t>(n);
+#else
+    if (!FHandle) return -1;  // no converter: no character has a Kanji value
+    const iconv_t Handle = static_cast<iconv_t>(FHandle.get());
+    char In[4] = {static_cast<char>(c & 0xFF), static_cast<char>((c >> 8) & 0xFF), 0, 0};
+    char* InAt = In;
+    char* OutAt = reinterpret_cast<char*>(Out);
+    std::size_t InLeft = sizeof In, OutLeft = sizeof Out;
+    if (iconv(Handle, &InAt, &InLeft, &OutAt, &OutLeft) == static_cast<std::size_t>(-1)) {
+        iconv(Handle, nullptr, nullptr, nullptr, nullptr);  // a failed conversion leaves no state behind
+        return -1;
+    }
+    Length = sizeof Out - OutLeft;
+#endif
+    if (Length != 2) return -1;
+    const int Code = Out[0] << 8 | Out[1];
+    const int Offset = Code >= 0x8140 && Code <= 0x9FFC ? Code - 0x8140
+                       : Code >= 0xE040 && Code <= 0xEBBF ? Code - 0xC140
+                                                          : -1;
+    return Offset < 0 ? -1 : (Offset >> 8) * 0xC0 + (Offset & 0xFF);
+}
+
+std::u16string KeepEncodableChars(std::u16string_view Text, TMode Mode, int Option, TShiftJis* Kanji) {
     std::u16string Kept;
     auto KeepIf = [&](auto Keep) { std::copy_if(Text.begin(), Text.end(), std::back_inserter(Kept), Keep); };
+    std::optional<TShiftJis> Own;
+    if (Mode == qmKanji && !Kanji) Kanji = &Own.emplace();
     switch (Mode) {
         case qmNumeric: KeepIf(IsDigit); break;
         case qmAlphanumeric: KeepIf(IsAlphanumeric); break;
         case qmByte:
-            if (ByteFilterOf(Option) == TByteFilter::Latin1) KeepIf(IsLatin1);
+            if (ByteFilterOf(Option) == TByteFilter::Latin1 && Kanji)
+                KeepIf([&](char16_t c) { return IsLatin1(c) || Kanji->KanjiValue(c) >= 0; });
+            else if (ByteFilterOf(Option) == TByteFilter::Latin1)
+                KeepIf(IsLatin1);
             if (ByteFilterOf(Option) == TByteFilter::All) Kept.assign(Text);
             break;
+        case qmKanji: KeepIf([&](char16_t c) { return Kanji->KanjiValue(c) >= 0; }); break;
         default: break;
     }
     return Kept;
@@ -210,6 +270,16 @@ void WriteOctets(std::u16string_view Text, TBitArray& Bits, int Option) {
     Bits.AppendBytes({reinterpret_cast<const std::uint8_t*>(Bytes.data()), Bytes.size()});
 }
 
+// 7.4.6: each character's Kanji value in 13 bits. False at a character without one.
+bool WriteKanjiValues(std::u16string_view Text, TBitArray& Bits, TShiftJis& Kanji) {
+    for (const char16_t c : Text) {
+        const int Value = Kanji.KanjiValue(c);
+        if (Value < 0) return false;
+        Bits.AppendBits(Value, 13);
+    }
+    return true;
+}
+
 }  // namespace
 
 bool WriteSegmentData(std::u16string_view Text, TMode Mode, TBitArray& Bits, int Option) {
@@ -217,7 +287,10 @@ bool WriteSegmentData(std::u16string_view Text, TMode Mode, TBitArray& Bits, int
         case qmNumeric: WriteDigitGroups(Text, Bits); return true;
         case qmAlphanumeric: return WriteCharacterPairs(Text, Bits);
         case qmByte: WriteOctets(Text, Bits, Option); return true;
-        case qmKanji: return true;  // no writer, and no failure either
+        case qmKanji: {
+            TShiftJis Kanji;
+            return WriteKanjiValues(Text, Bits, Kanji);
+        }
         default: return false;
     }
 }
@@ -245,22 +318,24 @@ namespace {
 
 // A character of the text as the optimizer weighs it: where it lies in the text, which of the
 // modes hold it and how many bytes byte mode makes of it.
+// Bytes 0: byte mode cannot carry it (beyond Latin-1 under qrISO88591, kept for Kanji mode).
 struct TUnit {
     std::size_t Begin, End;
-    bool Digit, Alphanumeric;
+    bool Digit, Alphanumeric, Kanji;
     int Bytes;
 };
 
-std::vector<TUnit> UnitsOf(std::u16string_view Text, int Option) {
+std::vector<TUnit> UnitsOf(std::u16string_view Text, int Option, TShiftJis* Kanji) {
     std::vector<TUnit> Units;
     Units.reserve(Text.size() + 1);
-    if (Option == qrUTF8NoBOM) Units.push_back({0, 0, false, false, 3});  // EF BB BF
+    if (Option == qrUTF8NoBOM) Units.push_back({0, 0, false, false, false, 3});  // EF BB BF
     std::size_t i = 0;
     ForEachCodePoint(Text, [&](char32_t c) {
         const std::size_t Length = c >= 0x10000 ? 2 : 1;
-        const int Bytes = Option == qrISO88591 ? 1 : Utf8Length(c);
+        const int Bytes = Option != qrISO88591 ? Utf8Length(c) : c <= 0xFF ? 1 : 0;
         Units.push_back({i, i + Length, c < 0x80 && IsDigit(static_cast<char16_t>(c)),
-                         c < 0x80 && IsAlphanumeric(static_cast<char16_t>(c)), Bytes});
+                         c < 0x80 && IsAlphanumeric(static_cast<char16_t>(c)), Kanji && Kanji->KanjiValue(c) >= 0,
+                         Bytes});
         i += Length;
     });
     return Units;
@@ -268,28 +343,35 @@ std::vector<TUnit> UnitsOf(std::u16string_view Text, int Option) {
 
 // The optimizer's states after a character: the mode of the open segment and, for numeric
 // and alphanumeric, how many of its characters wait for their group to be completed.
-enum TState { sNumeric0, sNumeric1, sNumeric2, sAlphanumeric0, sAlphanumeric1, sByte, StateCount };
+enum TState { sNumeric0, sNumeric1, sNumeric2, sAlphanumeric0, sAlphanumeric1, sByte, sKanji, StateCount };
 
 constexpr TMode ModeOfState(int State) {
-    return State <= sNumeric2 ? qmNumeric : State <= sAlphanumeric1 ? qmAlphanumeric : qmByte;
+    return State <= sNumeric2        ? qmNumeric
+           : State <= sAlphanumeric1 ? qmAlphanumeric
+           : State == sByte          ? qmByte
+                                     : qmKanji;
 }
 
 }  // namespace
 
 std::optional<std::vector<TSegment>> OptimalSegments(std::u16string_view Text, TMode Mode, int Option,
-                                                     const TVersion& Version, int MaxBits) {
+                                                     const TVersion& Version, int MaxBits, TShiftJis* Kanji) {
+    if (Mode != qmByte) Kanji = nullptr;
     // Outside byte mode the text is the mode's own characters, one code unit each.
-    const std::vector<TUnit> Units = UnitsOf(Text, Mode == qmByte ? Option : qrISO88591);
+    const std::vector<TUnit> Units = UnitsOf(Text, Mode == qmByte ? Option : qrISO88591, Kanji);
     const std::size_t n = Units.size();
     // No segmentation costs less than each character in its cheapest mode without headers, in
     // sixths of a bit (a digit 10/3, an alphanumeric character 11/2): a text that needs more
     // than MaxBits by that measure is refused before the programme runs.
     std::int64_t Sixths = 0;
-    for (const TUnit& U : Units) Sixths += U.Digit ? 20 : U.Alphanumeric && Mode != qmNumeric ? 33 : 48 * U.Bytes;
+    for (const TUnit& U : Units) {
+        const int Unheaded = U.Digit ? 20 : U.Alphanumeric && Mode != qmNumeric ? 33 : U.Bytes ? 48 * U.Bytes : 78;
+        Sixths += U.Kanji ? std::min(Unheaded, 78) : Unheaded;  // a Kanji character in 13 bits
+    }
     if (Sixths > 6 * static_cast<std::int64_t>(MaxBits)) return std::nullopt;
     constexpr int Never = INT_MAX / 2;
     const int HeaderOf[] = {4 + CountFieldWidth(qmNumeric, Version), 4 + CountFieldWidth(qmAlphanumeric, Version),
-                            4 + CountFieldWidth(qmByte, Version)};
+                            4 + CountFieldWidth(qmByte, Version), 4 + CountFieldWidth(qmKanji, Version)};
     auto Cheapest = [](const std::array<int, StateCount>& Costs) {
         return static_cast<int>(std::min_element(Costs.begin(), Costs.end()) - Costs.begin());
     };
@@ -328,7 +410,8 @@ std::optional<std::vector<TSegment>> OptimalSegments(std::u16string_view Text, T
             Offer(sAlphanumeric1, sAlphanumeric0, 6, HeaderOf[1], 6);
             Offer(sAlphanumeric0, sAlphanumeric1, 5, 0, 0);
         }
-        if (Mode == qmByte) Offer(sByte, sByte, 8 * U.Bytes, HeaderOf[2], 8 * U.Bytes);
+        if (Mode == qmByte && U.Bytes) Offer(sByte, sByte, 8 * U.Bytes, HeaderOf[2], 8 * U.Bytes);
+        if (U.Kanji) Offer(sKanji, sKanji, 13, HeaderOf[3], 13);  // 7.4.6
         Open = *std::min_element(Next.begin(), Next.end());
     }
     // Back from the cheapest end: the first character and the state of each segment.
@@ -355,10 +438,38 @@ std::optional<std::vector<TSegment>> OptimalSegments(std::u16string_view Text, T
         const std::u16string_view Part = Text.substr(Begin, Units[Stop - 1].End - Begin);
         TSegment S{M, 0, {}};
         // Only the segment that opens the text carries the byte-order mark.
-        (void)WriteSegmentData(Part, M, S.Data, Option == qrUTF8NoBOM && First != 0 ? qrUTF8BOM : Option);
+        if (M == qmKanji)
+            (void)WriteKanjiValues(Part, S.Data, *Kanji);
+        else
+            (void)WriteSegmentData(Part, M, S.Data, Option == qrUTF8NoBOM && First != 0 ? qrUTF8BOM : Option);
         S.Count = M == qmByte ? S.Data.GetSizeInBytes() : static_cast<int>(Part.size());
         Segments.push_back(std::move(S));
     }
+    return Segments;
+}
+
+std::vector<TSegment> KanjiRuns(std::u16string_view Text, int Option, TShiftJis& Kanji) {
+    // Under qrISO88591 a Latin-1 character is cheaper as its one byte than in 13 bits.
+    auto InKanji = [&](char16_t c) { return (Option != qrISO88591 || !IsLatin1(c)) && Kanji.KanjiValue(c) >= 0; };
+    std::vector<TSegment> Segments;
+    for (std::size_t i = 0; i < Text.size() || (Segments.empty() && Option == qrUTF8NoBOM);) {
+        const bool Mark = Segments.empty() && Option == qrUTF8NoBOM;
+        const bool IsKanji = !Mark && InKanji(Text[i]);
+        std::size_t End = i;
+        while (End < Text.size() && InKanji(Text[End]) == IsKanji) ++End;
+        const std::u16string_view Part = Text.substr(i, End - i);
+        TSegment S{IsKanji ? qmKanji : qmByte, 0, {}};
+        if (IsKanji) {
+            (void)WriteKanjiValues(Part, S.Data, Kanji);
+            S.Count = static_cast<int>(Part.size());
+        } else {
+            (void)WriteSegmentData(Part, qmByte, S.Data, Option == qrUTF8NoBOM && !Mark ? qrUTF8BOM : Option);
+            S.Count = S.Data.GetSizeInBytes();
+        }
+        Segments.push_back(std::move(S));
+        i = End;
+    }
+    if (Segments.empty()) Segments.push_back({qmByte, 0, {}});  // the empty text: an empty byte segment
     return Segments;
 }
 

@@ -7,6 +7,7 @@
 
 #include <climits>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -31,15 +32,34 @@ constexpr bool IsLatin1(char16_t c) { return c <= 0xFF; }
 // qmAlphanumeric, of Latin-1 units only qmByte with the option rewritten to qrISO88591; any
 // other text, and the empty one, qmByte with qrUTF8NoBOM.
 TMode PickMode(std::u16string_view Text, int& Option);
-// The code units the mode and option carry, in their order; the others are dropped.
-std::u16string KeepEncodableChars(std::u16string_view Text, TMode Mode, int Option);
+// Shift JIS through the platform's converter (glibc's iconv "SHIFT_JIS"; code page 932 on
+// Windows), opened once for the many characters of a text. Not shared between threads.
+class TShiftJis {
+public:
+    TShiftJis();
+    // The 13-bit value Kanji mode writes for the character (7.4.6): its double-byte Shift JIS
+    // code in 8140 to 9FFC or E040 to EBBF, less 8140 or C140, the high byte times C0 plus the
+    // low byte. -1 for a character without one, and for every ASCII one: Shift JIS reads 5C
+    // and 7E as yen and overline, so ASCII stays in the modes that carry it as itself.
+    int KanjiValue(char32_t c);
+
+private:
+    struct TClose {
+        void operator()(void* Handle) const;
+    };
+    std::unique_ptr<void, TClose> FHandle;
+};
+// The code units the mode and option carry, in their order; the others are dropped. With
+// Kanji, byte mode under qrISO88591 keeps the units Kanji mode carries as well.
+std::u16string KeepEncodableChars(std::u16string_view Text, TMode Mode, int Option, TShiftJis* Kanji = nullptr);
 // The segment's count: the units KeepEncodableChars keeps, or for byte mode the bytes they
 // make (the byte-order mark included), counted without copying the text.
 std::int64_t SegmentCount(std::u16string_view Text, TMode Mode, int Option);
 // Appends the data bits of the text (already filtered) in the mode: digit groups (7.4.3),
-// character pairs (7.4.4) or bytes (7.4.5; none under an option other than qrISO88591,
-// qrUTF8NoBOM and qrUTF8BOM). False, ending the writing there, for a unit outside the
-// alphanumeric set; false, writing nothing, for a mode without a writer other than qmKanji.
+// character pairs (7.4.4), bytes (7.4.5; none under an option other than qrISO88591,
+// qrUTF8NoBOM and qrUTF8BOM) or 13-bit Kanji values (7.4.6). False, ending the writing there,
+// for a unit outside the alphanumeric set or a character without a Kanji value; false,
+// writing nothing, for a mode without a writer.
 [[nodiscard]] bool WriteSegmentData(std::u16string_view Text, TMode Mode, TBitArray& Bits, int Option);
 // Appends the mode indicator in 4 bits (Table 2).
 void WriteModeIndicator(TMode Mode, TBitArray& Bits);
@@ -71,9 +91,17 @@ int EciDesignator(int Option);
 // qmAlphanumeric numeric and alphanumeric ones. Under qrUTF8NoBOM the byte-order mark opens
 // the first segment, a byte one. Exact: a numeric or alphanumeric run is followed by how many
 // of its characters are left over from whole groups, so every segment costs what it writes.
-// None when the fewest bits exceed MaxBits (found early for a text far too long).
+// None when the fewest bits exceed MaxBits (found early for a text far too long). With Kanji
+// (and Mode qmByte), Kanji segments join the choice for the characters that have a Kanji
+// value; under qrISO88591 they are the only mode for those beyond Latin-1.
 std::optional<std::vector<TSegment>> OptimalSegments(std::u16string_view Text, TMode Mode, int Option,
-                                                     const TVersion& Version, int MaxBits = INT_MAX);
+                                                     const TVersion& Version, int MaxBits = INT_MAX,
+                                                     TShiftJis* Kanji = nullptr);
+// --kanji without the optimizer: Text (filtered for byte mode and Option with Kanji) cut into
+// its runs of characters that have a Kanji value, each a Kanji segment, and the runs between
+// them, each a byte segment of Option's bytes (the byte-order mark of qrUTF8NoBOM opening the
+// first segment, a byte one). A text of one run is one segment.
+std::vector<TSegment> KanjiRuns(std::u16string_view Text, int Option, TShiftJis& Kanji);
 
 // ---- The codewords: 7.4.9, 7.4.10, 7.5 and 7.6 (codewords.cpp) ----
 

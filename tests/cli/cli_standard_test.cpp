@@ -195,4 +195,52 @@ TEST(CliEci, ZbarReadsTheTextRightWithTheHeaderAndWrongWithout) {
                     "a\xC3\xA7\xC3\xA3o"}, 25));
 }
 
+TEST(CliKanji, ModuleForModuleWithZintAndSegnoAndReadByZbar) {
+    // zint turns a text beyond Latin-1 into Shift JIS and Kanji mode by itself; segno is told.
+    // None of these has its data and terminator end on a codeword boundary (12 + 13 n + 4 bits,
+    // n not a multiple of 8), where segno's extra zero codeword would differ.
+    const struct {
+        std::string Text;
+        int Version, Mask;
+        char Level;
+    } Cases[] = {
+        {"\xE7\x82\xB9\xE8\x8C\x97\xE6\x9D\xB1\xE4\xBA\xAC\xE9\x83\xBD\xE5\x8D\x83\xE4\xBB\xA3\xE7\x94\xB0\xE5\x8C\xBA", 2, 3, 'L'},  // 点茗東京都千代田区
+        {"\xE8\x8C\x97\xE8\x8D\xB7\xE8\xB0\xB7", 5, 6, 'H'},  // 茗荷谷
+        {"\xE3\x81\x82", 1, 0, 'M'},                        // あ
+    };
+    TempDir Dir;
+    const std::string Png = (Dir.Path / "kanji.png").string();
+    for (const auto& C : Cases) {
+        const std::string V = std::to_string(C.Version), M = std::to_string(C.Mask), L(1, C.Level);
+        const std::vector<std::string> Mine = Ours({"--kanji", "-v", V, "--mask", M, "-l", L, "--", C.Text});
+        const int Side = 17 + 4 * C.Version;
+        ASSERT_EQ(Mine.size(), static_cast<std::size_t>(Side));
+        EXPECT_EQ(Mine, Zint({"-b", "QRCODE", "--vers=" + V, "--mask=" + M,
+                              "--secure=" + std::to_string(std::string("LMQH").find(C.Level) + 1), "-d", C.Text},
+                             Side)) << C.Text;
+        EXPECT_EQ(Mine, Segno(C.Text, C.Version, C.Mask, C.Level, "kanji")) << C.Text;
+        ASSERT_EQ(RunQr({"--kanji", "-l", L, "-o", Png, "--", C.Text}).Status, 0);
+        EXPECT_EQ(ZbarReads(Png), C.Text);
+    }
+    // A Japanese address: Kanji runs alone save nothing here, mixed with alphanumeric ones they
+    // reach a smaller version than byte mode.
+    const std::string Address = "\xE6\x9D\xB1\xE4\xBA\xAC\xE9\x83\xBD\xE5\x8D\x83\xE4\xBB\xA3\xE7\x94\xB0"
+                                "\xE5\x8C\xBA\xE4\xB8\xB8\xE3\x81\xAE\xE5\x86\x85" "1-9-1 "
+                                "\xE3\x83\x93\xE3\x83\xAB" "12F";  // 東京都千代田区丸の内1-9-1 ビル12F
+    const Result Plain = RunQr({"--info", "-t", "matrix", Address});
+    EXPECT_NE(Plain.Err.find("version: 3\n"), std::string::npos) << Plain.Err;
+    const Result Runs = RunQr({"--info", "--kanji", "-t", "matrix", Address});
+    EXPECT_NE(Runs.Err.find("segments: kanji 10, byte 6, kanji 2, byte 3\n"), std::string::npos) << Runs.Err;
+    const Result Mixed = RunQr({"--info", "--kanji", "--optimize", "-t", "matrix", Address});
+    EXPECT_NE(Mixed.Err.find("version: 2\n"), std::string::npos) << Mixed.Err;
+    EXPECT_NE(Mixed.Err.find("segments: kanji 10, alphanumeric 6, kanji 2, alphanumeric 3\n"), std::string::npos)
+        << Mixed.Err;
+    for (const std::vector<std::string>& Args : {std::vector<std::string>{"--kanji"}, {"--kanji", "--optimize"}}) {
+        std::vector<std::string> All = Args;
+        All.insert(All.end(), {"-o", Png, Address});
+        ASSERT_EQ(RunQr(All).Status, 0);
+        EXPECT_EQ(ZbarReads(Png), Address) << Args.back();
+    }
+}
+
 }  // namespace

@@ -1,5 +1,6 @@
 // The encoder's choices beyond the plain encoding: a fixed version and mask, mixed segments of
-// least bits (proven against an exhaustive search over every segmentation) and the ECI header.
+// least bits (proven against an exhaustive search over every segmentation), Kanji mode and the
+// ECI header.
 
 #include <gtest/gtest.h>
 
@@ -87,9 +88,10 @@ TEST(FixedChoices, ForcedMaskIsTheMatrixOfThatMaskEvenWhereThePenaltyPicksAnothe
 
 // Every way to cut the text into runs and give each run a mode that holds all of it: the
 // fewest bits any of them takes at the version.
-int ExhaustiveLeastBits(std::u16string_view Text, int Version) {
+int ExhaustiveLeastBits(std::u16string_view Text, int Version, bool Kanji = false) {
     const TVersion& V = *TVersion::GetVersionForNumber(Version);
-    const TMode Modes[] = {qmNumeric, qmAlphanumeric, qmByte};
+    std::vector<TMode> Modes = {qmNumeric, qmAlphanumeric, qmByte};
+    if (Kanji) Modes.push_back(qmKanji);
     int Best = INT_MAX;
     std::vector<TSegment> Segments;
     std::function<void(std::size_t)> Cut = [&](std::size_t From) {
@@ -134,6 +136,86 @@ TEST(OptimalSegments, NoSegmentationTakesFewerBits) {
             ASSERT_EQ(Decode(Record), std::vector<std::string>{Utf16ToUtf8(Text)}) << "text #" << Trial;
         }
     }
+}
+
+TEST(OptimalSegments, WithKanjiNoSegmentationTakesFewerBits) {
+    // Two Kanji characters (点 and ×, the latter two bytes in UTF-8 but Latin-1 too), one that
+    // Shift JIS lacks (é) and ASCII, under UTF-8 and Latin-1 bytes.
+    const std::u16string Alphabet = u"01AZ:ab\u70B9\u00D7\u00E9";
+    std::mt19937 Rng(23);
+    TShiftJis Kanji;
+    for (int Trial = 0; Trial < 300; ++Trial) {
+        std::u16string Text(1 + Trial % 8, u' ');
+        for (char16_t& c : Text) c = Alphabet[std::uniform_int_distribution<std::size_t>(0, Alphabet.size() - 1)(Rng)];
+        for (const int Version : {1, 10, 27}) {
+            const std::vector<TSegment> Segments =
+                *OptimalSegments(Text, qmByte, qrUTF8BOM, *TVersion::GetVersionForNumber(Version), INT_MAX, &Kanji);
+            ASSERT_EQ(Bits(Segments, Version), ExhaustiveLeastBits(Text, Version, true))
+                << "version " << Version << ", text #" << Trial;
+        }
+    }
+    // Under Latin-1 bytes a character beyond Latin-1 goes into Kanji mode, the one way to keep
+    // it; four × are cheaper as bytes (12 + 32 bits, then 12 + 13) than as Kanji (12 + 65).
+    const std::vector<TSegment> Latin1 =
+        *OptimalSegments(u"\u00D7\u00D7\u00D7\u00D7\u70B9", qmByte, qrISO88591, *TVersion::GetVersionForNumber(1), INT_MAX, &Kanji);
+    ASSERT_EQ(Latin1.size(), 2u);
+    EXPECT_EQ(Latin1[0].Mode, qmByte);
+    EXPECT_EQ(Latin1[0].Count, 4);
+    EXPECT_EQ(Latin1[1].Mode, qmKanji);
+}
+
+TEST(KanjiMode, ShiftJisValuesAndSymbolsThatReadBackAsShiftJis) {
+    TShiftJis Kanji;
+    // 7.4.6's two examples: 点 is 935F, 13-bit D9F; 茗 is E4AA, 1AAA.
+    EXPECT_EQ(Kanji.KanjiValue(U'\u70B9'), 0xD9F);
+    EXPECT_EQ(Kanji.KanjiValue(U'\u8317'), 0x1AAA);
+    EXPECT_EQ(Kanji.KanjiValue(U'\u3042'), 0x120);  // あ is 82A0: 0160, 01 x C0 + 60
+    // ASCII (whose 5C and 7E Shift JIS reads otherwise), a single-byte katakana, a letter
+    // Shift JIS lacks and one beyond the BMP have none.
+    for (const char32_t c : {U'\\', U'~', U'A', U'\uFF71', U'\u00E9', U'\U0001F600'}) {
+        EXPECT_EQ(Kanji.KanjiValue(c), -1) << static_cast<int>(c);
+    }
+    TSymbolChoices Asked;
+    Asked.Kanji = true;
+    // zbar, told to give bytes, gives a Kanji segment's Shift JIS codes.
+    const Encoded Pure = Encode(u"\u70B9\u8317", qrAuto, Asked);
+    ASSERT_EQ(Pure.Record.Segments().size(), 1u);
+    EXPECT_EQ(Pure.Record.Segments()[0].Mode, qmKanji);
+    EXPECT_EQ(Pure.Record.Segments()[0].Count, 2);
+    EXPECT_FALSE(Pure.Error);
+    EXPECT_EQ(Decode(Pure.Record), std::vector<std::string>{"\x93\x5F\xE4\xAA"});
+    EXPECT_EQ(Encode(u"\u70B9\u8317", qrAuto, {}).Record.Mode(), qmByte);  // off by default
+    // Runs: 東京 in Kanji, the rest as its UTF-8 bytes; é has no Kanji value and stays a byte.
+    const Encoded Runs = Encode(u"\u6771\u4EAC Tower 1-2 caf\u00E9", qrUTF8BOM, Asked);
+    ASSERT_EQ(Runs.Record.Segments().size(), 2u);
+    EXPECT_EQ(Runs.Record.Segments()[0].Mode, qmKanji);
+    EXPECT_EQ(Runs.Record.Segments()[1].Mode, qmByte);
+    EXPECT_EQ(Runs.Record.Segments()[1].Count, 16);
+    EXPECT_EQ(Decode(Runs.Record), std::vector<std::string>{"\x93\x8C\x8B\x9E Tower 1-2 caf\xC3\xA9"});
+    // Under Latin-1 bytes Kanji mode keeps what the filter would drop; × stays its one byte.
+    const Encoded Latin1 = Encode(u"\u00D7\u70B9", qrISO88591, Asked);
+    ASSERT_EQ(Latin1.Record.Segments().size(), 2u);
+    EXPECT_EQ(Decode(Latin1.Record), std::vector<std::string>{"\xD7\x93\x5F"});
+    // With the byte-order mark asked, it opens the symbol as a byte segment of its own.
+    const Encoded Marked = Encode(u"\u70B9a", qrUTF8NoBOM, Asked);
+    ASSERT_EQ(Marked.Record.Segments().size(), 3u);
+    EXPECT_EQ(Marked.Record.Segments()[0].Count, 3);
+    EXPECT_EQ(Decode(Marked.Record), std::vector<std::string>{"\xEF\xBB\xBF\x93\x5F" "a"});
+}
+
+TEST(KanjiMode, CapacityOfVersion40) {
+    // Level L: 2956 codewords, 23648 bits, less 4 + 12 of header: 1817 characters of 13 bits,
+    // where byte mode holds 984 of their three UTF-8 bytes.
+    TSymbolChoices Asked;
+    Asked.Kanji = true;
+    EXPECT_EQ(TEncoder::ChooseVersion(std::u16string(1817, u'\u70B9'), qrAuto, LevelL(), Asked), 40);
+    EXPECT_EQ(TEncoder::ChooseVersion(std::u16string(1818, u'\u70B9'), qrAuto, LevelL(), Asked), 0);
+    EXPECT_EQ(TEncoder::ChooseVersion(std::u16string(1817, u'\u70B9'), qrAuto, LevelL()), 0);
+    Asked.Optimize = true;
+    EXPECT_EQ(TEncoder::ChooseVersion(std::u16string(1817, u'\u70B9'), qrAuto, LevelL(), Asked), 40);
+    const Encoded Full = Encode(std::u16string(1817, u'\u70B9'), qrAuto, Asked);
+    EXPECT_FALSE(Full.Error);
+    EXPECT_EQ(Decode(Full.Record).at(0).size(), 2u * 1817);
 }
 
 TEST(OptimalSegments, NeverALargerSymbolThanByteModeAndSmallerWhereItPays) {
