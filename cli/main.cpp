@@ -60,7 +60,7 @@ ExitStatus MakeSymbol(const qrcli::Options& O) {
     if (const auto Why = qrcli::TooLongForSymbol(Text, O))
         return Fail(ExitStatus::Failed, *Why);
     // A warning only: the symbol is made as the window makes it. Lost, it changes nothing.
-    if (const auto Warning = qrcli::DroppedWarning(Text, O.Encoding))
+    if (const auto Warning = qrcli::DroppedWarning(Text, O.Encoding, O.Choices.Kanji))
         qrcli::Message(*Warning);
     // --info is output asked for: when it cannot be written, nothing else is.
     if (O.Info)

@@ -16,7 +16,7 @@ Result<Job> PrepareRow(ListRow& Row, const Options& Opts, const NameTemplate& Te
     J.Text = Opts.Crlf ? qrtext::LineFeedsToCrLf(*Text.Text) : std::move(*Text.Text);
     if (auto Why = TooLongForSymbol(J.Text, Opts))
         return Failure{std::move(*Why)};
-    if (auto Warning = DroppedWarning(J.Text, Opts.Encoding))
+    if (auto Warning = DroppedWarning(J.Text, Opts.Encoding, Opts.Choices.Kanji))
         J.Warning = std::move(*Warning);
     std::string Name;
     if (Template.UsesName()) {

@@ -98,7 +98,13 @@ std::optional<std::string> TooLongForSymbol(std::u16string_view Text, const Opti
            Opts.Level;
 }
 
-std::size_t DroppedCharacters(std::u16string_view Text, qr::TQRCodeEncoding Option) {
+std::size_t DroppedCharacters(std::u16string_view Text, qr::TQRCodeEncoding Option, bool Kanji) {
+    if (Kanji && Option == qr::qrISO88591) {  // Kanji mode keeps what Latin-1 bytes cannot
+        qr::TShiftJis ShiftJis;
+        return static_cast<std::size_t>(std::count_if(Text.begin(), Text.end(), [&](char16_t u) {
+            return u > 0xFF && (u < 0xDC00 || u > 0xDFFF) && ShiftJis.KanjiValue(u) < 0;
+        }));
+    }
     const auto Segment = qr::TEncoder::MeasureSegment(Text, Option);
     // In byte mode the count is of bytes, and only latin1 filters there.
     if (Segment.Mode == qr::qmByte && Option != qr::qrISO88591)
@@ -110,12 +116,13 @@ std::size_t DroppedCharacters(std::u16string_view Text, qr::TQRCodeEncoding Opti
     return Characters - static_cast<std::size_t>(Segment.Count);
 }
 
-std::optional<std::string> DroppedWarning(std::u16string_view Text, qr::TQRCodeEncoding Option) {
-    const std::size_t Count = DroppedCharacters(Text, Option);
+std::optional<std::string> DroppedWarning(std::u16string_view Text, qr::TQRCodeEncoding Option, bool Kanji) {
+    const std::size_t Count = DroppedCharacters(Text, Option, Kanji);
     if (Count == 0)
         return std::nullopt;
     const char* Holds = Option == qr::qrNumeric        ? "numeric holds only the digits 0-9"
                         : Option == qr::qrAlphanumeric ? "alphanumeric holds only 0-9, A-Z, space and $%*+-./:"
+                        : Kanji                        ? "latin1 holds only U+0000 to U+00FF, and --kanji Shift JIS Kanji"
                                                        : "latin1 holds only U+0000 to U+00FF";
     return "warning: " + std::to_string(Count) + (Count == 1 ? " character" : " characters") +
            " left out of the symbol: " + Holds;

@@ -43,6 +43,24 @@ int ModeIndicatorOf(TMode mode);
 // The width of the mode's character-count field at the version (Table 3).
 int CountFieldWidth(TMode mode, const TVersion& version);
 
+// Shift JIS through the platform's converter (glibc's iconv "SHIFT_JIS"; code page 932 on
+// Windows), opened once for the many characters of a text. Not shared between threads.
+class TShiftJis {
+public:
+    TShiftJis();
+    // The 13-bit value Kanji mode writes for the character (7.4.6): its double-byte Shift JIS
+    // code in 8140 to 9FFC or E040 to EBBF, less 8140 or C140, the high byte times C0 plus the
+    // low byte. -1 for a character without one, and for every ASCII one: Shift JIS reads 5C
+    // and 7E as yen and overline, so ASCII stays in the modes that carry it as itself.
+    int KanjiValue(char32_t c);
+
+private:
+    struct TClose {
+        void operator()(void* Handle) const;
+    };
+    std::unique_ptr<void, TClose> FHandle;
+};
+
 // What a symbol is made with beyond its text, option and level. The defaults are the plain
 // encoding: one segment, the smallest version, the mask of least penalty, no ECI.
 struct TSymbolChoices {

@@ -7,7 +7,6 @@
 
 #include <climits>
 #include <cstdint>
-#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -32,23 +31,6 @@ constexpr bool IsLatin1(char16_t c) { return c <= 0xFF; }
 // qmAlphanumeric, of Latin-1 units only qmByte with the option rewritten to qrISO88591; any
 // other text, and the empty one, qmByte with qrUTF8NoBOM.
 TMode PickMode(std::u16string_view Text, int& Option);
-// Shift JIS through the platform's converter (glibc's iconv "SHIFT_JIS"; code page 932 on
-// Windows), opened once for the many characters of a text. Not shared between threads.
-class TShiftJis {
-public:
-    TShiftJis();
-    // The 13-bit value Kanji mode writes for the character (7.4.6): its double-byte Shift JIS
-    // code in 8140 to 9FFC or E040 to EBBF, less 8140 or C140, the high byte times C0 plus the
-    // low byte. -1 for a character without one, and for every ASCII one: Shift JIS reads 5C
-    // and 7E as yen and overline, so ASCII stays in the modes that carry it as itself.
-    int KanjiValue(char32_t c);
-
-private:
-    struct TClose {
-        void operator()(void* Handle) const;
-    };
-    std::unique_ptr<void, TClose> FHandle;
-};
 // The code units the mode and option carry, in their order; the others are dropped. With
 // Kanji, byte mode under qrISO88591 keeps the units Kanji mode carries as well.
 std::u16string KeepEncodableChars(std::u16string_view Text, TMode Mode, int Option, TShiftJis* Kanji = nullptr);

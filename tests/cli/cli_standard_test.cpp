@@ -241,6 +241,13 @@ TEST(CliKanji, ModuleForModuleWithZintAndSegnoAndReadByZbar) {
         ASSERT_EQ(RunQr(All).Status, 0);
         EXPECT_EQ(ZbarReads(Png), Address) << Args.back();
     }
+    // Under latin1 Kanji mode keeps 点; only € (in neither) is left out, and the warning says so.
+    const Result Latin1 = RunQr({"--info", "--kanji", "--encoding", "latin1", "-t", "matrix",
+                                 "\xC3\x97\xE7\x82\xB9\xE2\x82\xAC"});  // ×点€
+    EXPECT_EQ(Latin1.Status, 0);
+    EXPECT_NE(Latin1.Err.find("warning: 1 character left out of the symbol: latin1 holds only U+0000 to U+00FF, "
+                              "and --kanji Shift JIS Kanji\n"), std::string::npos) << Latin1.Err;
+    EXPECT_NE(Latin1.Err.find("segments: byte 1, kanji 1\n"), std::string::npos) << Latin1.Err;
 }
 
 }  // namespace
