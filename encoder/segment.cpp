@@ -316,27 +316,27 @@ int EciDesignator(int Option) { return Option == qrISO88591 ? 3 : 26; }
 
 namespace {
 
-// A character of the text as the optimizer weighs it: where it lies in the text, which of the
-// modes hold it and how many bytes byte mode makes of it.
-// Bytes 0: byte mode cannot carry it (beyond Latin-1 under qrISO88591, kept for Kanji mode).
+// A character of the text as the optimizer weighs it: where it begins in the text (it ends
+// where the next one begins), which of the modes hold it and how many bytes byte mode makes
+// of it (0: byte mode cannot carry it, beyond Latin-1 under qrISO88591, kept for Kanji mode).
+// Eight bytes, so that the units of the longest text stay in the cache beside the programme.
 struct TUnit {
-    std::size_t Begin, End;
+    std::uint32_t Begin;
     bool Digit, Alphanumeric, Kanji;
-    int Bytes;
+    std::uint8_t Bytes;
 };
 
 std::vector<TUnit> UnitsOf(std::u16string_view Text, int Option, TShiftJis* Kanji) {
     std::vector<TUnit> Units;
     Units.reserve(Text.size() + 1);
-    if (Option == qrUTF8NoBOM) Units.push_back({0, 0, false, false, false, 3});  // EF BB BF
-    std::size_t i = 0;
+    if (Option == qrUTF8NoBOM) Units.push_back({0, false, false, false, 3});  // EF BB BF
+    std::uint32_t i = 0;
     ForEachCodePoint(Text, [&](char32_t c) {
-        const std::size_t Length = c >= 0x10000 ? 2 : 1;
         const int Bytes = Option != qrISO88591 ? Utf8Length(c) : c <= 0xFF ? 1 : 0;
-        Units.push_back({i, i + Length, c < 0x80 && IsDigit(static_cast<char16_t>(c)),
-                         c < 0x80 && IsAlphanumeric(static_cast<char16_t>(c)), Kanji && Kanji->KanjiValue(c) >= 0,
-                         Bytes});
-        i += Length;
+        const bool Ascii = c < 0x80;
+        Units.push_back({i, Ascii && IsDigit(static_cast<char16_t>(c)), Ascii && IsAlphanumeric(static_cast<char16_t>(c)),
+                         !Ascii && Kanji && Kanji->KanjiValue(c) >= 0, static_cast<std::uint8_t>(Bytes)});
+        i += c >= 0x10000 ? 2 : 1;
     });
     return Units;
 }
@@ -358,67 +358,84 @@ std::optional<std::vector<TSegment>> OptimalSegments(std::u16string_view Text, T
                                                      const TVersion& Version, int MaxBits, TShiftJis* Kanji) {
     if (Mode != qmByte) Kanji = nullptr;
     // Outside byte mode the text is the mode's own characters, one code unit each.
-    const std::vector<TUnit> Units = UnitsOf(Text, Mode == qmByte ? Option : qrISO88591, Kanji);
-    const std::size_t n = Units.size();
+    const int Bytes = Mode == qmByte ? Option : qrISO88591;
     // No segmentation costs less than each character in its cheapest mode without headers, in
-    // sixths of a bit (a digit 10/3, an alphanumeric character 11/2): a text that needs more
-    // than MaxBits by that measure is refused before the programme runs.
-    std::int64_t Sixths = 0;
-    for (const TUnit& U : Units) {
-        const int Unheaded = U.Digit ? 20 : U.Alphanumeric && Mode != qmNumeric ? 33 : U.Bytes ? 48 * U.Bytes : 78;
-        Sixths += U.Kanji ? std::min(Unheaded, 78) : Unheaded;  // a Kanji character in 13 bits
-    }
+    // sixths of a bit (a digit 10/3, an alphanumeric character 11/2, Kanji 13 for any other
+    // beyond ASCII, as if each had a Kanji value): a text that needs more than MaxBits by that
+    // measure is refused before the characters are weighed, as each group of versions too
+    // small for the text is.
+    std::int64_t Sixths = Bytes == qrUTF8NoBOM ? 3 * 48 : 0;
+    ForEachCodePoint(Text, [&](char32_t c) {
+        const int Unheaded = c < 0x80 && IsDigit(static_cast<char16_t>(c))                          ? 20
+                             : c < 0x80 && IsAlphanumeric(static_cast<char16_t>(c)) && Mode != qmNumeric ? 33
+                             : Bytes != qrISO88591                                                  ? 48 * Utf8Length(c)
+                             : c <= 0xFF                                                            ? 48
+                                                                                                    : 78;
+        Sixths += Kanji && c >= 0x80 ? std::min(Unheaded, 78) : Unheaded;
+    });
     if (Sixths > 6 * static_cast<std::int64_t>(MaxBits)) return std::nullopt;
+    const std::vector<TUnit> Units = UnitsOf(Text, Bytes, Kanji);
+    const std::size_t n = Units.size();
     constexpr int Never = INT_MAX / 2;
     const int HeaderOf[] = {4 + CountFieldWidth(qmNumeric, Version), 4 + CountFieldWidth(qmAlphanumeric, Version),
                             4 + CountFieldWidth(qmByte, Version), 4 + CountFieldWidth(qmKanji, Version)};
-    auto Cheapest = [](const std::array<int, StateCount>& Costs) {
-        return static_cast<int>(std::min_element(Costs.begin(), Costs.end()) - Costs.begin());
-    };
-    // Cost[i][s]: the fewest bits of the first i characters ending in state s. From[i][s]: the
-    // state after character i - 2 that character i - 1 continued, or -1 when character i - 1
-    // opened a new segment after the cheapest state (the start, for the first character).
-    std::vector<std::array<int, StateCount>> Cost(n + 1);
-    std::vector<std::array<std::int8_t, StateCount>> From(n + 1);
+    // Cost: the fewest bits of the characters so far ending in each state, kept for the last
+    // two characters only (the rows alternate). From[i][s]: the state after character i - 2
+    // that character i - 1 continued, or -1 when character i - 1 opened a new segment after
+    // the cheapest state after character i - 2, which is Opened[i - 1] (the start, for the
+    // first character). The cheapest state is the lowest of the least: the states are reached
+    // in their order and only a smaller cost replaces the best so far.
+    std::array<int, StateCount> Cost[2];
     Cost[0].fill(Never);
-    int Open = 0;  // the cheapest state after the characters so far: where a new segment opens
+    std::array<std::int8_t, StateCount> None;
+    None.fill(-1);
+    std::vector<std::array<std::int8_t, StateCount>> From(n + 1, None);
+    std::vector<std::int8_t> Opened(n + 1, 0);
+    int Open = 0;  // the fewest bits after the characters so far: where a new segment opens
     for (std::size_t i = 0; i < n; ++i) {
         const TUnit& U = Units[i];
-        const std::array<int, StateCount>& C = Cost[i];
-        std::array<int, StateCount>& Next = Cost[i + 1];
-        std::array<std::int8_t, StateCount>& Back = From[i + 1];
+        const std::array<int, StateCount>& C = Cost[i & 1];
+        std::array<int, StateCount>& Next = Cost[(i + 1) & 1];
         Next.fill(Never);
-        Back.fill(-1);
-        // State reached by continuing from Prev at Add bits, or by opening a segment (whose
-        // header is Header bits) at FirstAdd bits for its first character.
-        auto Offer = [&](int State, int Prev, int Add, int Header, int FirstAdd) {
-            const auto s = static_cast<std::size_t>(State);
-            if (Header) Next[s] = Open + Header + FirstAdd;
-            // Continuing wins ties: fewer segments for the same bits.
-            const int Continued = C[static_cast<std::size_t>(Prev)] + Add;
-            if (Continued <= Next[s]) {
-                Next[s] = Continued;
-                Back[s] = static_cast<std::int8_t>(Prev);
+        std::array<std::int8_t, StateCount>& Back = From[i + 1];
+        int Best = Never, BestState = 0;
+        auto Reach = [&](int State, int Bits, int Prev) {
+            Next[static_cast<std::size_t>(State)] = Bits;
+            Back[static_cast<std::size_t>(State)] = static_cast<std::int8_t>(Prev);
+            if (Bits < Best) {
+                Best = Bits;
+                BestState = State;
             }
         };
+        // Continued from Prev at Add bits, or opened (a header of Header bits) at Add bits for
+        // its first character; continuing wins ties: fewer segments for the same bits.
+        auto ReachEither = [&](int State, int Prev, int Add, int Header) {
+            const int Continued = C[static_cast<std::size_t>(Prev)] + Add, Opening = Open + Header + Add;
+            if (Continued <= Opening)
+                Reach(State, Continued, Prev);
+            else
+                Reach(State, Opening, -1);
+        };
+        auto Continue = [&](int State, int Prev, int Add) { Reach(State, C[static_cast<std::size_t>(Prev)] + Add, Prev); };
         if (U.Digit) {  // three digits in 10 bits, a last two in 7, a last one in 4 (7.4.3)
-            Offer(sNumeric1, sNumeric0, 4, HeaderOf[0], 4);
-            Offer(sNumeric2, sNumeric1, 3, 0, 0);
-            Offer(sNumeric0, sNumeric2, 3, 0, 0);
+            Continue(sNumeric0, sNumeric2, 3);
+            ReachEither(sNumeric1, sNumeric0, 4, HeaderOf[0]);
+            Continue(sNumeric2, sNumeric1, 3);
         }
         if (U.Alphanumeric && Mode != qmNumeric) {  // a pair in 11 bits, a last one in 6 (7.4.4)
-            Offer(sAlphanumeric1, sAlphanumeric0, 6, HeaderOf[1], 6);
-            Offer(sAlphanumeric0, sAlphanumeric1, 5, 0, 0);
+            Continue(sAlphanumeric0, sAlphanumeric1, 5);
+            ReachEither(sAlphanumeric1, sAlphanumeric0, 6, HeaderOf[1]);
         }
-        if (Mode == qmByte && U.Bytes) Offer(sByte, sByte, 8 * U.Bytes, HeaderOf[2], 8 * U.Bytes);
-        if (U.Kanji) Offer(sKanji, sKanji, 13, HeaderOf[3], 13);  // 7.4.6
-        Open = *std::min_element(Next.begin(), Next.end());
+        if (Mode == qmByte && U.Bytes) ReachEither(sByte, sByte, 8 * U.Bytes, HeaderOf[2]);
+        if (U.Kanji) ReachEither(sKanji, sKanji, 13, HeaderOf[3]);  // 7.4.6
+        Opened[i + 1] = static_cast<std::int8_t>(BestState);
+        Open = Best;
+        if (Open > MaxBits) return std::nullopt;  // costs only grow from here
     }
     // Back from the cheapest end: the first character and the state of each segment.
     std::vector<std::pair<std::size_t, int>> Starts;
     if (n > 0) {
-        int State = Cheapest(Cost[n]);
-        if (Cost[n][static_cast<std::size_t>(State)] > MaxBits) return std::nullopt;
+        int State = Opened[n];
         for (std::size_t i = n; i > 0; --i) {
             const int Prev = From[i][static_cast<std::size_t>(State)];
             if (Prev >= 0) {
@@ -426,7 +443,7 @@ std::optional<std::vector<TSegment>> OptimalSegments(std::u16string_view Text, T
                 continue;
             }
             Starts.emplace_back(i - 1, State);
-            if (i > 1) State = Cheapest(Cost[i - 1]);
+            if (i > 1) State = Opened[i - 1];
         }
     }
     std::reverse(Starts.begin(), Starts.end());
@@ -434,8 +451,8 @@ std::optional<std::vector<TSegment>> OptimalSegments(std::u16string_view Text, T
     for (std::size_t k = 0; k < Starts.size(); ++k) {
         const std::size_t First = Starts[k].first, Stop = k + 1 < Starts.size() ? Starts[k + 1].first : n;
         const TMode M = ModeOfState(Starts[k].second);
-        const std::size_t Begin = Units[First].Begin;
-        const std::u16string_view Part = Text.substr(Begin, Units[Stop - 1].End - Begin);
+        const std::size_t Begin = Units[First].Begin, End = Stop < n ? Units[Stop].Begin : Text.size();
+        const std::u16string_view Part = Text.substr(Begin, End - Begin);
         TSegment S{M, 0, {}};
         // Only the segment that opens the text carries the byte-order mark.
         if (M == qmKanji)
