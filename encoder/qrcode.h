@@ -152,6 +152,8 @@ private:
     bool FQRCodeError = false;
 };
 
+struct TCodewords;  // steps.h
+
 class TEncoder {
 public:
     // Encodes Text with the option (a TQRCodeEncoding ordinal) at the level into the record:
@@ -162,6 +164,16 @@ public:
     // allowed version holds (or, with StrictVersion, not MinVersion) leaves no matrix.
     void EncodeSymbol(std::u16string_view Text, int Option, const TErrorCorrectionLevel& Level,
                       const TSymbolChoices& Choices, TQRCode& Record);
+    // Structured append: the text across Symbols symbols (2 to 16), each with the header of its
+    // position, the count and the parity byte of the whole data, cut at character boundaries
+    // into parts of nearly equal bytes, each part made under the choices (its own version,
+    // the mask, mixed segments, ECI, Kanji). The mode and character set are the whole text's,
+    // so that the parts read back to it; the byte-order mark of qrUTF8NoBOM opens the first.
+    // Symbols 0: the fewest from 1 to 16 that hold the text, one of them a plain symbol with no
+    // header. None when the symbols asked (or 16) cannot hold it, or Symbols is more than the
+    // characters or out of range; EncoderError is then set.
+    std::vector<TQRCode> EncodeSymbols(std::u16string_view Text, int Option, const TErrorCorrectionLevel& Level,
+                                       const TSymbolChoices& Choices, int Symbols);
     // The version EncodeSymbol would choose for the text, found without building the symbol;
     // 0 when none holds it.
     static int ChooseVersion(std::u16string_view Text, int Option, const TErrorCorrectionLevel& Level,
@@ -184,7 +196,12 @@ public:
     static int MaxCount(TMode Mode, const TErrorCorrectionLevel& Level = LevelL());
 
 private:
+    // Steps 5 to 7 on the codewords: the record's level, mode, version, segments, mask and matrix.
+    void BuildSymbol(TCodewords Codewords, const TErrorCorrectionLevel& Level, int Mask, TQRCode& Record);
     bool FEncoderError = false;
 };
+
+// The most symbols a structured-append set holds.
+inline constexpr int MaxSymbols = 16;
 
 }  // namespace qr

@@ -312,6 +312,55 @@ TSegment EciSegment(int Designator) {
     return Eci;
 }
 
+TSegment StructuredAppendSegment(int Position, int Total, int Parity) {
+    TSegment Header{qmStructuredAppend, 0, {}};
+    Header.Data.AppendBits(Position & 0xF, 4);
+    Header.Data.AppendBits((Total - 1) & 0xF, 4);
+    Header.Data.AppendBits(Parity & 0xFF, 8);
+    return Header;
+}
+
+int SegmentParity(const TSegment& Segment) {
+    const TBitArray& Bits = Segment.Data;
+    int At = 0;
+    auto Read = [&](int Width) {
+        int Value = 0;
+        for (int k = 0; k < Width && At < Bits.GetSize(); ++k) Value = Value << 1 | (Bits.Get(At++) ? 1 : 0);
+        return Value;
+    };
+    int Parity = 0;
+    switch (Segment.Mode) {
+        case qmByte:
+            while (At + 8 <= Bits.GetSize()) Parity ^= Read(8);
+            break;
+        case qmNumeric:  // back to the digits: groups of three in 10 bits, a last two in 7, one in 4
+            for (int Left = Segment.Count; Left > 0; Left -= 3) {
+                const int Digits = std::min(Left, 3);
+                int Group = Read(Digits == 3 ? 10 : Digits == 2 ? 7 : 4);
+                for (int d = 0; d < Digits; ++d, Group /= 10) Parity ^= '0' + Group % 10;
+            }
+            break;
+        case qmAlphanumeric: {
+            static constexpr char Set[] = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ $%*+-./:";
+            for (int Left = Segment.Count; Left > 0; Left -= 2) {
+                const int Pair = Read(Left >= 2 ? 11 : 6);
+                if (Left >= 2) Parity ^= Set[(Pair / 45) % 45] ^ Set[Pair % 45];
+                else Parity ^= Set[Pair % 45];
+            }
+            break;
+        }
+        case qmKanji:  // 7.4.6 backwards: the value's two base-C0 digits, plus 8140 or C140
+            for (int k = 0; k < Segment.Count; ++k) {
+                const int Value = Read(13), Offset = (Value / 0xC0) << 8 | (Value % 0xC0);
+                const int Code = Offset + (Offset + 0x8140 <= 0x9FFC ? 0x8140 : 0xC140);
+                Parity ^= (Code >> 8) ^ (Code & 0xFF);
+            }
+            break;
+        default: break;
+    }
+    return Parity;
+}
+
 int EciDesignator(int Option) { return Option == qrISO88591 ? 3 : 26; }
 
 namespace {

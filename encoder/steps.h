@@ -62,6 +62,13 @@ struct TSegment {
 // The ECI header of 7.4.2.2 as a segment: indicator 0111 and the designator in one codeword
 // (designators 0 to 127), no count field. Count holds the designator.
 TSegment EciSegment(int Designator);
+// The structured-append header of a symbol as a segment (indicator 0011, no count field): the
+// symbol's position 0 to 15 and the count less one in 4 bits each, then the parity byte.
+TSegment StructuredAppendSegment(int Position, int Total, int Parity);
+// The XOR of the bytes a reader gives for the data segment: its bytes in byte mode, the
+// characters (ASCII) of a numeric or alphanumeric one, the Shift JIS codes of a Kanji one. Of
+// every data segment of every symbol together, the parity byte of a structured-append set.
+int SegmentParity(const TSegment& Segment);
 // The designator --eci writes for the byte form of the option: 3 (ISO/IEC 8859-1) for
 // qrISO88591, 26 (UTF-8) for any other.
 int EciDesignator(int Option);
@@ -121,8 +128,10 @@ struct TSymbolPlan {
     const TVersion* Version = nullptr;  // none: no allowed version holds the text
     bool ChecksPassed = true;
 };
+// Header: a segment put before all others (and counted in the version fit), for the
+// structured-append header.
 TSymbolPlan PlanSymbol(std::u16string_view Text, int Option, const TErrorCorrectionLevel& Level,
-                       const TSymbolChoices& Choices = {});
+                       const TSymbolChoices& Choices = {}, const TSegment* Header = nullptr);
 
 // The text's final codeword sequence at the level (7.1, steps 1 to 4): what the symbol holds.
 struct TCodewords {
@@ -134,6 +143,13 @@ struct TCodewords {
 };
 TCodewords AssembleCodewords(std::u16string_view Text, int Option, const TErrorCorrectionLevel& Level,
                              const TSymbolChoices& Choices = {});
+// The same from the plan made already (steps 2 to 4 on its segments).
+TCodewords AssembleCodewords(const TSymbolPlan& Plan, const TErrorCorrectionLevel& Level);
+// The parts a structured-append set of Count symbols holds: Text cut at character boundaries
+// (a pair of surrogates, and so a multi-byte UTF-8 character, is never cut) into Count runs of
+// nearly equal weight, each character weighing its bytes under Option (UTF-8, or 1 under
+// qrISO88591, qrNumeric and qrAlphanumeric). Fewer characters than Count: none.
+std::vector<std::u16string_view> SplitForSymbols(std::u16string_view Text, int Option, int Count);
 
 // ---- The mask: 7.8 (maskpenalty.cpp) ----
 

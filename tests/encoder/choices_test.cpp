@@ -282,3 +282,115 @@ TEST(EciHeader, DesignatorBeforeTheDataAndCountedInTheFit) {
     EXPECT_EQ(TEncoder::ChooseVersion(Full, qrUTF8BOM, LevelL(), Eci), 2);
     EXPECT_EQ(TEncoder::ChooseVersion(std::u16string(2953, u'e'), qrUTF8BOM, LevelL(), Eci), 0);
 }
+
+namespace {
+
+// What zbar reads from the symbols side by side in one picture: a structured-append set is
+// joined only when all of its symbols are in view.
+std::vector<std::string> DecodeSideBySide(const std::vector<TQRCode>& Records) {
+    constexpr int Quiet = 4, Scale = 3;
+    int Width = Quiet, Height = 0;
+    for (const TQRCode& R : Records) {
+        Width += R.Matrix()->Width() + Quiet;
+        Height = std::max(Height, R.Matrix()->Width() + 2 * Quiet);
+    }
+    std::vector<std::uint8_t> Grey(static_cast<std::size_t>(Width * Scale) * static_cast<std::size_t>(Height * Scale), 255);
+    int Left = Quiet;
+    for (const TQRCode& R : Records) {
+        const TByteMatrix& M = *R.Matrix();
+        for (int y = 0; y < M.Height(); ++y)
+            for (int x = 0; x < M.Width(); ++x)
+                if (M.Get(x, y) == 1)
+                    for (int dy = 0; dy < Scale; ++dy)
+                        for (int dx = 0; dx < Scale; ++dx)
+                            Grey[static_cast<std::size_t>((y + Quiet) * Scale + dy) * static_cast<std::size_t>(Width * Scale) +
+                                 static_cast<std::size_t>((Left + x) * Scale + dx)] = 0;
+        Left += M.Width() + Quiet;
+    }
+    return zbartest::DecodeGrey(Grey, Width * Scale, Height * Scale);
+}
+
+int XorOf(const std::string& Bytes) {
+    int Parity = 0;
+    for (const char b : Bytes) Parity ^= static_cast<unsigned char>(b);
+    return Parity;
+}
+
+}  // namespace
+
+TEST(StructuredAppend, PartsKeepCharactersWholeAndShareTheBytes) {
+    // é is 2 bytes, 東 3, the pair of surrogates of 😀 4: never cut inside.
+    const std::u16string Text = u"a\u00E9\u6771\U0001F600b";
+    const std::vector<std::u16string_view> Three = SplitForSymbols(Text, qrUTF8BOM, 3);
+    ASSERT_EQ(Three.size(), 3u);
+    // Of 11 bytes, the first part ends where 11/3 is reached (3, after é), the second at 22/3 (10).
+    EXPECT_EQ(std::u16string(Three[0]), u"a\u00E9");
+    EXPECT_EQ(std::u16string(Three[1]), u"\u6771\U0001F600");
+    EXPECT_EQ(std::u16string(Three[2]), u"b");
+    EXPECT_TRUE(SplitForSymbols(Text, qrUTF8BOM, 6).empty());  // five characters
+    const std::vector<std::u16string_view> Even = SplitForSymbols(std::u16string(10, u'7'), qrNumeric, 4);
+    ASSERT_EQ(Even.size(), 4u);
+    EXPECT_EQ(Even[0].size() + Even[1].size() + Even[2].size() + Even[3].size(), 10u);
+    for (const auto Part : Even) EXPECT_GE(Part.size(), 2u);
+}
+
+TEST(StructuredAppend, ZbarJoinsTheSetToTheWholeText) {
+    std::u16string Text;
+    for (int i = 0; i < 30; ++i) Text += u"Quandrel \u6771\u4EAC \u00E7 " + std::u16string(1, static_cast<char16_t>(u'0' + i % 10));
+    const std::string Bytes = Utf16ToUtf8(Text);
+    TEncoder Encoder;
+    const std::vector<TQRCode> Set = Encoder.EncodeSymbols(Text, qrUTF8BOM, LevelM(), {}, 3);
+    ASSERT_EQ(Set.size(), 3u);
+    EXPECT_FALSE(Encoder.EncoderError());
+    for (const TQRCode& R : Set) {
+        ASSERT_NE(R.Matrix(), nullptr);
+        ASSERT_EQ(R.Segments().front().Mode, qmStructuredAppend);
+    }
+    EXPECT_EQ(DecodeSideBySide(Set), std::vector<std::string>{Bytes});
+    // The parity byte is the XOR of the whole text's bytes: so are the parts' segments.
+    int Parity = 0;
+    for (const std::u16string_view Part : SplitForSymbols(Text, qrUTF8BOM, 3))
+        for (const TSegment& S : PlanSymbol(Part, qrUTF8BOM, LevelM()).Segments) Parity ^= SegmentParity(S);
+    EXPECT_EQ(Parity, XorOf(Bytes));
+    TSymbolChoices Optimize;
+    Optimize.Optimize = true;
+    Optimize.Kanji = true;
+    Parity = 0;  // numeric, alphanumeric and Kanji segments give back their characters' bytes
+    for (const TSegment& S : PlanSymbol(u"\u70B9 12345 AB/C", qrUTF8BOM, LevelL(), Optimize).Segments)
+        Parity ^= SegmentParity(S);
+    EXPECT_EQ(Parity, XorOf("\x93\x5F 12345 AB/C"));
+    // Mixed segments and Kanji in each part: the parity counts what a reader gives, Shift JIS
+    // for the Kanji segments, and zbar still joins the set.
+    TSymbolChoices Mixed;
+    Mixed.Optimize = true;
+    Mixed.Kanji = true;
+    const std::vector<TQRCode> Kanji = Encoder.EncodeSymbols(u"\u70B9\u8317 12345678901234567890 ABC", qrUTF8BOM, LevelL(), Mixed, 2);
+    ASSERT_EQ(Kanji.size(), 2u);
+    EXPECT_EQ(DecodeSideBySide(Kanji), std::vector<std::string>{"\x93\x5F\xE4\xAA 12345678901234567890 ABC"});
+    EXPECT_FALSE(Encoder.EncoderError());
+}
+
+TEST(StructuredAppend, TheFewestSymbolsAndTheRefusals) {
+    TEncoder Encoder;
+    // One symbol holds it: a plain symbol, no header.
+    const std::vector<TQRCode> One = Encoder.EncodeSymbols(u"short", qrUTF8BOM, LevelL(), {}, 0);
+    ASSERT_EQ(One.size(), 1u);
+    EXPECT_EQ(One[0].Segments().front().Mode, qmByte);
+    // 4000 bytes need two symbols at L (version 40 holds 2953): two halves of the same version.
+    const std::u16string Long(4000, u'x');
+    const std::vector<TQRCode> Two = Encoder.EncodeSymbols(Long, qrUTF8BOM, LevelL(), {}, 0);
+    ASSERT_EQ(Two.size(), 2u);
+    EXPECT_EQ(Two[0].Version(), Two[1].Version());
+    EXPECT_EQ(DecodeSideBySide(Two), std::vector<std::string>{std::string(4000, 'x')});
+    EXPECT_FALSE(Encoder.EncoderError());
+    // 16 symbols at most: 16 x 2950 bytes fit, 16 x 2953 do not; 17 is refused outright.
+    EXPECT_EQ(TEncoder().EncodeSymbols(std::u16string(16 * 2950, u'x'), qrUTF8BOM, LevelL(), {}, 0).size(), 16u);
+    for (const int Symbols : {0, 16, 17, -1}) {
+        TEncoder Refusing;
+        EXPECT_TRUE(Refusing.EncodeSymbols(std::u16string(16 * 2953, u'x'), qrUTF8BOM, LevelL(), {}, Symbols).empty());
+        EXPECT_TRUE(Refusing.EncoderError());
+    }
+    TEncoder Few;
+    EXPECT_TRUE(Few.EncodeSymbols(u"ab", qrUTF8BOM, LevelL(), {}, 3).empty());  // fewer characters than symbols
+    EXPECT_TRUE(Few.EncoderError());
+}
