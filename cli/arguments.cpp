@@ -76,6 +76,7 @@ struct Parser {
     CLI::App App{"Makes the QR Code symbol of TEXT (UTF-8), or of standard input when TEXT is missing or \"-\".",
                  "quandrel-qr"};
     std::string Type, Encoding = "utf8", Level = "L", Foreground, Background;
+    std::optional<std::string> Symbols;
     bool Version = false;
     std::optional<std::string> BatchList;
     BatchOptions Batch;
@@ -172,6 +173,19 @@ struct Parser {
                      "Kanji mode (Shift JIS, 13 bits a character) for the characters it\n"
                      "holds, the rest in byte segments; with --optimize one more mode to\n"
                      "weigh (default: none; readers disagree about Kanji)");
+        App.add_option("--symbols", Symbols,
+                       "structured append: the text across N symbols, 2 to 16, or as few\n"
+                       "as hold it with auto; one file each, -o TEMPLATE with {n} the\n"
+                       "symbol's number (default: one symbol)")
+            ->type_name("N|auto")
+            ->check([](const std::string& Value) {
+                if (Value == "auto") return std::string();
+                const bool Digits = !Value.empty() && Value.size() <= 2 &&
+                                    std::all_of(Value.begin(), Value.end(), [](char c) { return c >= '0' && c <= '9'; });
+                return Digits && std::stoi(Value) >= 2 && std::stoi(Value) <= qr::MaxSymbols
+                           ? std::string()
+                           : "'" + Value + "' is neither 2 to 16 nor auto";
+            }, "", "");
         App.add_flag("--eci", Opts.Choices.Eci,
                      "an ECI header names the bytes' character set: 26 (UTF-8), or 3\n"
                      "(ISO-8859-1) for latin1 and for auto on a Latin-1 text");
@@ -214,6 +228,26 @@ void Convert(const Parser& Cli, Options& O) {
         O.Drawing.Background = *ParseColour(Cli.Background);
     if (O.Text && *O.Text == "-")
         O.Text.reset();
+    if (Cli.Symbols)
+        O.Symbols = *Cli.Symbols == "auto" ? 0 : std::stoi(*Cli.Symbols);
+}
+
+// --symbols: one file a symbol, named by a template with {n} and without {name}.
+Result<void> CheckSymbols(const Parser& Cli, const Options& O) {
+    if (!O.Symbols)
+        return {};
+    if (Cli.BatchList)
+        return Failure{"--symbols is for a single text, not for --batch"};
+    if (O.Info)
+        return Failure{"--info is for a single symbol, not for --symbols"};
+    if (!O.OutputFile || *O.OutputFile == "-")
+        return Failure{"--symbols needs -o TEMPLATE, with {n} the number of each symbol"};
+    const auto Template = batch::NameTemplate::Parse(*O.OutputFile);
+    if (!Template)
+        return Failure{"-o: " + Template.Error()};
+    if (!Template->UsesRow() || Template->UsesName())
+        return Failure{"-o: with --symbols the template names each symbol by {n}, and has no {name}"};
+    return {};
 }
 
 // Colours that cannot be told apart (the same, or both transparent) make a symbol nobody can read.
@@ -286,6 +320,8 @@ Result<Command> ParseArguments(const std::vector<std::string>& Args) {
         return Colours.TakeFailure();
     if (Cli.Given("--strict-version") && !Cli.Given("--symversion"))
         return Failure{"--strict-version needs -v N"};
+    if (auto Checked = CheckSymbols(Cli, C.Opts); !Checked)
+        return Checked.TakeFailure();
     if (auto Checked = CheckBatch(Cli, C.Opts); !Checked)
         return Checked.TakeFailure();
     return C;

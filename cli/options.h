@@ -28,7 +28,8 @@ struct Options {
     std::optional<OutputType> Type;         // -t; none: from the extension of -o
     qr::TQRCodeEncoding Encoding = qr::qrUTF8BOM;
     char Level = 'L';
-    qr::TSymbolChoices Choices;             // -v, --strict-version, --mask, --optimize, --eci
+    qr::TSymbolChoices Choices;             // -v, --strict-version, --mask, --optimize, --kanji, --eci
+    std::optional<int> Symbols;             // --symbols: 2 to 16, 0 for auto; none: one symbol
     int Margin = 4;                         // -m, for every output but JPEG
     qrpicture::TDrawing Drawing;            // -s, --dpi and the colours
     bool Crlf = false;

@@ -2,6 +2,7 @@
 // The file quandrel-qr writes for a text: its symbol drawn as the output type asks.
 
 #include <string_view>
+#include <vector>
 
 #include "formats.h"
 #include "grid/qrcodegrid.h"
@@ -16,6 +17,10 @@ inline constexpr int kMaxPdfPoints = 14400;
 // zone for JPEG), as Type. Throws std::invalid_argument, with the reason and the largest -s that
 // would do, for a PDF page larger than kMaxPdfPoints a side.
 qrpicture::TBytes MakeSymbolFile(OutputType Type, std::u16string_view Text, const Options& Opts);
+
+// The files of a structured-append set of Text (--symbols), in order, drawn as MakeSymbolFile
+// draws one; none when the symbols cannot hold the text. Throws as MakeSymbolFile does.
+std::vector<qrpicture::TBytes> MakeSymbolSetFiles(OutputType Type, std::u16string_view Text, const Options& Opts);
 
 // What the program writes for a grid: the drawing, the text rendering, or for JPEG the window's
 // picture at 96 DPI (the grid must then have the window's quiet zone).

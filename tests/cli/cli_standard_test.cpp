@@ -1,14 +1,19 @@
 // quandrel-qr's choices beyond the plain symbol against independent encoders run as black
 // boxes: -v and --mask module for module with zint and segno forced to the same choices,
-// every symbol read back with zbarimg; --optimize and --eci as a reader sees them; --info.
+// every symbol read back with zbarimg; --optimize, --kanji and --eci as a reader sees them; --info;
+// --symbols sets joined by zbar and compared with zint --structapp.
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdint>
+#include <filesystem>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "clirun.h"
+#include "zbardecode.h"
 
 namespace {
 
@@ -248,6 +253,99 @@ TEST(CliKanji, ModuleForModuleWithZintAndSegnoAndReadByZbar) {
     EXPECT_NE(Latin1.Err.find("warning: 1 character left out of the symbol: latin1 holds only U+0000 to U+00FF, "
                               "and --kanji Shift JIS Kanji\n"), std::string::npos) << Latin1.Err;
     EXPECT_NE(Latin1.Err.find("segments: byte 1, kanji 1\n"), std::string::npos) << Latin1.Err;
+}
+
+// The symbols of a set written with -t matrix, read back as rows of '1' and '0'.
+std::vector<std::vector<std::string>> MatrixFiles(const clirun::TempDir& Dir, const std::string& Stem, int Count) {
+    std::vector<std::vector<std::string>> Set;
+    for (int k = 1; k <= Count; ++k) {
+        std::vector<std::string> Rows = Lines(clirun::ReadAll(Dir.Path / (Stem + std::to_string(k) + ".txt")));
+        for (std::string& Row : Rows)
+            for (char& c : Row) c = c == 'X' ? '1' : '0';
+        Set.push_back(std::move(Rows));
+    }
+    return Set;
+}
+
+// What zbar reads from the symbols side by side in one picture (a set is joined only when all
+// of its symbols are in view), in binary mode: the bytes.
+std::vector<std::string> ReadSideBySide(const std::vector<std::vector<std::string>>& Set) {
+    constexpr int Scale = 3, Quiet = 4;
+    int Width = Quiet, Height = 0;
+    for (const auto& Rows : Set) {
+        Width += static_cast<int>(Rows.size()) + Quiet;
+        Height = std::max(Height, static_cast<int>(Rows.size()) + 2 * Quiet);
+    }
+    const auto W = static_cast<std::size_t>(Width * Scale);
+    std::vector<std::uint8_t> Grey(W * static_cast<std::size_t>(Height * Scale), 255);
+    std::size_t Left = Quiet;
+    for (const auto& Rows : Set) {
+        for (std::size_t y = 0; y < Rows.size(); ++y)
+            for (std::size_t x = 0; x < Rows[y].size(); ++x)
+                if (Rows[y][x] == '1')
+                    for (std::size_t d = 0; d < Scale * Scale; ++d)
+                        Grey[((y + Quiet) * Scale + d / Scale) * W + (Left + x) * Scale + d % Scale] = 0;
+        Left += Rows.size() + Quiet;
+    }
+    return zbartest::DecodeGrey(Grey, Width * Scale, Height * Scale);
+}
+
+TEST(CliSymbols, ZbarJoinsTheSetAndZintWritesTheSameSymbols) {
+    TempDir Dir;
+    // 90 ASCII bytes in three parts of 30; the parity is the XOR of all 90.
+    std::string Text;
+    for (int i = 0; i < 90; ++i) Text += static_cast<char>("quandrel-Set/"[i % 13]);
+    int Parity = 0;
+    for (const char c : Text) Parity ^= static_cast<unsigned char>(c);
+    const std::string Stem = (Dir.Path / "p").string();
+    ASSERT_EQ(RunQr({"--symbols", "3", "-v", "3", "--mask", "2", "-t", "matrix", "-o", Stem + "{n}.txt", Text}).Status, 0);
+    const auto Set = MatrixFiles(Dir, "p", 3);
+    EXPECT_EQ(ReadSideBySide(Set), std::vector<std::string>{Text});
+    // zint numbers the symbols from 1 and takes the parity as the set's identifier.
+    for (int k = 0; k < 3; ++k) {
+        EXPECT_EQ(Set[static_cast<std::size_t>(k)],
+                  Zint({"-b", "QRCODE", "--vers=3", "--mask=2", "--secure=1", "--binary",
+                        "--structapp=" + std::to_string(k + 1) + ",3," + std::to_string(Parity), "-d",
+                        Text.substr(static_cast<std::size_t>(30 * k), 30)}, 29)) << "symbol " << k + 1;
+    }
+    EXPECT_FALSE(std::filesystem::exists(Dir.Path / "p4.txt"));
+    // Multi-byte characters stay whole: zbar gives back the UTF-8 bytes of the whole text.
+    std::string Wide;
+    for (int i = 0; i < 40; ++i) Wide += "a\xC3\xA7\xE6\x9D\xB1\xF0\x9F\x98\x80 ";  // aç東😀
+    ASSERT_EQ(RunQr({"--symbols", "5", "-t", "matrix", "-o", (Dir.Path / "w{n:02}.txt").string(), Wide}).Status, 0);
+    std::vector<std::vector<std::string>> WideSet;
+    for (int k = 1; k <= 5; ++k) {
+        std::vector<std::string> Rows = Lines(clirun::ReadAll(Dir.Path / ("w0" + std::to_string(k) + ".txt")));
+        for (std::string& Row : Rows)
+            for (char& c : Row) c = c == 'X' ? '1' : '0';
+        WideSet.push_back(std::move(Rows));
+    }
+    EXPECT_EQ(ReadSideBySide(WideSet), std::vector<std::string>{Wide});
+    // auto: as few as hold it, and one plain symbol for a short text.
+    ASSERT_EQ(RunQr({"--symbols", "auto", "-t", "matrix", "-o", Stem + "a{n}.txt", std::string(4000, 'x')}).Status, 0);
+    EXPECT_TRUE(std::filesystem::exists(Dir.Path / "pa2.txt"));
+    EXPECT_FALSE(std::filesystem::exists(Dir.Path / "pa3.txt"));
+    ASSERT_EQ(RunQr({"--symbols", "auto", "-t", "matrix", "-o", Stem + "s{n}.txt", "short"}).Status, 0);
+    EXPECT_EQ(clirun::ReadAll(Dir.Path / "ps1.txt"), RunQr({"-t", "matrix", "short"}).Out);
+    EXPECT_FALSE(std::filesystem::exists(Dir.Path / "ps2.txt"));
+}
+
+TEST(CliSymbols, Refusals) {
+    TempDir Dir;
+    const std::string Template = (Dir.Path / "r{n}.png").string();
+    for (const std::vector<std::string>& Bad :
+         {std::vector<std::string>{"--symbols", "17", "-o", Template, "x"}, {"--symbols", "1", "-o", Template, "x"},
+          {"--symbols", "two", "-o", Template, "x"}, {"--symbols", "3", "xyz"},
+          {"--symbols", "3", "-o", (Dir.Path / "fixed.png").string(), "xyz"},
+          {"--symbols", "3", "--info", "-o", Template, "xyz"},
+          {"--symbols", "3", "--batch", "-", "-o", Template}}) {
+        const Result R = RunQr(Bad);
+        EXPECT_EQ(R.Status, 2) << Bad[1] << " " << Bad[2] << ": " << R.Err;
+    }
+    const Result Long = RunQr({"--symbols", "2", "-o", Template, std::string(6000, 'x')});
+    EXPECT_EQ(Long.Status, 1);
+    EXPECT_NE(Long.Err.find("text too long for 2 symbols at level L"), std::string::npos) << Long.Err;
+    EXPECT_FALSE(std::filesystem::exists(Dir.Path / "r1.png"));
 }
 
 }  // namespace
