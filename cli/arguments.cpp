@@ -173,6 +173,9 @@ struct Parser {
                      "Kanji mode (Shift JIS, 13 bits a character) for the characters it\n"
                      "holds, the rest in byte segments; with --optimize one more mode to\n"
                      "weigh (default: none; readers disagree about Kanji)");
+        App.add_flag("--micro", Opts.Choices.Micro,
+                     "a Micro QR symbol, M1 to M4 (-v 1 to 4, --mask 0 to 3, levels L M Q),\n"
+                     "with a quiet zone of 2 unless -m is given");
         App.add_option("--symbols", Symbols,
                        "structured append: the text across N symbols, 2 to 16, or as few\n"
                        "as hold it with auto; one file each, -o TEMPLATE with {n} the\n"
@@ -320,6 +323,19 @@ Result<Command> ParseArguments(const std::vector<std::string>& Args) {
         return Colours.TakeFailure();
     if (Cli.Given("--strict-version") && !Cli.Given("--symversion"))
         return Failure{"--strict-version needs -v N"};
+    if (C.Opts.Choices.Micro) {
+        for (const char* Name : {"--optimize", "--eci", "--symbols"})
+            if (Cli.Given(Name))
+                return Failure{std::string("--micro does not go with ") + Name + ": Micro QR has no such feature here"};
+        if (C.Opts.Choices.MinVersion > 4)
+            return Failure{"with --micro, -v is 1 to 4 (M1 to M4)"};
+        if (C.Opts.Choices.Mask > 3)
+            return Failure{"with --micro, --mask is 0 to 3"};
+        if (C.Opts.Level == 'H')
+            return Failure{"Micro QR has no level H (L, M, Q)"};
+        if (!Cli.Given("--margin"))
+            C.Opts.Margin = 2;  // Micro QR's own quiet zone
+    }
     if (auto Checked = CheckSymbols(Cli, C.Opts); !Checked)
         return Checked.TakeFailure();
     if (auto Checked = CheckBatch(Cli, C.Opts); !Checked)

@@ -37,8 +37,10 @@ std::string SymbolInfo(std::u16string_view Text, const Options& Opts) {
         else
             Data.push_back(S);
     std::ostringstream Lines;
-    Lines << "version: " << Record.Version() << "\nlevel: " << Opts.Level << "\nmask: " << Record.MaskPattern()
-          << "\nmode: " << (Data.size() > 1 ? "mixed" : ModeName(Record.Mode())) << "\nside: " << 17 + 4 * Record.Version()
+    const bool Micro = Choices.Micro;
+    Lines << "version: " << (Micro ? "M" : "") << Record.Version() << "\nlevel: " << Opts.Level
+          << "\nmask: " << Record.MaskPattern() << "\nmode: " << (Data.size() > 1 ? "mixed" : ModeName(Record.Mode()))
+          << "\nside: " << (Micro ? 9 + 2 * Record.Version() : 17 + 4 * Record.Version())
           << " modules\n" << (Segment.Mode == qr::qmByte ? "bytes: " : "characters: ") << Segment.Count << "\n";
     // Why this version: what the text needs without -v, against what -v asked.
     qr::TSymbolChoices Free = Choices;
@@ -57,7 +59,7 @@ std::string SymbolInfo(std::u16string_view Text, const Options& Opts) {
     if (Choices.Mask >= 0)
         Lines << "mask chosen: --mask " << Choices.Mask << " asked; the penalty not consulted\n";
     else
-        Lines << "mask chosen: the least penalty of the eight\n";
+        Lines << (Micro ? "mask chosen: the best evaluation of the four\n" : "mask chosen: the least penalty of the eight\n");
     if (Data.size() > 1 || Choices.Optimize || Choices.Kanji) {
         Lines << "segments:";
         for (std::size_t i = 0; i < Data.size(); ++i)
@@ -79,6 +81,11 @@ std::optional<std::string> TooLongForSymbol(std::u16string_view Text, const Opti
         Free.MinVersion = 1;
         Free.StrictVersion = false;
         const int Needed = qr::TEncoder::ChooseVersion(Text, Opts.Encoding, LevelFor(Opts.Level), Free);
+        if (Choices.Micro)
+            return Needed != 0 ? "text too long for Micro QR version M" + std::to_string(Choices.MinVersion) +
+                                     " at level " + Opts.Level + " (--strict-version): it needs M" + std::to_string(Needed)
+                               : std::string("text too long for a Micro QR symbol at level ") + Opts.Level +
+                                     " (M4 holds at most 35 digits, 21 alphanumeric characters or 15 bytes at L)";
         if (Choices.StrictVersion && Needed != 0)
             return "text too long for version " + std::to_string(Choices.MinVersion) + " at level " + Opts.Level +
                    " (--strict-version): it needs version " + std::to_string(Needed);

@@ -141,6 +141,18 @@ void TEncoder::EncodeSymbol(std::u16string_view Text, int Option, const TErrorCo
 
 void TEncoder::EncodeSymbol(std::u16string_view Text, int Option, const TErrorCorrectionLevel& Level,
                             const TSymbolChoices& Choices, TQRCode& Record) {
+    if (Choices.Micro) {
+        std::optional<TMicroSymbol> Micro = MicroSymbol(Text, Option, Level, Choices);
+        if (!Micro || !Micro->ChecksPassed) FEncoderError = true;
+        if (!Micro) return;
+        Record.SetECLevel(Level);
+        Record.SetMode(Micro->Mode);
+        Record.SetVersion(Micro->Version);
+        Record.SetSegments(std::move(Micro->Segments));
+        Record.SetMaskPattern(Micro->Mask);
+        Record.SetMatrix(std::move(Micro->Matrix));
+        return;
+    }
     // 7.1 steps 1 to 4: the final codeword sequence.
     TCodewords Codewords = AssembleCodewords(Text, Option, Level, Choices);
     if (!Codewords.ChecksPassed) FEncoderError = true;
@@ -240,6 +252,10 @@ std::vector<TQRCode> TEncoder::EncodeSymbols(std::u16string_view Text, int Optio
 
 int TEncoder::ChooseVersion(std::u16string_view Text, int Option, const TErrorCorrectionLevel& Level,
                             const TSymbolChoices& Choices) {
+    if (Choices.Micro) {
+        const std::optional<TMicroSymbol> Micro = MicroSymbol(Text, Option, Level, Choices);
+        return Micro ? Micro->Version : 0;
+    }
     const TSymbolPlan Plan = PlanSymbol(Text, Option, Level, Choices);
     return Plan.Version ? Plan.Version->GetVersionNumber() : 0;
 }

@@ -84,8 +84,14 @@ struct TSymbolChoices {
     // of such characters only is one Kanji segment under qrAuto. Off by default: readers
     // disagree about Kanji segments.
     bool Kanji = false;
+    // A Micro QR symbol: MinVersion 1 to 4 means M1 to M4 and Mask a Micro QR mask 0 to 3; the
+    // levels L (M1 being error detection only), M and Q; Optimize and Eci do not apply. The
+    // record's version is then 1 to 4 and its matrix 11 to 17 modules wide.
+    bool Micro = false;
 
-    bool IsPlain() const { return MinVersion <= 1 && !StrictVersion && Mask < 0 && !Optimize && !Eci && !Kanji; }
+    bool IsPlain() const {
+        return MinVersion <= 1 && !StrictVersion && Mask < 0 && !Optimize && !Eci && !Kanji && !Micro;
+    }
 };
 
 // A segment of a finished symbol: its mode and its count (bytes in byte mode, characters

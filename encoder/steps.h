@@ -7,6 +7,7 @@
 
 #include <climits>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -150,6 +151,29 @@ TCodewords AssembleCodewords(const TSymbolPlan& Plan, const TErrorCorrectionLeve
 // nearly equal weight, each character weighing its bytes under Option (UTF-8, or 1 under
 // qrISO88591, qrNumeric and qrAlphanumeric). Fewer characters than Count: none.
 std::vector<std::u16string_view> SplitForSymbols(std::u16string_view Text, int Option, int Count);
+
+// ---- Micro QR (micro.cpp) ----
+
+// "M1" to "M4" for versions 1 to 4.
+const char* MicroVersionName(int Version);
+// The data bits of Micro QR version 1 to 4 at the level (M1 at L: error detection only); 0 for
+// a level the version lacks.
+int MicroCapacity(int Version, const TErrorCorrectionLevel& Level);
+// A finished Micro QR symbol.
+struct TMicroSymbol {
+    int Version = 0;  // 1 to 4
+    int Mask = -1;    // 0 to 3
+    TMode Mode = qmTerminator;
+    std::vector<TSegmentInfo> Segments;
+    std::unique_ptr<TByteMatrix> Matrix;
+    bool ChecksPassed = true;
+};
+// The Micro QR symbol of the text: the segments as for a QR symbol (one, or with Kanji its
+// runs), the smallest version from MinVersion (or MinVersion alone, StrictVersion) at the level
+// whose modes and count fields hold them, the mask forced (0 to 3) or of the best evaluation.
+// None when no version holds the text. Optimize and Eci do not apply.
+std::optional<TMicroSymbol> MicroSymbol(std::u16string_view Text, int Option, const TErrorCorrectionLevel& Level,
+                                        const TSymbolChoices& Choices);
 
 // ---- The mask: 7.8 (maskpenalty.cpp) ----
 

@@ -394,3 +394,50 @@ TEST(StructuredAppend, TheFewestSymbolsAndTheRefusals) {
     EXPECT_TRUE(Few.EncodeSymbols(u"ab", qrUTF8BOM, LevelL(), {}, 3).empty());  // fewer characters than symbols
     EXPECT_TRUE(Few.EncoderError());
 }
+
+TEST(MicroQR, CapacityOfEveryVersionLevelAndMode) {
+    // The most each version holds at each level in each mode; 0 where it has no such mode.
+    struct Edge {
+        int Version;
+        TErrorCorrectionLevel Level;
+        int Numeric, Alphanumeric, Bytes, Kanji;
+    };
+    const Edge Edges[] = {
+        {1, LevelL(), 5, 0, 0, 0},    {2, LevelL(), 10, 6, 0, 0},   {2, LevelM(), 8, 5, 0, 0},
+        {3, LevelL(), 23, 14, 9, 6},  {3, LevelM(), 18, 11, 7, 4},  {4, LevelL(), 35, 21, 15, 9},
+        {4, LevelM(), 30, 18, 13, 8}, {4, LevelQ(), 21, 13, 9, 5},
+    };
+    for (const Edge& E : Edges) {
+        TSymbolChoices Micro;
+        Micro.Micro = true;
+        Micro.MinVersion = E.Version;
+        Micro.StrictVersion = true;
+        Micro.Kanji = true;
+        const struct {
+            int Most, Option;
+            char16_t Unit;
+        } Modes[] = {{E.Numeric, qrNumeric, u'7'}, {E.Alphanumeric, qrAlphanumeric, u'Z'},
+                     {E.Bytes, qrISO88591, u'z'}, {E.Kanji, qrAuto, u'\u70B9'}};
+        for (const auto& M : Modes) {
+            SCOPED_TRACE(testing::Message() << "M" << E.Version << " level " << E.Level.Ordinal() << " option " << M.Option);
+            if (M.Most > 0) {
+                EXPECT_EQ(TEncoder::ChooseVersion(std::u16string(static_cast<std::size_t>(M.Most), M.Unit), M.Option,
+                                                  E.Level, Micro), E.Version);
+            }
+            EXPECT_EQ(TEncoder::ChooseVersion(std::u16string(static_cast<std::size_t>(M.Most + 1), M.Unit), M.Option,
+                                              E.Level, Micro), 0);
+        }
+    }
+    // No M symbol at level H, nor M1 at M.
+    TSymbolChoices Micro;
+    Micro.Micro = true;
+    EXPECT_EQ(TEncoder::ChooseVersion(u"1", qrNumeric, LevelH(), Micro), 0);
+    EXPECT_EQ(TEncoder::ChooseVersion(u"1", qrNumeric, LevelM(), Micro), 2);
+    TQRCode Record;
+    TEncoder Encoder;
+    Encoder.EncodeSymbol(u"12345", qrNumeric, LevelL(), Micro, Record);
+    ASSERT_NE(Record.Matrix(), nullptr);
+    EXPECT_EQ(Record.Matrix()->Width(), 11);
+    EXPECT_EQ(Record.Version(), 1);
+    EXPECT_FALSE(Encoder.EncoderError());
+}
