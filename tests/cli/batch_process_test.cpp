@@ -114,7 +114,7 @@ TEST(BatchProcess, PlainListFromAFileOrStandardInputMakesOneDecodableFileARow) {
     EXPECT_EQ(Tree(Dir.Path / "in"), Tree(Dir.Path / "out"));
 }
 
-// -v, --strict-version, --mask, --optimize, --kanji and --eci hold for every row: each file is
+// -v, --strict-version, --mask, --optimize, --kanji, --eci and --micro hold for every row: each file is
 // the one a single run with the same options writes, and a row its fixed version cannot hold
 // fails alone.
 TEST(BatchProcess, TheSymbolChoicesApplyToEveryRow) {
@@ -144,6 +144,19 @@ TEST(BatchProcess, TheSymbolChoicesApplyToEveryRow) {
     }
     EXPECT_EQ(Decode(Dir.Path / "out/2.png"), std::vector<std::string>{Rows[1]});
     EXPECT_FALSE(fs::exists(Dir.Path / "out/3.png"));
+
+    // --micro too (its own quiet zone of 2), and a row no Micro QR symbol holds fails alone.
+    const std::vector<std::string> Micro = {"--micro", "--encoding", "auto", "-t", "matrix"};
+    std::vector<std::string> MicroArgs = {"--batch", "-", "-o", (Dir.Path / "micro/{n}.txt").string()};
+    MicroArgs.insert(MicroArgs.end(), Micro.begin(), Micro.end());
+    const Result M = RunQr(MicroArgs, "12345\nHELLO\n" + std::string(40, 'x') + "\n");
+    EXPECT_EQ(M.Status, 1) << M.Err;
+    EXPECT_NE(M.Err.find("row 3: text too long for a Micro QR symbol at level L"), std::string::npos) << M.Err;
+    for (const auto& [Row, Text] : {std::pair<int, std::string>{1, "12345"}, {2, "HELLO"}}) {
+        std::vector<std::string> Single = Micro;
+        Single.push_back(Text);
+        EXPECT_EQ(ReadAll(Dir.Path / ("micro/" + std::to_string(Row) + ".txt")), RunQr(Single).Out) << Text;
+    }
 }
 
 TEST(BatchProcess, CsvWithHeaderTextAndNameColumns) {
