@@ -408,6 +408,13 @@ TEST(CliMicro, ModuleForModuleWithZintAndSegno) {
             EXPECT_NE(Mine, SegnoMicro(C.Text, C.Version, C.Mask, C.Level, C.Mode)) << "segno mended? " << C.Text;
         }
     }
+    // Kanji mode in M3 and M4 (zint turns the text into Shift JIS Kanji by itself).
+    const std::string Kanji = "\xE7\x82\xB9\xE8\x8C\x97\xE6\x9D\xB1\xE4\xBA\xAC";  // 点茗東京
+    EXPECT_EQ(Ours({"--micro", "--kanji", "-v", "3", "--mask", "1", Kanji}),
+              Zint({"--barcode=MICROQR", "--vers=3", "--mask=1", "--secure=1", "-d", Kanji}, 15));
+    const std::string Longer = Kanji + "\xE9\x83\xBD\xE5\x8D\x83\xE4\xBB\xA3\xE7\x94\xB0";  // 都千代田
+    EXPECT_EQ(Ours({"--micro", "--kanji", "-v", "4", "--mask", "2", "-l", "M", Longer}),
+              Zint({"--barcode=MICROQR", "--vers=4", "--mask=2", "--secure=2", "-d", Longer}, 17));
 }
 
 TEST(CliMicro, EveryOutputTypeAndTheRefusals) {
