@@ -14,7 +14,7 @@ namespace {
 const std::u16string kT40 = benchtexts::Ascii(2953);
 
 qr::TQRCodeGrid T40Grid(int QuietZone) {
-    return qrpicture::SymbolGrid(kT40, {qr::qrUTF8BOM, qr::LevelL(), QuietZone});
+    return qrpicture::SymbolGrid(kT40, {qr::qrUTF8BOM, qr::LevelL(), QuietZone, {}});
 }
 
 void BM_SymbolGrid(benchmark::State& State) {

@@ -30,7 +30,7 @@ const std::u16string kVersion10 = std::u16string(250, u'x');
 const std::u16string kVersion40 = std::u16string(2900, u'y');
 
 qr::TQRCodeGrid GridOf(const std::u16string& Text, int Margin) {
-    return qrpicture::SymbolGrid(Text, {qr::qrUTF8BOM, qr::LevelL(), Margin});
+    return qrpicture::SymbolGrid(Text, {qr::qrUTF8BOM, qr::LevelL(), Margin, {}});
 }
 
 std::uint32_t Rgba(const TColour& C) {
