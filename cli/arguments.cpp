@@ -77,6 +77,7 @@ struct Parser {
     CLI::App App{"Makes the QR Code symbol of TEXT (UTF-8), or of standard input when TEXT is missing or \"-\".",
                  "quandrel-qr"};
     std::string Type, Encoding = "utf8", Level = "L", Foreground, Background;
+    std::optional<std::string> Symbols;
     bool Version = false;
     std::optional<std::string> BatchList;
     BatchOptions Batch;
@@ -174,6 +175,26 @@ struct Parser {
         App.add_flag("--optimize", Opts.Choices.Optimize,
                      "mix numeric, alphanumeric and byte segments for the fewest bits,\n"
                      "the smallest symbol (default: one segment)");
+        App.add_flag("--kanji", Opts.Choices.Kanji,
+                     "Kanji mode (Shift JIS, 13 bits a character) for the characters it\n"
+                     "holds, the rest in byte segments; with --optimize one more mode to\n"
+                     "weigh (default: none; readers disagree about Kanji)");
+        App.add_flag("--micro", Opts.Choices.Micro,
+                     "a Micro QR symbol, M1 to M4 (-v 1 to 4, --mask 0 to 3, levels L M Q),\n"
+                     "with a quiet zone of 2 unless -m is given");
+        App.add_option("--symbols", Symbols,
+                       "structured append: the text across N symbols, 2 to 16, or as few\n"
+                       "as hold it with auto; one file each, -o TEMPLATE with {n} the\n"
+                       "symbol's number (default: one symbol)")
+            ->type_name("N|auto")
+            ->check([](const std::string& Value) {
+                if (Value == "auto") return std::string();
+                const bool Digits = !Value.empty() && Value.size() <= 2 &&
+                                    std::all_of(Value.begin(), Value.end(), [](char c) { return c >= '0' && c <= '9'; });
+                return Digits && std::stoi(Value) >= 2 && std::stoi(Value) <= qr::MaxSymbols
+                           ? std::string()
+                           : "'" + Value + "' is neither 2 to 16 nor auto";
+            }, "", "");
         App.add_flag("--eci", Opts.Choices.Eci,
                      "an ECI header names the bytes' character set: 26 (UTF-8), or 3\n"
                      "(ISO-8859-1) for latin1 and for auto on a Latin-1 text");
@@ -247,6 +268,26 @@ void Convert(const Parser& Cli, Options& O) {
         O.Drawing.Background = *ParseColour(Cli.Background);
     if (O.Text && *O.Text == "-")
         O.Text.reset();
+    if (Cli.Symbols)
+        O.Symbols = *Cli.Symbols == "auto" ? 0 : std::stoi(*Cli.Symbols);
+}
+
+// --symbols: one file a symbol, named by a template with {n} and without {name}.
+Result<void> CheckSymbols(const Parser& Cli, const Options& O) {
+    if (!O.Symbols)
+        return {};
+    if (Cli.BatchList)
+        return Failure{"--symbols is for a single text, not for --batch"};
+    if (O.Info)
+        return Failure{"--info is for a single symbol, not for --symbols"};
+    if (!O.OutputFile || *O.OutputFile == "-")
+        return Failure{"--symbols needs -o TEMPLATE, with {n} the number of each symbol"};
+    const auto Template = batch::NameTemplate::Parse(*O.OutputFile);
+    if (!Template)
+        return Failure{"-o: " + Template.Error()};
+    if (!Template->UsesRow() || Template->UsesName())
+        return Failure{"-o: with --symbols the template names each symbol by {n}, and has no {name}"};
+    return {};
 }
 
 // Colours that cannot be told apart (the same, or both transparent) make a symbol nobody can read.
@@ -377,6 +418,25 @@ Result<Command> ParseArguments(const std::vector<std::string>& Args) {
         return Failure{"--strict-version needs -v N"};
     if (auto Checked = CheckPayload(Cli, C.Opts); !Checked)
         return Checked.TakeFailure();
+    if (C.Opts.Choices.Micro) {
+        for (const char* Name : {"--optimize", "--eci", "--symbols"})
+            if (Cli.Given(Name))
+                return Failure{std::string("--micro does not go with ") + Name + ": Micro QR has no such feature here"};
+        if (C.Opts.Choices.MinVersion > 4)
+            return Failure{"with --micro, -v is 1 to 4 (M1 to M4)"};
+        if (C.Opts.Choices.Mask > 3)
+            return Failure{"with --micro, --mask is 0 to 3"};
+        if (C.Opts.Level == 'H')
+            return Failure{"Micro QR has no level H (L, M, Q)"};
+        if (!Cli.Given("--margin"))
+            C.Opts.Margin = 2;  // Micro QR's own quiet zone
+    }
+    if (auto Checked = CheckSymbols(Cli, C.Opts); !Checked)
+        return Checked.TakeFailure();
+    // zbar reads no Micro QR, and a structured-append set only with all its symbols in one picture.
+    if (C.Opts.Verify && (C.Opts.Choices.Micro || C.Opts.Symbols))
+        return Failure{std::string("--verify does not go with ") + (C.Opts.Choices.Micro ? "--micro" : "--symbols") +
+                       ": the reader reads single QR symbols only"};
     if (auto Checked = CheckBatch(Cli, C.Opts); !Checked)
         return Checked.TakeFailure();
     return C;

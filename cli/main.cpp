@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "arguments.h"
+#include "batchname.h"
 #include "batchrun.h"
 #include "exitstatus.h"
 #include "input.h"
@@ -34,6 +35,28 @@ ExitStatus Fail(ExitStatus Status, std::string_view Text) {
 ExitStatus Emit(int Fd, std::string_view Bytes) {
     if (auto Written = qrcli::WriteStream(Fd, Bytes); !Written)
         return Fail(ExitStatus::Failed, Written.Error());
+    return ExitStatus::Done;
+}
+
+// A structured-append set, one file a symbol named by the template: all drawn before the first
+// is written.
+ExitStatus MakeSymbolSet(qrcli::OutputType Type, std::u16string_view Text, const qrcli::Options& O) {
+    if (const auto Warning = qrcli::DroppedWarning(Text, O.Encoding, O.Choices.Kanji))
+        qrcli::Message(*Warning);
+    const std::vector<qrpicture::TBytes> Files = qrcli::MakeSymbolSetFiles(Type, Text, O);
+    if (Files.empty())
+        return Fail(ExitStatus::Failed, std::string("text too long for ") +
+                                            (*O.Symbols ? std::to_string(*O.Symbols) : std::string("16")) +
+                                            " symbols at level " + O.Level + ", or shorter than one character each");
+    const auto Template = qrcli::batch::NameTemplate::Parse(*O.OutputFile);
+    std::vector<std::string> Paths;
+    for (std::size_t k = 0; k < Files.size(); ++k) {
+        auto Path = Template->Expand(k + 1, "");
+        if (!Path)
+            return Fail(ExitStatus::Failed, "-o: " + Path.Error());
+        Paths.push_back(std::move(*Path));
+    }
+    for (std::size_t k = 0; k < Files.size(); ++k) qrfiles::SaveFile(Paths[k], Files[k]);
     return ExitStatus::Done;
 }
 
@@ -67,6 +90,8 @@ ExitStatus MakeSymbol(const qrcli::Options& Asked) {
         return Fail(ExitStatus::Usage,
                     "input is not valid UTF-8 (at byte offset " + std::to_string(Input.ErrorOffset) + ")");
     const std::u16string Text = O.Crlf ? qrtext::LineFeedsToCrLf(*Input.Text) : *Input.Text;
+    if (O.Symbols)
+        return MakeSymbolSet(Type, Text, O);
 
     if (const auto Why = qrcli::TooLongForSymbol(Text, O))
         return Fail(ExitStatus::Failed, *Why);
@@ -74,7 +99,7 @@ ExitStatus MakeSymbol(const qrcli::Options& Asked) {
         if (const auto Why = qrcli::PayloadSymbolProblem(*O.Payload->Format, *Payload, Text, O.Encoding, O.Level))
             return Fail(ExitStatus::Usage, *Why);
     // A warning only: the symbol is made as the window makes it. Lost, it changes nothing.
-    if (const auto Warning = qrcli::DroppedWarning(Text, O.Encoding))
+    if (const auto Warning = qrcli::DroppedWarning(Text, O.Encoding, O.Choices.Kanji))
         qrcli::Message(*Warning);
     if (const auto Warning = qrcli::TextWarning(Bytes, Text, O))
         qrcli::Message(*Warning);

@@ -29,8 +29,9 @@ struct Options {
     std::optional<OutputType> Type;         // -t; none: from the extension of -o
     qr::TQRCodeEncoding Encoding = qr::qrUTF8BOM;
     char Level = 'L';
-    qr::TSymbolChoices Choices;             // -v, --strict-version, --mask, --optimize, --eci
+    qr::TSymbolChoices Choices;             // -v, --strict-version, --mask, --optimize, --kanji, --eci
     bool LevelGiven = false;                // -l was given (a payload's required level is used otherwise)
+    std::optional<int> Symbols;             // --symbols: 2 to 16, 0 for auto; none: one symbol
     int Margin = 4;                         // -m, for every output but JPEG
     qrpicture::TDrawing Drawing;            // -s, --dpi and the colours
     bool Crlf = false;

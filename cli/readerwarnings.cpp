@@ -16,6 +16,8 @@ qrpayload::TRgba Rgba(const qrpicture::TColour& C) { return {C.R, C.G, C.B, C.A}
 std::vector<std::string> LookWarnings(OutputType Type, const Options& Opts) {
     // The text is left out here (ASCII): it is warned about row by row.
     qrpayload::TSymbolLook Look;
+    if (Opts.Choices.Micro)
+        Look.QuietZoneNeeded = 2;
     switch (Type) {
         case OutputType::Png:
         case OutputType::Svg:

@@ -67,7 +67,7 @@ Result<Job> PrepareRow(ListRow& Row, const Options& Opts, const NameTemplate& Te
     if (Payload)
         if (auto Why = PayloadSymbolProblem(*Opts.Payload->Format, *Payload, J.Text, Opts.Encoding, Opts.Level))
             return Failure{std::move(*Why)};
-    if (auto Warning = DroppedWarning(J.Text, Opts.Encoding))
+    if (auto Warning = DroppedWarning(J.Text, Opts.Encoding, Opts.Choices.Kanji))
         J.Warning = std::move(*Warning);
     std::string Name;
     if (Template.UsesName()) {

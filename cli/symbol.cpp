@@ -16,7 +16,10 @@ qr::TErrorCorrectionLevel LevelFor(char Letter) {
 }
 
 const char* ModeName(qr::TMode Mode) {
-    return Mode == qr::qmNumeric ? "numeric" : Mode == qr::qmAlphanumeric ? "alphanumeric" : "byte";
+    return Mode == qr::qmNumeric        ? "numeric"
+           : Mode == qr::qmAlphanumeric ? "alphanumeric"
+           : Mode == qr::qmKanji        ? "kanji"
+                                        : "byte";
 }
 
 std::string SymbolInfo(std::u16string_view Text, const Options& Opts) {
@@ -34,8 +37,10 @@ std::string SymbolInfo(std::u16string_view Text, const Options& Opts) {
         else
             Data.push_back(S);
     std::ostringstream Lines;
-    Lines << "version: " << Record.Version() << "\nlevel: " << Opts.Level << "\nmask: " << Record.MaskPattern()
-          << "\nmode: " << (Data.size() > 1 ? "mixed" : ModeName(Record.Mode())) << "\nside: " << 17 + 4 * Record.Version()
+    const bool Micro = Choices.Micro;
+    Lines << "version: " << (Micro ? "M" : "") << Record.Version() << "\nlevel: " << Opts.Level
+          << "\nmask: " << Record.MaskPattern() << "\nmode: " << (Data.size() > 1 ? "mixed" : ModeName(Record.Mode()))
+          << "\nside: " << (Micro ? 9 + 2 * Record.Version() : 17 + 4 * Record.Version())
           << " modules\n" << (Segment.Mode == qr::qmByte ? "bytes: " : "characters: ") << Segment.Count << "\n";
     // Why this version: what the text needs without -v, against what -v asked.
     qr::TSymbolChoices Free = Choices;
@@ -54,8 +59,8 @@ std::string SymbolInfo(std::u16string_view Text, const Options& Opts) {
     if (Choices.Mask >= 0)
         Lines << "mask chosen: --mask " << Choices.Mask << " asked; the penalty not consulted\n";
     else
-        Lines << "mask chosen: the least penalty of the eight\n";
-    if (Data.size() > 1 || Choices.Optimize) {
+        Lines << (Micro ? "mask chosen: the best evaluation of the four\n" : "mask chosen: the least penalty of the eight\n");
+    if (Data.size() > 1 || Choices.Optimize || Choices.Kanji) {
         Lines << "segments:";
         for (std::size_t i = 0; i < Data.size(); ++i)
             Lines << (i ? ", " : " ") << ModeName(Data[i].Mode) << " " << Data[i].Count;
@@ -76,12 +81,18 @@ std::optional<std::string> TooLongForSymbol(std::u16string_view Text, const Opti
         Free.MinVersion = 1;
         Free.StrictVersion = false;
         const int Needed = qr::TEncoder::ChooseVersion(Text, Opts.Encoding, LevelFor(Opts.Level), Free);
+        if (Choices.Micro)
+            return Needed != 0 ? "text too long for Micro QR version M" + std::to_string(Choices.MinVersion) +
+                                     " at level " + Opts.Level + " (--strict-version): it needs M" + std::to_string(Needed)
+                               : std::string("text too long for a Micro QR symbol at level ") + Opts.Level +
+                                     " (M4 holds at most 35 digits, 21 alphanumeric characters or 15 bytes at L)";
         if (Choices.StrictVersion && Needed != 0)
             return "text too long for version " + std::to_string(Choices.MinVersion) + " at level " + Opts.Level +
                    " (--strict-version): it needs version " + std::to_string(Needed);
-        if (Choices.Optimize || Choices.Eci)
+        if (Choices.Optimize || Choices.Eci || Choices.Kanji)
             return std::string("text too long for a QR symbol at level ") + Opts.Level + ", even in version 40" +
-                   (Choices.Optimize ? " with --optimize" : "") + (Choices.Eci ? " with its ECI header" : "");
+                   (Choices.Optimize ? " with --optimize" : "") + (Choices.Kanji ? " with --kanji" : "") +
+                   (Choices.Eci ? " with its ECI header" : "");
     }
     const qr::TDataSize Size = qr::TQRCodeGrid::MeasureData(Text, Opts.Encoding, LevelFor(Opts.Level));
     if (Size.Fits())
@@ -94,7 +105,13 @@ std::optional<std::string> TooLongForSymbol(std::u16string_view Text, const Opti
            Opts.Level;
 }
 
-std::size_t DroppedCharacters(std::u16string_view Text, qr::TQRCodeEncoding Option) {
+std::size_t DroppedCharacters(std::u16string_view Text, qr::TQRCodeEncoding Option, bool Kanji) {
+    if (Kanji && Option == qr::qrISO88591) {  // Kanji mode keeps what Latin-1 bytes cannot
+        qr::TShiftJis ShiftJis;
+        return static_cast<std::size_t>(std::count_if(Text.begin(), Text.end(), [&](char16_t u) {
+            return u > 0xFF && (u < 0xDC00 || u > 0xDFFF) && ShiftJis.KanjiValue(u) < 0;
+        }));
+    }
     const auto Segment = qr::TEncoder::MeasureSegment(Text, Option);
     // In byte mode the count is of bytes, and only latin1 filters there.
     if (Segment.Mode == qr::qmByte && Option != qr::qrISO88591)
@@ -106,12 +123,13 @@ std::size_t DroppedCharacters(std::u16string_view Text, qr::TQRCodeEncoding Opti
     return Characters - static_cast<std::size_t>(Segment.Count);
 }
 
-std::optional<std::string> DroppedWarning(std::u16string_view Text, qr::TQRCodeEncoding Option) {
-    const std::size_t Count = DroppedCharacters(Text, Option);
+std::optional<std::string> DroppedWarning(std::u16string_view Text, qr::TQRCodeEncoding Option, bool Kanji) {
+    const std::size_t Count = DroppedCharacters(Text, Option, Kanji);
     if (Count == 0)
         return std::nullopt;
     const char* Holds = Option == qr::qrNumeric        ? "numeric holds only the digits 0-9"
                         : Option == qr::qrAlphanumeric ? "alphanumeric holds only 0-9, A-Z, space and $%*+-./:"
+                        : Kanji                        ? "latin1 holds only U+0000 to U+00FF, and --kanji Shift JIS Kanji"
                                                        : "latin1 holds only U+0000 to U+00FF";
     return "warning: " + std::to_string(Count) + (Count == 1 ? " character" : " characters") +
            " left out of the symbol: " + Holds;

@@ -29,10 +29,10 @@ std::optional<std::string> TooLongForSymbol(std::u16string_view Text, const Opti
 // How many characters (code points) of Text the encoding Option drops because its mode cannot
 // hold them: digits only for numeric, the 45 characters of alphanumeric, U+0000 to U+00FF for
 // latin1; none for the UTF-8 encodings and auto, which picks a mode that holds all.
-std::size_t DroppedCharacters(std::u16string_view Text, qr::TQRCodeEncoding Option);
+std::size_t DroppedCharacters(std::u16string_view Text, qr::TQRCodeEncoding Option, bool Kanji = false);
 
 // The warning for the characters of Text that Option drops ("3 characters left out: ..."), or
 // none when it drops none.
-std::optional<std::string> DroppedWarning(std::u16string_view Text, qr::TQRCodeEncoding Option);
+std::optional<std::string> DroppedWarning(std::u16string_view Text, qr::TQRCodeEncoding Option, bool Kanji = false);
 
 }  // namespace qrcli

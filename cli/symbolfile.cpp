@@ -29,12 +29,8 @@ qrpicture::TBytes PluginPdf(const qr::TQRCodeGrid& Grid, const qrpicture::TDrawi
     return Out;
 }
 
-}  // namespace
-
-qrpicture::TBytes MakeSymbolFile(OutputType Type, std::u16string_view Text, const Options& Opts, std::string* Warning) {
-    // The JPEG is the window's picture, so it keeps the window's quiet zone.
-    const int QuietZone = Type == OutputType::Jpeg ? qrpicture::kWindowQuietZone : Opts.Margin;
-    const qr::TQRCodeGrid Grid = qrpicture::SymbolGrid(Text, {Opts.Encoding, LevelFor(Opts.Level), QuietZone, Opts.Choices});
+// The file of a grid under the options; a PDF page too large is refused (see MakeSymbolFile).
+qrpicture::TBytes FileOf(OutputType Type, const qr::TQRCodeGrid& Grid, const Options& Opts) {
     // PDF readers take pages of at most 200 inches a side (PDF 1.7, annex C): a larger one is
     // refused rather than shrunk behind the user's back.
     const long long Side = static_cast<long long>(Grid.Rows()) * Opts.Drawing.ModuleSize;
@@ -44,7 +40,20 @@ qrpicture::TBytes MakeSymbolFile(OutputType Type, std::u16string_view Text, cons
                                     std::to_string(Grid.Rows()) + " modules of " +
                                     std::to_string(Opts.Drawing.ModuleSize) + " points); use -s " +
                                     std::to_string(std::max(1, kMaxPdfPoints / Grid.Rows())) + " or less");
-    qrpicture::TBytes File = MakeOutput(Type, Grid, Opts.Drawing);
+    return MakeOutput(Type, Grid, Opts.Drawing);
+}
+
+// The JPEG is the window's picture, so it keeps the window's quiet zone.
+int QuietZoneOf(OutputType Type, const Options& Opts) {
+    return Type == OutputType::Jpeg ? qrpicture::kWindowQuietZone : Opts.Margin;
+}
+
+}  // namespace
+
+qrpicture::TBytes MakeSymbolFile(OutputType Type, std::u16string_view Text, const Options& Opts, std::string* Warning) {
+    const qr::TQRCodeGrid Grid =
+        qrpicture::SymbolGrid(Text, {Opts.Encoding, LevelFor(Opts.Level), QuietZoneOf(Type, Opts), Opts.Choices});
+    qrpicture::TBytes File = FileOf(Type, Grid, Opts);
     if (Opts.Verify) {
         const GreyPicture Picture = ReaderPicture(Type, Grid, Opts.Drawing);
         if (auto Why = VerifyPicture(Picture, SymbolBytes(Text, Opts.Encoding)))
@@ -56,6 +65,16 @@ qrpicture::TBytes MakeSymbolFile(OutputType Type, std::u16string_view Text, cons
                 *Warning = std::move(*Guessed);
     }
     return File;
+}
+
+std::vector<qrpicture::TBytes> MakeSymbolSetFiles(OutputType Type, std::u16string_view Text, const Options& Opts) {
+    qr::TEncoder Encoder;
+    const std::vector<qr::TQRCode> Set =
+        Encoder.EncodeSymbols(Text, Opts.Encoding, LevelFor(Opts.Level), Opts.Choices, Opts.Symbols.value_or(0));
+    std::vector<qrpicture::TBytes> Files;
+    for (const qr::TQRCode& Record : Set)
+        Files.push_back(FileOf(Type, qr::TQRCodeGrid(*Record.Matrix(), QuietZoneOf(Type, Opts)), Opts));
+    return Files;
 }
 
 qrpicture::TBytes MakeOutput(OutputType Type, const qr::TQRCodeGrid& Grid, const qrpicture::TDrawing& Drawing) {

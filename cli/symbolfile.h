@@ -4,6 +4,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "formats.h"
 #include "grid/qrcodegrid.h"
@@ -26,6 +27,10 @@ struct VerifyFailure : std::runtime_error {
 // Warning (when given) what a reader that guesses the character set shows instead of the text.
 qrpicture::TBytes MakeSymbolFile(OutputType Type, std::u16string_view Text, const Options& Opts,
                                  std::string* Warning = nullptr);
+
+// The files of a structured-append set of Text (--symbols), in order, drawn as MakeSymbolFile
+// draws one; none when the symbols cannot hold the text. Throws as MakeSymbolFile does.
+std::vector<qrpicture::TBytes> MakeSymbolSetFiles(OutputType Type, std::u16string_view Text, const Options& Opts);
 
 // What the program writes for a grid: the drawing, the text rendering, or for JPEG the window's
 // picture at 96 DPI (the grid must then have the window's quiet zone).

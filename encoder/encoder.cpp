@@ -40,27 +40,34 @@ void TQRCode::SetAll(int VersionNum, int NumBytes, int NumDataBytes, int NumRSBl
 }
 
 TSymbolPlan PlanSymbol(std::u16string_view Text, int Option, const TErrorCorrectionLevel& Level,
-                       const TSymbolChoices& Choices) {
+                       const TSymbolChoices& Choices, const TSegment* Header) {
     TSymbolPlan Plan;
+    std::optional<TShiftJis> Kanji;
+    if (Choices.Kanji) Kanji.emplace();
     // 7.1 step 1, data analysis (7.2): the mode; the option may be rewritten from qrAuto.
     Plan.Mode = PickMode(Text, Option);
     Plan.Option = Option;
+    // With Kanji asked, a text beyond Latin-1 whose every character Kanji mode holds is Kanji.
+    if (Kanji && Plan.Mode == qmByte && Option == qrUTF8NoBOM && Text.size() > 0 &&
+        std::all_of(Text.begin(), Text.end(), [&](char16_t c) { return Kanji->KanjiValue(c) >= 0; }))
+        Plan.Mode = qmKanji;
     // A text longer than version 40 holds at the level is refused before any bit is built: its
     // bits could outgrow what a bit array can count. Mixed segments cost no less than 10 bits
     // for three code units, as numeric mode (a pair of surrogates makes 4 bytes).
-    const std::int64_t Count = Choices.Optimize ? static_cast<std::int64_t>(Text.size())
-                                                : SegmentCount(Text, Plan.Mode, Option);
-    if (Count > TEncoder::MaxCount(Choices.Optimize ? qmNumeric : Plan.Mode, Level)) {
+    const bool Mixed = Choices.Optimize || Kanji;
+    const std::int64_t Count = Mixed ? static_cast<std::int64_t>(Text.size()) : SegmentCount(Text, Plan.Mode, Option);
+    if (Count > TEncoder::MaxCount(Mixed ? qmNumeric : Plan.Mode, Level)) {
         Plan.ChecksPassed = false;
         return Plan;
     }
 
     // Step 2, data encodation (7.4): the data bits, the characters the option cannot carry
     // dropped, and the smallest version allowed that holds them with their headers.
-    const std::u16string Filtered = KeepEncodableChars(Text, Plan.Mode, Option);
+    const std::u16string Filtered = KeepEncodableChars(Text, Plan.Mode, Option, Kanji ? &*Kanji : nullptr);
+    if (Header) Plan.Segments.push_back(*Header);
     if (Choices.Eci) Plan.Segments.push_back(EciSegment(EciDesignator(Option)));
     const int MinVersion = std::clamp(Choices.MinVersion, 1, 40);
-    if (Choices.Optimize) {
+    if (Choices.Optimize && Plan.Mode != qmKanji) {
         // The segments of least bits differ with the count-field widths: each group of versions
         // has its own, and the first group with a version that holds them gives the smallest.
         const std::size_t Header = Plan.Segments.size();
@@ -68,7 +75,8 @@ TSymbolPlan PlanSymbol(std::u16string_view Text, int Option, const TErrorCorrect
             if (Last < MinVersion) continue;
             const TVersion& Largest = *TVersion::GetVersionForNumber(Last);
             const int Room = 8 * Largest.GetDataCodewords(Level) - SegmentBits(Plan.Segments, Largest);
-            std::optional<std::vector<TSegment>> Data = OptimalSegments(Filtered, Plan.Mode, Option, Largest, Room);
+            std::optional<std::vector<TSegment>> Data = 
+                OptimalSegments(Filtered, Plan.Mode, Option, Largest, Room, Kanji ? &*Kanji : nullptr);
             if (!Data) continue;  // not even the group's largest version holds them
             Plan.Segments.resize(Header);
             std::move(Data->begin(), Data->end(), std::back_inserter(Plan.Segments));
@@ -76,6 +84,12 @@ TSymbolPlan PlanSymbol(std::u16string_view Text, int Option, const TErrorCorrect
             if (Plan.Version) break;
         }
         if (Plan.Segments.size() > Header) Plan.Mode = Plan.Segments[Header].Mode;
+    } else if (Kanji && Plan.Mode == qmByte) {
+        const std::size_t Header = Plan.Segments.size();
+        std::vector<TSegment> Runs = KanjiRuns(Filtered, Option, *Kanji);
+        std::move(Runs.begin(), Runs.end(), std::back_inserter(Plan.Segments));
+        Plan.Mode = Plan.Segments[Header].Mode;
+        Plan.Version = FitVersion(Plan.Segments, Level, MinVersion);
     } else {
         TSegment Segment{Plan.Mode, 0, {}};
         Plan.ChecksPassed = WriteSegmentData(Filtered, Segment.Mode, Segment.Data, Option);
@@ -90,7 +104,10 @@ TSymbolPlan PlanSymbol(std::u16string_view Text, int Option, const TErrorCorrect
 
 TCodewords AssembleCodewords(std::u16string_view Text, int Option, const TErrorCorrectionLevel& Level,
                              const TSymbolChoices& Choices) {
-    TSymbolPlan Plan = PlanSymbol(Text, Option, Level, Choices);
+    return AssembleCodewords(PlanSymbol(Text, Option, Level, Choices), Level);
+}
+
+TCodewords AssembleCodewords(const TSymbolPlan& Plan, const TErrorCorrectionLevel& Level) {
     TCodewords Result;
     Result.Mode = Plan.Mode;
     Result.Version = Plan.Version;
@@ -102,8 +119,8 @@ TCodewords AssembleCodewords(std::u16string_view Text, int Option, const TErrorC
     TBitArray Bits;
     for (const TSegment& S : Plan.Segments) {
         WriteModeIndicator(S.Mode, Bits);
-        // An ECI header has no count field: its designator is its data.
-        if (S.Mode != qmECI) Ok = WriteCharacterCount(S.Count, Result.Version->GetVersionNumber(), S.Mode, Bits) && Ok;
+        // An ECI or structured-append header has no count field: its fields are its data.
+        if (S.Mode != qmECI && S.Mode != qmStructuredAppend) Ok = WriteCharacterCount(S.Count, Result.Version->GetVersionNumber(), S.Mode, Bits) && Ok;
         Bits.AppendBitArray(S.Data);
         Result.Segments.push_back({S.Mode, S.Count});
     }
@@ -124,11 +141,26 @@ void TEncoder::EncodeSymbol(std::u16string_view Text, int Option, const TErrorCo
 
 void TEncoder::EncodeSymbol(std::u16string_view Text, int Option, const TErrorCorrectionLevel& Level,
                             const TSymbolChoices& Choices, TQRCode& Record) {
+    if (Choices.Micro) {
+        std::optional<TMicroSymbol> Micro = MicroSymbol(Text, Option, Level, Choices);
+        if (!Micro || !Micro->ChecksPassed) FEncoderError = true;
+        if (!Micro) return;
+        Record.SetECLevel(Level);
+        Record.SetMode(Micro->Mode);
+        Record.SetVersion(Micro->Version);
+        Record.SetSegments(std::move(Micro->Segments));
+        Record.SetMaskPattern(Micro->Mask);
+        Record.SetMatrix(std::move(Micro->Matrix));
+        return;
+    }
     // 7.1 steps 1 to 4: the final codeword sequence.
     TCodewords Codewords = AssembleCodewords(Text, Option, Level, Choices);
     if (!Codewords.ChecksPassed) FEncoderError = true;
     if (!Codewords.Version) return;  // no version holds the text: no symbol, the record keeps no matrix
+    BuildSymbol(std::move(Codewords), Level, Choices.Mask, Record);
+}
 
+void TEncoder::BuildSymbol(TCodewords Codewords, const TErrorCorrectionLevel& Level, int Mask, TQRCode& Record) {
     Record.SetECLevel(Level);
     Record.SetMode(Codewords.Mode);
     Record.SetVersion(Codewords.Version->GetVersionNumber());
@@ -140,13 +172,90 @@ void TEncoder::EncodeSymbol(std::u16string_view Text, int Option, const TErrorCo
     const int Dimension = Codewords.Version->GetDimensionForVersion();
     auto Matrix = std::make_unique<TByteMatrix>(Dimension, Dimension);
     const TPlacedSymbol Symbol = TMatrixUtil().PlaceSymbol(Codewords.Bits, Level, Record.Version(), 0, *Matrix);
-    Record.SetMaskPattern(TQRCode::IsValidMaskPattern(Choices.Mask) ? Choices.Mask : SelectMask(Symbol));
+    Record.SetMaskPattern(TQRCode::IsValidMaskPattern(Mask) ? Mask : SelectMask(Symbol));
     Symbol.WriteTo(Record.MaskPattern(), *Matrix);
     Record.SetMatrix(std::move(Matrix));
 }
 
+std::vector<std::u16string_view> SplitForSymbols(std::u16string_view Text, int Option, int Count) {
+    std::vector<std::size_t> Ends;  // where each character ends
+    std::vector<std::int64_t> Weights;  // the bytes up to there
+    std::int64_t Total = 0;
+    for (std::size_t i = 0; i < Text.size(); ++i) {
+        const char16_t u = Text[i];
+        const bool Pair = u >= 0xD800 && u <= 0xDBFF && i + 1 < Text.size() && Text[i + 1] >= 0xDC00 && Text[i + 1] <= 0xDFFF;
+        const bool Utf8 = Option != qrISO88591 && Option != qrNumeric && Option != qrAlphanumeric;
+        Total += !Utf8 ? 1 : Pair ? 4 : u < 0x80 ? 1 : u < 0x800 ? 2 : 3;
+        if (Pair) ++i;
+        Ends.push_back(i + 1);
+        Weights.push_back(Total);
+    }
+    std::vector<std::u16string_view> Parts;
+    if (Count < 1 || Ends.size() < static_cast<std::size_t>(Count)) return Parts;
+    std::size_t Begin = 0, Character = 0;
+    for (int k = 0; k < Count; ++k) {
+        // The part ends at the first character whose bytes reach its share, leaving at least one
+        // character for each part after it.
+        const std::int64_t Share = Total * (k + 1) / Count;
+        const std::size_t Last = Ends.size() - static_cast<std::size_t>(Count - k);
+        while (Character < Last && Weights[Character] < Share) ++Character;
+        const std::size_t End = k + 1 == Count ? Text.size() : Ends[Character];
+        Parts.push_back(Text.substr(Begin, End - Begin));
+        Begin = End;
+        ++Character;
+    }
+    return Parts;
+}
+
+std::vector<TQRCode> TEncoder::EncodeSymbols(std::u16string_view Text, int Option, const TErrorCorrectionLevel& Level,
+                                             const TSymbolChoices& Choices, int Symbols) {
+    std::vector<TQRCode> Records;
+    if (Symbols < 0 || Symbols > MaxSymbols) {
+        FEncoderError = true;
+        return Records;
+    }
+    if (Symbols == 0 && ChooseVersion(Text, Option, Level, Choices) != 0) {  // one symbol holds it
+        Records.emplace_back();
+        EncodeSymbol(Text, Option, Level, Choices, Records.back());
+        return Records;
+    }
+    // The whole text's mode and character set, for every part.
+    int Whole = Option;
+    const TMode Mode = PickMode(Text, Whole);
+    const int PartOption = Mode == qmNumeric ? qrNumeric : Mode == qmAlphanumeric ? qrAlphanumeric : Whole;
+    for (int Count = Symbols ? Symbols : 2; Count <= (Symbols ? Symbols : MaxSymbols); ++Count) {
+        const std::vector<std::u16string_view> Parts = SplitForSymbols(Text, PartOption, Count);
+        if (Parts.empty()) break;  // fewer characters than symbols
+        std::vector<TSymbolPlan> Plans;
+        int Parity = 0;
+        for (int k = 0; k < Count; ++k) {
+            const TSegment Header = StructuredAppendSegment(k, Count, 0);  // the parity is known at the end
+            const int Own = PartOption == qrUTF8NoBOM && k > 0 ? qrUTF8BOM : PartOption;
+            Plans.push_back(PlanSymbol(Parts[static_cast<std::size_t>(k)], Own, Level, Choices, &Header));
+            if (!Plans.back().Version) break;
+            for (std::size_t s = 1; s < Plans.back().Segments.size(); ++s) Parity ^= SegmentParity(Plans.back().Segments[s]);
+        }
+        if (Plans.size() < static_cast<std::size_t>(Count) || !Plans.back().Version) continue;  // try one more symbol
+        for (int k = 0; k < Count; ++k) {
+            TSymbolPlan& Plan = Plans[static_cast<std::size_t>(k)];
+            Plan.Segments.front() = StructuredAppendSegment(k, Count, Parity);
+            TCodewords Codewords = AssembleCodewords(Plan, Level);
+            if (!Codewords.ChecksPassed) FEncoderError = true;
+            Records.emplace_back();
+            BuildSymbol(std::move(Codewords), Level, Choices.Mask, Records.back());
+        }
+        return Records;
+    }
+    FEncoderError = true;
+    return Records;
+}
+
 int TEncoder::ChooseVersion(std::u16string_view Text, int Option, const TErrorCorrectionLevel& Level,
                             const TSymbolChoices& Choices) {
+    if (Choices.Micro) {
+        const std::optional<TMicroSymbol> Micro = MicroSymbol(Text, Option, Level, Choices);
+        return Micro ? Micro->Version : 0;
+    }
     const TSymbolPlan Plan = PlanSymbol(Text, Option, Level, Choices);
     return Plan.Version ? Plan.Version->GetVersionNumber() : 0;
 }

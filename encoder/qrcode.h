@@ -43,6 +43,24 @@ int ModeIndicatorOf(TMode mode);
 // The width of the mode's character-count field at the version (Table 3).
 int CountFieldWidth(TMode mode, const TVersion& version);
 
+// Shift JIS through the platform's converter (glibc's iconv "SHIFT_JIS"; code page 932 on
+// Windows), opened once for the many characters of a text. Not shared between threads.
+class TShiftJis {
+public:
+    TShiftJis();
+    // The 13-bit value Kanji mode writes for the character (7.4.6): its double-byte Shift JIS
+    // code in 8140 to 9FFC or E040 to EBBF, less 8140 or C140, the high byte times C0 plus the
+    // low byte. -1 for a character without one, and for every ASCII one: Shift JIS reads 5C
+    // and 7E as yen and overline, so ASCII stays in the modes that carry it as itself.
+    int KanjiValue(char32_t c);
+
+private:
+    struct TClose {
+        void operator()(void* Handle) const;
+    };
+    std::unique_ptr<void, TClose> FHandle;
+};
+
 // What a symbol is made with beyond its text, option and level. The defaults are the plain
 // encoding: one segment, the smallest version, the mask of least penalty, no ECI.
 struct TSymbolChoices {
@@ -60,8 +78,20 @@ struct TSymbolChoices {
     // designator 3 (ISO/IEC 8859-1) where the bytes are Latin-1 (qrISO88591, or qrAuto on a
     // Latin-1 text), 26 (UTF-8) otherwise. Counted in the version fit.
     bool Eci = false;
+    // Kanji mode (13 bits a character, Shift JIS by the platform's converter) for the
+    // characters that have a double-byte Shift JIS code: their runs as Kanji segments and the
+    // rest in byte segments, or with Optimize one more mode for the optimizer to weigh. A text
+    // of such characters only is one Kanji segment under qrAuto. Off by default: readers
+    // disagree about Kanji segments.
+    bool Kanji = false;
+    // A Micro QR symbol: MinVersion 1 to 4 means M1 to M4 and Mask a Micro QR mask 0 to 3; the
+    // levels L (M1 being error detection only), M and Q; Optimize and Eci do not apply. The
+    // record's version is then 1 to 4 and its matrix 11 to 17 modules wide.
+    bool Micro = false;
 
-    bool IsPlain() const { return MinVersion <= 1 && !StrictVersion && Mask < 0 && !Optimize && !Eci; }
+    bool IsPlain() const {
+        return MinVersion <= 1 && !StrictVersion && Mask < 0 && !Optimize && !Eci && !Kanji && !Micro;
+    }
 };
 
 // A segment of a finished symbol: its mode and its count (bytes in byte mode, characters
@@ -128,6 +158,8 @@ private:
     bool FQRCodeError = false;
 };
 
+struct TCodewords;  // steps.h
+
 class TEncoder {
 public:
     // Encodes Text with the option (a TQRCodeEncoding ordinal) at the level into the record:
@@ -138,6 +170,16 @@ public:
     // allowed version holds (or, with StrictVersion, not MinVersion) leaves no matrix.
     void EncodeSymbol(std::u16string_view Text, int Option, const TErrorCorrectionLevel& Level,
                       const TSymbolChoices& Choices, TQRCode& Record);
+    // Structured append: the text across Symbols symbols (2 to 16), each with the header of its
+    // position, the count and the parity byte of the whole data, cut at character boundaries
+    // into parts of nearly equal bytes, each part made under the choices (its own version,
+    // the mask, mixed segments, ECI, Kanji). The mode and character set are the whole text's,
+    // so that the parts read back to it; the byte-order mark of qrUTF8NoBOM opens the first.
+    // Symbols 0: the fewest from 1 to 16 that hold the text, one of them a plain symbol with no
+    // header. None when the symbols asked (or 16) cannot hold it, or Symbols is more than the
+    // characters or out of range; EncoderError is then set.
+    std::vector<TQRCode> EncodeSymbols(std::u16string_view Text, int Option, const TErrorCorrectionLevel& Level,
+                                       const TSymbolChoices& Choices, int Symbols);
     // The version EncodeSymbol would choose for the text, found without building the symbol;
     // 0 when none holds it.
     static int ChooseVersion(std::u16string_view Text, int Option, const TErrorCorrectionLevel& Level,
@@ -160,7 +202,12 @@ public:
     static int MaxCount(TMode Mode, const TErrorCorrectionLevel& Level = LevelL());
 
 private:
+    // Steps 5 to 7 on the codewords: the record's level, mode, version, segments, mask and matrix.
+    void BuildSymbol(TCodewords Codewords, const TErrorCorrectionLevel& Level, int Mask, TQRCode& Record);
     bool FEncoderError = false;
 };
+
+// The most symbols a structured-append set holds.
+inline constexpr int MaxSymbols = 16;
 
 }  // namespace qr

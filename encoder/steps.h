@@ -7,6 +7,7 @@
 
 #include <climits>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -31,15 +32,17 @@ constexpr bool IsLatin1(char16_t c) { return c <= 0xFF; }
 // qmAlphanumeric, of Latin-1 units only qmByte with the option rewritten to qrISO88591; any
 // other text, and the empty one, qmByte with qrUTF8NoBOM.
 TMode PickMode(std::u16string_view Text, int& Option);
-// The code units the mode and option carry, in their order; the others are dropped.
-std::u16string KeepEncodableChars(std::u16string_view Text, TMode Mode, int Option);
+// The code units the mode and option carry, in their order; the others are dropped. With
+// Kanji, byte mode under qrISO88591 keeps the units Kanji mode carries as well.
+std::u16string KeepEncodableChars(std::u16string_view Text, TMode Mode, int Option, TShiftJis* Kanji = nullptr);
 // The segment's count: the units KeepEncodableChars keeps, or for byte mode the bytes they
 // make (the byte-order mark included), counted without copying the text.
 std::int64_t SegmentCount(std::u16string_view Text, TMode Mode, int Option);
 // Appends the data bits of the text (already filtered) in the mode: digit groups (7.4.3),
-// character pairs (7.4.4) or bytes (7.4.5; none under an option other than qrISO88591,
-// qrUTF8NoBOM and qrUTF8BOM). False, ending the writing there, for a unit outside the
-// alphanumeric set; false, writing nothing, for a mode without a writer other than qmKanji.
+// character pairs (7.4.4), bytes (7.4.5; none under an option other than qrISO88591,
+// qrUTF8NoBOM and qrUTF8BOM) or 13-bit Kanji values (7.4.6). False, ending the writing there,
+// for a unit outside the alphanumeric set or a character without a Kanji value; false,
+// writing nothing, for a mode without a writer.
 [[nodiscard]] bool WriteSegmentData(std::u16string_view Text, TMode Mode, TBitArray& Bits, int Option);
 // Appends the mode indicator in 4 bits (Table 2).
 void WriteModeIndicator(TMode Mode, TBitArray& Bits);
@@ -60,6 +63,13 @@ struct TSegment {
 // The ECI header of 7.4.2.2 as a segment: indicator 0111 and the designator in one codeword
 // (designators 0 to 127), no count field. Count holds the designator.
 TSegment EciSegment(int Designator);
+// The structured-append header of a symbol as a segment (indicator 0011, no count field): the
+// symbol's position 0 to 15 and the count less one in 4 bits each, then the parity byte.
+TSegment StructuredAppendSegment(int Position, int Total, int Parity);
+// The XOR of the bytes a reader gives for the data segment: its bytes in byte mode, the
+// characters (ASCII) of a numeric or alphanumeric one, the Shift JIS codes of a Kanji one. Of
+// every data segment of every symbol together, the parity byte of a structured-append set.
+int SegmentParity(const TSegment& Segment);
 // The designator --eci writes for the byte form of the option: 3 (ISO/IEC 8859-1) for
 // qrISO88591, 26 (UTF-8) for any other.
 int EciDesignator(int Option);
@@ -71,9 +81,17 @@ int EciDesignator(int Option);
 // qmAlphanumeric numeric and alphanumeric ones. Under qrUTF8NoBOM the byte-order mark opens
 // the first segment, a byte one. Exact: a numeric or alphanumeric run is followed by how many
 // of its characters are left over from whole groups, so every segment costs what it writes.
-// None when the fewest bits exceed MaxBits (found early for a text far too long).
+// None when the fewest bits exceed MaxBits (found early for a text far too long). With Kanji
+// (and Mode qmByte), Kanji segments join the choice for the characters that have a Kanji
+// value; under qrISO88591 they are the only mode for those beyond Latin-1.
 std::optional<std::vector<TSegment>> OptimalSegments(std::u16string_view Text, TMode Mode, int Option,
-                                                     const TVersion& Version, int MaxBits = INT_MAX);
+                                                     const TVersion& Version, int MaxBits = INT_MAX,
+                                                     TShiftJis* Kanji = nullptr);
+// --kanji without the optimizer: Text (filtered for byte mode and Option with Kanji) cut into
+// its runs of characters that have a Kanji value, each a Kanji segment, and the runs between
+// them, each a byte segment of Option's bytes (the byte-order mark of qrUTF8NoBOM opening the
+// first segment, a byte one). A text of one run is one segment.
+std::vector<TSegment> KanjiRuns(std::u16string_view Text, int Option, TShiftJis& Kanji);
 
 // ---- The codewords: 7.4.9, 7.4.10, 7.5 and 7.6 (codewords.cpp) ----
 
@@ -111,8 +129,10 @@ struct TSymbolPlan {
     const TVersion* Version = nullptr;  // none: no allowed version holds the text
     bool ChecksPassed = true;
 };
+// Header: a segment put before all others (and counted in the version fit), for the
+// structured-append header.
 TSymbolPlan PlanSymbol(std::u16string_view Text, int Option, const TErrorCorrectionLevel& Level,
-                       const TSymbolChoices& Choices = {});
+                       const TSymbolChoices& Choices = {}, const TSegment* Header = nullptr);
 
 // The text's final codeword sequence at the level (7.1, steps 1 to 4): what the symbol holds.
 struct TCodewords {
@@ -124,6 +144,36 @@ struct TCodewords {
 };
 TCodewords AssembleCodewords(std::u16string_view Text, int Option, const TErrorCorrectionLevel& Level,
                              const TSymbolChoices& Choices = {});
+// The same from the plan made already (steps 2 to 4 on its segments).
+TCodewords AssembleCodewords(const TSymbolPlan& Plan, const TErrorCorrectionLevel& Level);
+// The parts a structured-append set of Count symbols holds: Text cut at character boundaries
+// (a pair of surrogates, and so a multi-byte UTF-8 character, is never cut) into Count runs of
+// nearly equal weight, each character weighing its bytes under Option (UTF-8, or 1 under
+// qrISO88591, qrNumeric and qrAlphanumeric). Fewer characters than Count: none.
+std::vector<std::u16string_view> SplitForSymbols(std::u16string_view Text, int Option, int Count);
+
+// ---- Micro QR (micro.cpp) ----
+
+// "M1" to "M4" for versions 1 to 4.
+const char* MicroVersionName(int Version);
+// The data bits of Micro QR version 1 to 4 at the level (M1 at L: error detection only); 0 for
+// a level the version lacks.
+int MicroCapacity(int Version, const TErrorCorrectionLevel& Level);
+// A finished Micro QR symbol.
+struct TMicroSymbol {
+    int Version = 0;  // 1 to 4
+    int Mask = -1;    // 0 to 3
+    TMode Mode = qmTerminator;
+    std::vector<TSegmentInfo> Segments;
+    std::unique_ptr<TByteMatrix> Matrix;
+    bool ChecksPassed = true;
+};
+// The Micro QR symbol of the text: the segments as for a QR symbol (one, or with Kanji its
+// runs), the smallest version from MinVersion (or MinVersion alone, StrictVersion) at the level
+// whose modes and count fields hold them, the mask forced (0 to 3) or of the best evaluation.
+// None when no version holds the text. Optimize and Eci do not apply.
+std::optional<TMicroSymbol> MicroSymbol(std::u16string_view Text, int Option, const TErrorCorrectionLevel& Level,
+                                        const TSymbolChoices& Choices);
 
 // ---- The mask: 7.8 (maskpenalty.cpp) ----
 

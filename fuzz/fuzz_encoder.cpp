@@ -116,6 +116,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size
     Optimize.Optimize = true;
     const int Mixed = qr::TEncoder::ChooseVersion(Text, Option, Level, Optimize);
     Check(Version == 0 || (Mixed != 0 && Mixed <= Version), "--optimize is never larger than one segment");
+    // Kanji mode is one more choice for the optimizer: never a larger symbol, except where it
+    // keeps characters that Latin-1 bytes would drop.
+    qr::TSymbolChoices Kanji = Optimize;
+    Kanji.Kanji = true;
+    const int WithKanji = qr::TEncoder::ChooseVersion(Text, Option, Level, Kanji);
+    Check(Option == qr::qrISO88591 || Mixed == 0 || (WithKanji != 0 && WithKanji <= Mixed),
+          "--optimize --kanji is never larger than --optimize");
 
     qr::TEncoder Encoder;
     qr::TQRCode Record;

@@ -41,6 +41,15 @@ void TQRCodeGrid::SetChoices(const TSymbolChoices& Choices) {
     RebuildGrid();
 }
 
+TQRCodeGrid::TQRCodeGrid(const TByteMatrix& Symbol, int QuietZone) {
+    if (QuietZone >= 0 && QuietZone <= 100) FQuietZone = QuietZone;
+    FElements.assign(static_cast<std::size_t>(Symbol.Width()), std::vector<bool>(static_cast<std::size_t>(Symbol.Height())));
+    for (int X = 0; X < Symbol.Width(); ++X)
+        for (int Y = 0; Y < Symbol.Height(); ++Y) FElements[static_cast<std::size_t>(X)][static_cast<std::size_t>(Y)] = Symbol.Get(X, Y) == 1;
+    FRows = static_cast<int>(FElements.size()) + 2 * FQuietZone;
+    FColumns = FRows;
+}
+
 void TQRCodeGrid::RebuildGrid() {
     FElements = MakeSymbolGrid(FData, FEncoding, FLevel, FChoices);
     FRows = static_cast<int>(FElements.size()) + 2 * FQuietZone;

@@ -38,6 +38,10 @@ public:
     TQRCodeGrid(std::u16string_view Data, TQRCodeEncoding Encoding, int QuietZone,
                 const TErrorCorrectionLevel& Level = LevelL(), const TSymbolChoices& Choices = {});
 
+    // A symbol made already (one of a structured-append set) drawn as it is, with the quiet
+    // zone (0 to 100, otherwise 4); it has no text of its own and a property write re-encodes.
+    TQRCodeGrid(const TByteMatrix& Symbol, int QuietZone);
+
     const std::u16string& Data() const { return FData; }
     void SetData(std::u16string_view Data);
     TQRCodeEncoding Encoding() const { return FEncoding; }

@@ -53,10 +53,11 @@ std::vector<std::string> ReaderWarnings(const TSymbolLook& Look) {
                            "the character set may misread it" +
                            (Hints.empty() ? std::string() : " (" + Hints + ")"));
     }
-    if (Look.QuietZone < 4)
+    if (Look.QuietZone < Look.QuietZoneNeeded)
         Warnings.push_back("warning: the quiet zone is " + std::to_string(Look.QuietZone) +
                            (Look.QuietZone == 1 ? " module" : " modules") +
-                           " wide; readers need 4 around the symbol (-m 4)");
+                           " wide; readers need " + std::to_string(Look.QuietZoneNeeded) + " around the symbol (-m " +
+                           std::to_string(Look.QuietZoneNeeded) + ")");
 
     const TRgba Paper{255, 255, 255, 255};
     const TRgba Background = Composited(Look.Background, Paper);

@@ -19,6 +19,7 @@ struct TSymbolLook {
     bool Latin1 = false;        // carried as ISO 8859-1, byte mode's character set without an ECI
     bool Eci = false;           // an ECI header names the character set
     int QuietZone = 4;          // in modules
+    int QuietZoneNeeded = 4;    // what readers need around it: 4 modules, 2 for Micro QR
     TRgba Foreground{0, 0, 0, 255};
     TRgba Background{255, 255, 255, 255};
     int ModuleSize = 3;         // pixels (points for EPS and PDF) a module

@@ -118,6 +118,51 @@ TEST(BatchProcess, PlainListFromAFileOrStandardInputMakesOneDecodableFileARow) {
     EXPECT_EQ(Tree(Dir.Path / "in"), Tree(Dir.Path / "out"));
 }
 
+// -v, --strict-version, --mask, --optimize, --kanji, --eci and --micro hold for every row: each file is
+// the one a single run with the same options writes, and a row its fixed version cannot hold
+// fails alone.
+TEST(BatchProcess, TheSymbolChoicesApplyToEveryRow) {
+    TempDir Dir("choices");
+    const std::vector<std::string> Rows = {
+        "\xE6\x9D\xB1\xE4\xBA\xAC\xE9\x83\xBD\xE5\x8D\x83\xE4\xBB\xA3\xE7\x94\xB0\xE5\x8C\xBA 1-9-1",  // 東京都千代田区 1-9-1
+        "https://example.org/track?id=73920184650293817465028391746502",
+        std::string(120, 'q'),  // more than version 4 holds at level M
+    };
+    std::string List;
+    for (const std::string& Row : Rows) List += Row + "\n";
+    const std::vector<std::string> Choices = {"-l", "M", "-v", "4", "--strict-version", "--mask", "5",
+                                              "--optimize", "--kanji", "--eci"};
+    std::vector<std::string> Args = {"--batch", "-", "-o", (Dir.Path / "out/{n}.png").string()};
+    Args.insert(Args.end(), Choices.begin(), Choices.end());
+    const Result R = RunQr(Args, List);
+    EXPECT_EQ(R.Status, 1) << R.Err;
+    EXPECT_NE(R.Err.find("row 3: text too long for version 4 at level M (--strict-version)"), std::string::npos) << R.Err;
+    EXPECT_NE(R.Err.find("3 rows read, 2 files written, 1 row failed"), std::string::npos) << R.Err;
+    for (std::size_t i = 0; i < 2; ++i) {
+        std::vector<std::string> Single = {"-o", (Dir.Path / "single.png").string()};
+        Single.insert(Single.end(), Choices.begin(), Choices.end());
+        Single.insert(Single.end(), {"--", Rows[i]});
+        ASSERT_EQ(RunQr(Single).Status, 0);
+        EXPECT_EQ(ReadAll(Dir.Path / ("out/" + std::to_string(i + 1) + ".png")), ReadAll(Dir.Path / "single.png"))
+            << "row " << i + 1;
+    }
+    EXPECT_EQ(Decode(Dir.Path / "out/2.png"), std::vector<std::string>{Rows[1]});
+    EXPECT_FALSE(fs::exists(Dir.Path / "out/3.png"));
+
+    // --micro too (its own quiet zone of 2), and a row no Micro QR symbol holds fails alone.
+    const std::vector<std::string> Micro = {"--micro", "--encoding", "auto", "-t", "matrix"};
+    std::vector<std::string> MicroArgs = {"--batch", "-", "-o", (Dir.Path / "micro/{n}.txt").string()};
+    MicroArgs.insert(MicroArgs.end(), Micro.begin(), Micro.end());
+    const Result M = RunQr(MicroArgs, "12345\nHELLO\n" + std::string(40, 'x') + "\n");
+    EXPECT_EQ(M.Status, 1) << M.Err;
+    EXPECT_NE(M.Err.find("row 3: text too long for a Micro QR symbol at level L"), std::string::npos) << M.Err;
+    for (const auto& [Row, Text] : {std::pair<int, std::string>{1, "12345"}, {2, "HELLO"}}) {
+        std::vector<std::string> Single = Micro;
+        Single.push_back(Text);
+        EXPECT_EQ(ReadAll(Dir.Path / ("micro/" + std::to_string(Row) + ".txt")), RunQr(Single).Out) << Text;
+    }
+}
+
 TEST(BatchProcess, CsvWithHeaderTextAndNameColumns) {
     TempDir Dir("csv");
     const std::string List =

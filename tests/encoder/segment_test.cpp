@@ -184,7 +184,7 @@ TEST(Segment, WritingFailuresAreReported) {
     EXPECT_EQ(Bits.GetSize(), 0);
     EXPECT_FALSE(WriteSegmentData(u"12", qmECI, Bits, qrAuto));  // a mode without a writer
     EXPECT_EQ(Bits.GetSize(), 0);
-    EXPECT_TRUE(WriteSegmentData(u"12", qmKanji, Bits, qrAuto));  // Kanji has no writer but is no failure
+    EXPECT_FALSE(WriteSegmentData(u"12", qmKanji, Bits, qrAuto));  // ASCII has no Kanji value
     EXPECT_EQ(Bits.GetSize(), 0);
     // Byte data under an option that carries no bytes.
     EXPECT_EQ(KeepEncodableChars(u"ab", qmByte, qrNumeric), u"");

@@ -43,6 +43,10 @@ TEST(ReaderWarnings, NamesEachRiskOnce) {
          {"warning: the quiet zone is 3 modules wide; readers need 4 around the symbol (-m 4)"}},
         {"quiet zone of 1", {.Text = "a", .QuietZone = 1},
          {"warning: the quiet zone is 1 module wide; readers need 4 around the symbol (-m 4)"}},
+        // Micro QR needs half of it.
+        {"micro, quiet zone of 2", {.Text = "a", .QuietZone = 2, .QuietZoneNeeded = 2}, {}},
+        {"micro, quiet zone of 1", {.Text = "a", .QuietZone = 1, .QuietZoneNeeded = 2},
+         {"warning: the quiet zone is 1 module wide; readers need 2 around the symbol (-m 2)"}},
         {"inverted", {.Text = "a", .Foreground = White, .Background = Black}, {kInverted}},
         // #949494 on white is 3.03:1; #959595 is 2.995:1, shown cut to 2.9, never as 3.0.
         {"contrast just enough", {.Text = "a", .Foreground = {0x94, 0x94, 0x94, 255}}, {}},
