@@ -169,6 +169,16 @@ TEST(BatchProcess, EachRowIsItsOwnStructuredAppendSet) {
                       ReadAll(Out / ("r" + std::to_string(Row + 1) + "-0" + std::to_string(k) + ".png")))
                 << "row " << Row + 1 << " symbol " << k;
     }
+
+    // {n}{s} names row 1's 11th symbol and row 11's 1st alike: the later row fails, whichever is
+    // written first.
+    std::string Eleven;
+    for (int i = 1; i <= 11; ++i) Eleven += "text number " + std::to_string(10 + i) + "\n";
+    const Result Met = RunQr({"--symbols", "12", "-t", "matrix", "--batch", "-", "-o", (Out / "m{n}{s}.txt").string()},
+                             Eleven);
+    EXPECT_EQ(Met.Status, 1);
+    EXPECT_EQ(Met.Err, "quandrel-qr: row 11: \"" + (Out / "m111.txt").string() + "\" is already the file of row 1\n"
+                       "quandrel-qr: 11 rows read, 120 files written, 1 row failed\n");
 }
 
 // -v, --strict-version, --mask, --optimize, --kanji, --eci and --micro hold for every row: each file is
