@@ -63,7 +63,9 @@ constexpr const char* kHelpNotes =
     "Batch: --batch FILE makes a file of every row of FILE: one text a line (LF or CR LF; an empty line is\n"
     "an empty text) or, with --csv, one CSV record a row. -o TEMPLATE names the files: {n} is the row\n"
     "number (from 1; a header is not counted), {n:05} the same padded with zeros to 5 digits, {name} the\n"
-    "--name-column's value with '/' and control characters made '_', {{ and }} are braces. Missing folders\n"
+    "--name-column's value with '/' and control characters made '_', {{ and }} are braces; with --symbols,\n"
+    "{s} (or {s:02}) is a symbol's number in its row's set, required then, and a row counts one file a\n"
+    "symbol, all drawn before the first is written; a text no set holds fails its row alone. Missing folders\n"
     "are created; a file lands inside the template's folder or its row fails. The type comes from -t or\n"
     "the template's extension. A row that makes no file is reported as \"row N: reason\" and the others go\n"
     "on; a row whose name leads to an earlier row's file (also in another case, where the file system\n"
@@ -184,8 +186,9 @@ struct Parser {
                      "with a quiet zone of 2 unless -m is given");
         App.add_option("--symbols", Symbols,
                        "structured append: the text across N symbols, 2 to 16, or as few\n"
-                       "as hold it with auto; one file each, -o TEMPLATE with {n} the\n"
-                       "symbol's number (default: one symbol)")
+                       "as hold it with auto; one file each, -o TEMPLATE with {s} (or {n})\n"
+                       "the symbol's number; with --batch {s}, as {n} is the row's\n"
+                       "(default: one symbol)")
             ->type_name("N|auto")
             ->check([](const std::string& Value) {
                 if (Value == "auto") return std::string();
@@ -272,21 +275,27 @@ void Convert(const Parser& Cli, Options& O) {
         O.Symbols = *Cli.Symbols == "auto" ? 0 : std::stoi(*Cli.Symbols);
 }
 
-// --symbols: one file a symbol, named by a template with {n} and without {name}.
+// --symbols: one file a symbol, named by a template. In a single run {s} or {n} is the symbol's
+// position and there is no {name}; in a batch {n} is the row, so {s} must tell a row's symbols apart.
 Result<void> CheckSymbols(const Parser& Cli, const Options& O) {
     if (!O.Symbols)
         return {};
-    if (Cli.BatchList)
-        return Failure{"--symbols is for a single text, not for --batch"};
     if (O.Info)
         return Failure{"--info is for a single symbol, not for --symbols"};
     if (!O.OutputFile || *O.OutputFile == "-")
-        return Failure{"--symbols needs -o TEMPLATE, with {n} the number of each symbol"};
+        return Failure{Cli.BatchList ? "--symbols with --batch needs -o TEMPLATE, with {s} the number of each symbol"
+                                     : "--symbols needs -o TEMPLATE, with {n} the number of each symbol"};
     const auto Template = batch::NameTemplate::Parse(*O.OutputFile);
     if (!Template)
         return Failure{"-o: " + Template.Error()};
-    if (!Template->UsesRow() || Template->UsesName())
-        return Failure{"-o: with --symbols the template names each symbol by {n}, and has no {name}"};
+    if (Cli.BatchList) {
+        if (!Template->UsesSymbol())
+            return Failure{"-o: with --batch and --symbols the template names each symbol of a row's set by {s} "
+                           "({n} is the row)"};
+        return {};
+    }
+    if (!(Template->UsesRow() || Template->UsesSymbol()) || Template->UsesName())
+        return Failure{"-o: with --symbols the template names each symbol by {n} or {s}, and has no {name}"};
     return {};
 }
 
@@ -328,6 +337,8 @@ Result<void> CheckBatch(Parser& Cli, Options& O) {
     }
     if (Template->UsesName() && !Cli.Batch.NameColumn)
         return Failure{"-o: {name} needs --name-column"};
+    if (Template->UsesSymbol() && !O.Symbols)
+        return Failure{"-o: {s} needs --symbols"};
     O.Batch = std::move(Cli.Batch);
     O.Batch->List = *Cli.BatchList;
     return {};

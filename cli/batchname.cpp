@@ -1,6 +1,7 @@
 #include "batchname.h"
 
 #include <charconv>
+#include <utility>
 
 #include "text/textconv.h"
 
@@ -23,21 +24,27 @@ Result<NameTemplate::Piece> NameTemplate::ReadPlaceholder(std::string_view Insid
         P.What = Piece::Name;
         return P;
     }
-    if (Inside == "n") {
-        P.What = Piece::RowNumber;
-        return P;
-    }
-    if (Inside.size() >= 4 && Inside.substr(0, 3) == "n:0") {
+    // {n} and {s} alike, with a width: {n:05}, {s:02}.
+    for (const auto& [Letter, Kind] : {std::pair{'n', Piece::RowNumber}, std::pair{'s', Piece::SymbolNumber}}) {
+        if (Inside.empty() || Inside[0] != Letter)
+            continue;
+        if (Inside.size() == 1) {
+            P.What = Kind;
+            return P;
+        }
+        if (Inside.size() < 4 || Inside.substr(1, 2) != ":0")
+            break;
         const std::string_view Digits = Inside.substr(3);
         int Width = 0;
         const auto [End, Error] = std::from_chars(Digits.data(), Digits.data() + Digits.size(), Width);
         if (Error != std::errc() || End != Digits.data() + Digits.size() || Width < 1 || Width > 20)
-            return Failure{"'{" + std::string(Inside) + "}' in the template: the width of {n:0W} is 1 to 20"};
-        P.What = Piece::RowNumber;
+            return Failure{"'{" + std::string(Inside) + "}' in the template: the width of {" + Letter +
+                           ":0W} is 1 to 20"};
+        P.What = Kind;
         P.Width = Width;
         return P;
     }
-    return Failure{"unknown placeholder '{" + std::string(Inside) + "}' in the template (use {n}, {n:05} or {name})"};
+    return Failure{"unknown placeholder '{" + std::string(Inside) + "}' in the template (use {n}, {n:05}, {s}, {s:02} or {name})"};
 }
 
 Result<std::vector<NameTemplate::Piece>> NameTemplate::ReadPieces(std::string_view Text) {
@@ -105,6 +112,7 @@ Result<NameTemplate> NameTemplate::Parse(std::string_view Text) {
     for (const Piece& P : T.FPieces) {
         T.FUsesName |= P.What == Piece::Name;
         T.FUsesRow |= P.What == Piece::RowNumber;
+        T.FUsesSymbol |= P.What == Piece::SymbolNumber;
     }
 
     // Literal parts after the folder must name real files and folders; the placeholders are
@@ -123,14 +131,15 @@ Result<NameTemplate> NameTemplate::Parse(std::string_view Text) {
     return T;
 }
 
-Result<std::string> NameTemplate::Expand(std::uint64_t Row, std::string_view Name) const {
+Result<std::string> NameTemplate::Expand(std::uint64_t Row, std::string_view Name, std::uint64_t Symbol) const {
     std::string Rest;
     for (const Piece& P : FPieces) {
         switch (P.What) {
             case Piece::Literal: Rest += P.Text; break;
             case Piece::Name: Rest += Name; break;
-            case Piece::RowNumber: {
-                const std::string Digits = std::to_string(Row);
+            case Piece::RowNumber:
+            case Piece::SymbolNumber: {
+                const std::string Digits = std::to_string(P.What == Piece::RowNumber ? Row : Symbol);
                 if (Digits.size() < static_cast<std::size_t>(P.Width))
                     Rest.append(static_cast<std::size_t>(P.Width) - Digits.size(), '0');
                 Rest += Digits;

@@ -119,7 +119,8 @@ public:
           FOuterSay(Say),
           FStop(Stop),
           FTemplate(*NameTemplate::Parse(*Opts.OutputFile)),
-          FFiles(FTemplate.Confined(), FTemplate.UsesName() || !FTemplate.UsesRow()),
+          // Rows whose names may meet are remembered; {n}{s} can meet too (row 1's 12th, row 11's 2nd).
+          FFiles(FTemplate.Confined(), FTemplate.UsesName() || !FTemplate.UsesRow() || FTemplate.UsesSymbol()),
           FType(ResolveType(Opts)),
           FFormat(FormatOf(Opts, FTemplate)),
           FProgress(!Opts.Batch->Quiet && isatty(STDERR_FILENO)),
@@ -265,13 +266,16 @@ private:
             FRows.Finish(M.J.Row, M.J.Bytes, Outcome::Failed, Written.TakeFailure().Message);
             return;
         }
-        if (Written->Earlier != 0) {
-            FRows.Repeated(M.J.Row, M.J.Bytes, M.J.Path, Written->Earlier);
-            return;
+        for (std::size_t k = 0; k < Written->size(); ++k) {
+            const qrfiles::Placed& P = (*Written)[k];
+            if (P.Earlier != 0) {
+                FRows.Repeated(M.J.Row, M.J.Bytes, M.PathOf(k), P.Earlier);
+                return;
+            }
+            if (P.Displaced != 0)
+                FRows.Displaced(P.Displaced, M.J.Row);
         }
-        if (Written->Displaced != 0)
-            FRows.Displaced(Written->Displaced, M.J.Row);
-        FRows.Finish(M.J.Row, M.J.Bytes, Outcome::Written, M.J.Warning, M.J.Path);
+        FRows.Finish(M.J.Row, M.J.Bytes, Outcome::Written, M.J.Warning, M.J.Path, Written->size());
     }
 
     // Says a message; one that cannot reach standard error's reader, who went away, stops the run

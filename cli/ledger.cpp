@@ -25,8 +25,9 @@ bool Ledger::Admit(std::uint64_t Row, std::size_t Bytes) {
     return true;
 }
 
-void Ledger::Finish(std::uint64_t Row, std::size_t Bytes, Outcome What, std::string Message, std::string Path) {
-    Record(Row, Bytes, {What, std::move(Message), std::move(Path), 0});
+void Ledger::Finish(std::uint64_t Row, std::size_t Bytes, Outcome What, std::string Message, std::string Path,
+                    std::uint64_t Files) {
+    Record(Row, Bytes, {What, std::move(Message), std::move(Path), 0, Files});
 }
 
 void Ledger::Repeated(std::uint64_t Row, std::size_t Bytes, std::string Path, std::uint64_t Earlier) {
@@ -63,13 +64,15 @@ void Ledger::Record(std::uint64_t Row, std::size_t Bytes, Done What) {
                 FProgress.Clear();
                 FSay("row " + std::to_string(FNextReport) + ": " + D.Message);
             }
-            ++(D.What == Outcome::Written  ? FCounts.Written
-               : D.What == Outcome::Failed ? FCounts.Failed
-                                           : FCounts.NotDone);
+            if (D.What == Outcome::Written)
+                FCounts.Written += D.Files;
+            else
+                ++(D.What == Outcome::Failed ? FCounts.Failed : FCounts.NotDone);
             FDone.erase(Next);
             ++FNextReport;
         }
-        FProgress.Update(FCounts.Written + FCounts.Failed, Total());
+        // Rows, not files: a set is one row of the list.
+        FProgress.Update(FNextReport - 1 - FCounts.NotDone, Total());
         WakeReader = FReaderWaiting && Fits(FWaitingRow, FWaitingBytes, FWindow / 2);
     }
     if (WakeReader)

@@ -49,7 +49,9 @@ public:
 
     // Row is done: Message (a failure's reason, or a written row's warning) is reported with it.
     // A written row's Path is kept until it is reported, in case an earlier row takes its name.
-    void Finish(std::uint64_t Row, std::size_t Bytes, Outcome What, std::string Message = {}, std::string Path = {});
+    // A written row counts Files files (a structured-append set's).
+    void Finish(std::uint64_t Row, std::size_t Bytes, Outcome What, std::string Message = {}, std::string Path = {},
+                std::uint64_t Files = 1);
 
     // Row made no file: Path is already the file of the earlier row Earlier. Reported as
     // "\"<Path>\" is already the file of row N", N the row whose file has the name in the end.
@@ -71,6 +73,7 @@ private:
         std::string Message;
         std::string Path;           // of a written or repeated row
         std::uint64_t Earlier = 0;  // a repeated row: the row whose file had the name
+        std::uint64_t Files = 1;    // a written row's
     };
 
     // Whether Row, holding Bytes, fits a window of Rows rows (and the byte budget).

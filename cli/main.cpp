@@ -45,13 +45,12 @@ ExitStatus MakeSymbolSet(qrcli::OutputType Type, std::u16string_view Text, const
         qrcli::Message(*Warning);
     const std::vector<qrpicture::TBytes> Files = qrcli::MakeSymbolSetFiles(Type, Text, O);
     if (Files.empty())
-        return Fail(ExitStatus::Failed, std::string("text too long for ") +
-                                            (*O.Symbols ? std::to_string(*O.Symbols) : std::string("16")) +
-                                            " symbols at level " + O.Level + ", or shorter than one character each");
+        return Fail(ExitStatus::Failed, qrcli::SetTooLongReason(O));
     const auto Template = qrcli::batch::NameTemplate::Parse(*O.OutputFile);
     std::vector<std::string> Paths;
     for (std::size_t k = 0; k < Files.size(); ++k) {
-        auto Path = Template->Expand(k + 1, "");
+        // {n} and {s} alike are the symbol's position here.
+        auto Path = Template->Expand(k + 1, "", k + 1);
         if (!Path)
             return Fail(ExitStatus::Failed, "-o: " + Path.Error());
         Paths.push_back(std::move(*Path));

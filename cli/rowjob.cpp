@@ -62,9 +62,10 @@ Result<Job> PrepareRow(ListRow& Row, const Options& Opts, const NameTemplate& Te
     Job J;
     J.Row = Row.Number;
     J.Text = Opts.Crlf ? qrtext::LineFeedsToCrLf(*Text.Text) : std::move(*Text.Text);
-    if (auto Why = TooLongForSymbol(J.Text, Opts))
-        return Failure{std::move(*Why)};
-    if (Payload)
+    if (!Opts.Symbols)
+        if (auto Why = TooLongForSymbol(J.Text, Opts))
+            return Failure{std::move(*Why)};
+    if (Payload && !Opts.Symbols)
         if (auto Why = PayloadSymbolProblem(*Opts.Payload->Format, *Payload, J.Text, Opts.Encoding, Opts.Level))
             return Failure{std::move(*Why)};
     if (auto Warning = DroppedWarning(J.Text, Opts.Encoding, Opts.Choices.Kanji))
@@ -76,11 +77,24 @@ Result<Job> PrepareRow(ListRow& Row, const Options& Opts, const NameTemplate& Te
             return Clean.TakeFailure();
         Name = std::move(*Clean);
     }
+    J.Bytes = J.Text.size() * sizeof(char16_t);
+    if (Opts.Symbols) {
+        const int Most = *Opts.Symbols ? *Opts.Symbols : qr::MaxSymbols;
+        for (int k = 1; k <= Most; ++k) {
+            auto Path = Template.Expand(Row.Number, Name, static_cast<std::uint64_t>(k));
+            if (!Path)
+                return Path.TakeFailure();
+            J.Bytes += Path->size();
+            J.SetPaths.push_back(std::move(*Path));
+        }
+        J.Path = J.SetPaths.front();
+        return J;
+    }
     auto Path = Template.Expand(Row.Number, Name);
     if (!Path)
         return Path.TakeFailure();
     J.Path = std::move(*Path);
-    J.Bytes = J.Text.size() * sizeof(char16_t) + J.Path.size();
+    J.Bytes += J.Path.size();
     return J;
 }
 

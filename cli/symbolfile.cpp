@@ -77,6 +77,11 @@ std::vector<qrpicture::TBytes> MakeSymbolSetFiles(OutputType Type, std::u16strin
     return Files;
 }
 
+std::string SetTooLongReason(const Options& Opts) {
+    return "text too long for " + (Opts.Symbols.value_or(0) ? std::to_string(*Opts.Symbols) : std::string("16")) +
+           " symbols at level " + Opts.Level + ", or shorter than one character each";
+}
+
 qrpicture::TBytes MakeOutput(OutputType Type, const qr::TQRCodeGrid& Grid, const qrpicture::TDrawing& Drawing) {
     switch (Type) {
         case OutputType::Png: return qrpicture::MakePng(Grid, Drawing);

@@ -32,6 +32,9 @@ qrpicture::TBytes MakeSymbolFile(OutputType Type, std::u16string_view Text, cons
 // draws one; none when the symbols cannot hold the text. Throws as MakeSymbolFile does.
 std::vector<qrpicture::TBytes> MakeSymbolSetFiles(OutputType Type, std::u16string_view Text, const Options& Opts);
 
+// Why MakeSymbolSetFiles made no files.
+std::string SetTooLongReason(const Options& Opts);
+
 // What the program writes for a grid: the drawing, the text rendering, or for JPEG the window's
 // picture at 96 DPI (the grid must then have the window's quiet zone).
 qrpicture::TBytes MakeOutput(OutputType Type, const qr::TQRCodeGrid& Grid, const qrpicture::TDrawing& Drawing);

@@ -118,6 +118,69 @@ TEST(BatchProcess, PlainListFromAFileOrStandardInputMakesOneDecodableFileARow) {
     EXPECT_EQ(Tree(Dir.Path / "in"), Tree(Dir.Path / "out"));
 }
 
+// What zbar reads from a row's set put side by side in one picture, as ImageMagick appends them:
+// zbar joins a structured-append set only when all of its symbols are in view.
+std::vector<std::string> DecodeSideBySide(const std::vector<fs::path>& Files, const fs::path& Joined) {
+    std::string Command = "convert";
+    for (const fs::path& File : Files) Command += " '" + File.string() + "'";
+    Command += " +append '" + Joined.string() + "'";
+    if (std::system(Command.c_str()) != 0)
+        return {"(convert failed)"};
+    return Decode(Joined);
+}
+
+// --symbols in a batch: each row its own set, {s} the symbol and {n} the row; the files are those
+// a single run writes, and a text that no set holds fails its row alone.
+TEST(BatchProcess, EachRowIsItsOwnStructuredAppendSet) {
+    TempDir Dir("symbols");
+    // At level H a version 40 symbol holds 1273 bytes: 3000 take three, 21000 more than sixteen.
+    std::string Long;
+    for (int i = 0; i < 3000; ++i) Long += static_cast<char>("quandrel-Set/"[i % 13]);
+    const std::vector<std::string> Texts = {Long, "row two", std::string(21000, 'x')};
+    clirun::WriteAll(Dir.Path / "list.txt", Texts[0] + "\n" + Texts[1] + "\n" + Texts[2] + "\n");
+    const std::vector<std::string> Look = {"--symbols", "auto", "-l", "H", "-s", "2"};
+    std::vector<std::string> Args = Look;
+    for (const std::string& A :
+         {std::string("--batch"), (Dir.Path / "list.txt").string(), std::string("-o"), (Dir.Path / "out/r{n}-{s:02}.png").string()})
+        Args.push_back(A);
+    const Result R = RunQr(Args);
+    EXPECT_EQ(R.Status, 1) << R.Err;
+    EXPECT_EQ(R.Err,
+              "quandrel-qr: row 3: text too long for 16 symbols at level H, or shorter than one character each\n"
+              "quandrel-qr: 3 rows read, 4 files written, 1 row failed\n");
+    const fs::path Out = Dir.Path / "out";
+    const std::vector<fs::path> First = {Out / "r1-01.png", Out / "r1-02.png", Out / "r1-03.png"};
+    EXPECT_EQ(DecodeSideBySide(First, Dir.Path / "joined1.png"), std::vector<std::string>{Texts[0]});
+    EXPECT_EQ(Decode(Out / "r2-01.png"), std::vector<std::string>{Texts[1]});
+    std::map<std::string, std::string> Expected;
+    for (const char* Name : {"r1-01.png", "r1-02.png", "r1-03.png", "r2-01.png"}) Expected[Name] = "";
+    std::map<std::string, std::string> Written = Tree(Out);
+    for (auto& [Name, Bytes] : Written) Bytes.clear();
+    EXPECT_EQ(Written, Expected);  // no fourth symbol for row 1, nothing of row 3
+
+    // Byte for byte the files of a single run of each text, there with {s} as the symbol's place.
+    for (std::size_t Row = 0; Row < 2; ++Row) {
+        std::vector<std::string> Single = Look;
+        for (const std::string& A : {std::string("-o"), (Dir.Path / ("single{s}.png")).string(), Texts[Row]})
+            Single.push_back(A);
+        ASSERT_EQ(RunQr(Single).Status, 0);
+        for (int k = 1; k <= (Row == 0 ? 3 : 1); ++k)
+            EXPECT_EQ(ReadAll(Dir.Path / ("single" + std::to_string(k) + ".png")),
+                      ReadAll(Out / ("r" + std::to_string(Row + 1) + "-0" + std::to_string(k) + ".png")))
+                << "row " << Row + 1 << " symbol " << k;
+    }
+
+    // {n}{s} names row 1's 11th symbol and row 11's 1st alike: the later row fails, whichever is
+    // written first.
+    std::string Eleven;
+    for (int i = 1; i <= 11; ++i) Eleven += "text number " + std::to_string(10 + i) + "\n";
+    const Result Met = RunQr({"--symbols", "12", "-t", "matrix", "--batch", "-", "-o", (Out / "m{n}{s}.txt").string()},
+                             Eleven);
+    EXPECT_EQ(Met.Status, 1);
+    EXPECT_EQ(Met.Err, "quandrel-qr: row 11: \"" + (Out / "m111.txt").string() + "\" is already the file of row 1\n"
+                       "quandrel-qr: 11 rows read, 120 files written, 1 row failed\n");
+}
+
 // -v, --strict-version, --mask, --optimize, --kanji, --eci and --micro hold for every row: each file is
 // the one a single run with the same options writes, and a row its fixed version cannot hold
 // fails alone.
@@ -514,6 +577,9 @@ TEST(BatchProcess, ArgumentAndListErrorsExitWithTwo) {
          "no column named \"url\" in the header"},
         {{"--batch", (Dir.Path / "list.csv").string(), "-o", Dir.Path.string() + "/{nn}.png"}, "unknown placeholder"},
         {{"--batch", (Dir.Path / "list.csv").string(), "-o", Dir.Path.string() + "/{name}.png"}, "needs --name-column"},
+        // In a batch {n} is the row: a set's symbols need {s}, and {s} needs a set.
+        {{"--batch", (Dir.Path / "list.csv").string(), "--symbols", "3", "-o", Out}, "by {s}"},
+        {{"--batch", (Dir.Path / "list.csv").string(), "-o", Dir.Path.string() + "/{n}-{s}.png"}, "{s} needs --symbols"},
     };
     for (const auto& C : Cases) {
         const Result R = RunQr(C.Args);

@@ -61,10 +61,17 @@ TEST(BatchTemplate, FolderRowNumbersNamesAndBraces) {
     EXPECT_TRUE(Parsed("{name}-{n}").UsesName());
     EXPECT_TRUE(Parsed("{name}-{n}").UsesRow());
     EXPECT_FALSE(Parsed("a{{name}}").UsesName());
+    // {s}: a symbol's place in its row's set, beside the row.
+    const NameTemplate Set = Parsed("out/{n}-{s:02}.png");
+    EXPECT_TRUE(Set.UsesSymbol());
+    EXPECT_EQ(*Set.Expand(3, "", 7), "out/3-07.png");
+    EXPECT_EQ(*Set.Expand(3, "", 12), "out/3-12.png");
+    EXPECT_EQ(*Parsed("s{s}.txt").Expand(9, "", 2), "s2.txt");
+    EXPECT_FALSE(Parsed("{n}").UsesSymbol());
 }
 
 TEST(BatchTemplate, RefusesWhatCouldLeaveItsFolder) {
-    for (const char* Bad : {"{x}.png", "{n:5}.png", "{n:0}.png", "{n:021}.png", "{N}", "out/{n", "out/}{n}",
+    for (const char* Bad : {"{x}.png", "{n:5}.png", "{n:0}.png", "{n:021}.png", "{N}", "{s:5}", "{s:0}", "{s:021}", "{S}", "{sn}", "out/{n", "out/}{n}",
                             "out/", "{n}/../x.png", "{n}/./x", "{n}//x", "out/{n}/", "a/{name}/.."}) {
         const auto T = NameTemplate::Parse(Bad);
         ASSERT_FALSE(T) << Bad;
