@@ -661,21 +661,33 @@ LRESULT CALLBACK TForm1::FormProc(HWND Window, UINT Message, WPARAM W, LPARAM L)
     return Form->Handle(Message, W, L);
 }
 
+namespace {
+
+// WM_PAINT and WM_PRINTCLIENT alike: Draw into the window's own device context, or into the one
+// the message brings (a capture of the window).
+template <typename TDraw>
+LRESULT PaintMessage(HWND Window, UINT Message, WPARAM W, TDraw Draw) {
+    if (Message == WM_PRINTCLIENT) {
+        Draw(reinterpret_cast<HDC>(W));
+        return 0;
+    }
+    PAINTSTRUCT Paint;
+    const HDC Dc = BeginPaint(Window, &Paint);
+    Draw(Dc);
+    EndPaint(Window, &Paint);
+    return 0;
+}
+
+}  // namespace
+
 LRESULT CALLBACK TForm1::PanelProc(HWND Window, UINT Message, WPARAM W, LPARAM L) {
     TForm1* Form = FormOf(Window);
     if (!Form)
         return DefWindowProcW(Window, Message, W, L);
     switch (Message) {
-    case WM_PAINT: {
-        PAINTSTRUCT Paint;
-        const HDC Dc = BeginPaint(Window, &Paint);
-        Form->PaintPanel(Window, Dc);
-        EndPaint(Window, &Paint);
-        return 0;
-    }
+    case WM_PAINT:
     case WM_PRINTCLIENT:
-        Form->PaintPanel(Window, reinterpret_cast<HDC>(W));
-        return 0;
+        return PaintMessage(Window, Message, W, [&](HDC Dc) { Form->PaintPanel(Window, Dc); });
     case WM_ERASEBKGND:
         return 1;
     // The controls' notices go to the window, which handles them all.
@@ -695,21 +707,13 @@ LRESULT CALLBACK TForm1::PaintBoxProc(HWND Window, UINT Message, WPARAM W, LPARA
     if (!Form)
         return DefWindowProcW(Window, Message, W, L);
     switch (Message) {
-    case WM_PAINT: {
-        PAINTSTRUCT Paint;
-        const HDC Dc = BeginPaint(Window, &Paint);
-        RECT Client;
-        GetClientRect(Window, &Client);
-        Form->Paint(Dc, Client.right, Client.bottom);
-        EndPaint(Window, &Paint);
-        return 0;
-    }
-    case WM_PRINTCLIENT: {
-        RECT Client;
-        GetClientRect(Window, &Client);
-        Form->Paint(reinterpret_cast<HDC>(W), Client.right, Client.bottom);
-        return 0;
-    }
+    case WM_PAINT:
+    case WM_PRINTCLIENT:
+        return PaintMessage(Window, Message, W, [&](HDC Dc) {
+            RECT Client;
+            GetClientRect(Window, &Client);
+            Form->Paint(Dc, Client.right, Client.bottom);
+        });
     case WM_ERASEBKGND:
         return 1;
     case WM_CONTEXTMENU: {
