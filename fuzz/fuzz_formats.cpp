@@ -35,7 +35,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size
         return 0;
     const qr::TErrorCorrectionLevel Levels[] = {qr::LevelL(), qr::LevelM(), qr::LevelQ(), qr::LevelH()};
     const qrpicture::TSymbolSettings Settings{static_cast<qr::TQRCodeEncoding>(Data[0] % 6), Levels[Data[1] % 4],
-                                              Data[2] % 11};
+                                              Data[2] % 11, {}};
     qrpicture::TDrawing Drawing;
     Drawing.ModuleSize = 1 + Data[3] % 3;
     if (Data[4] & 1) {
