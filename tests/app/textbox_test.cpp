@@ -211,6 +211,15 @@ private slots:
         QCOMPARE(int(Drop.isAccepted() ? Drop.dropAction() : Qt::IgnoreAction), Reported);
         QCOMPARE(Memo.Text(), QString(Present, u'a') + Inserted);
     }
+
+    // U+FEFF is a character the box holds like any other, also as the first of the text: the text
+    // the symbol is made of keeps it (Qt's UTF-16 conversion takes it for a byte-order mark).
+    void aLeadingFeffStaysInTheText() {
+        TLimitedMemo Memo;
+        Memo.setPlainText(QStringLiteral("\uFEFFa\u2029b"));
+        QCOMPARE(Memo.Text(), QStringLiteral("\uFEFFa\r\nb"));
+        QCOMPARE(qrapp::ToQString(u"\uFEFF"), QString(QChar(0xFEFF)));
+    }
 };
 
 QTEST_MAIN(TextBoxTest)
