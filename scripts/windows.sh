@@ -215,6 +215,9 @@ if ! stamped cairo "$cairo_version"; then
     --disable-xlib --disable-xcb --disable-win32 --disable-win32-font --disable-ft --disable-fc \
     --disable-gobject --disable-trace --disable-symbol-lookup --disable-valgrind --disable-gtk-doc \
     --disable-test-surfaces --disable-tee --disable-xml CPPFLAGS=-DCAIRO_WIN32_STATIC_BUILD
+  # cairo's configure fortifies its string calls (_FORTIFY_SOURCE), as on Linux; mingw-w64's
+  # checked versions of them are in GCC's libssp, which its .pc does not name.
+  sed -i 's/^Libs\.private:.*/& -lssp/' "$prefix/lib/pkgconfig/cairo.pc"
   stamp cairo "$cairo_version" "$source"
 fi
 
