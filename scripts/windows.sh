@@ -164,9 +164,11 @@ export PKG_CONFIG_LIBDIR="$prefix/lib/pkgconfig:/usr/x86_64-w64-mingw32/lib/pkgc
 # builds it: the same library makes the same bytes on both systems.
 jpeg_version=$(dpkg-query -W -f='${source:Version}' libjpeg62-turbo)
 if ! stamped libjpeg-turbo "$jpeg_version"; then
+  started=$(date +%s)
   fetch_source libjpeg-turbo "$jpeg_version"
-  install_cmake_project libjpeg-turbo "$jpeg_version" "$(source_dir libjpeg-turbo)" \
+  install_cmake_project libjpeg-turbo "$source" "$(source_dir libjpeg-turbo)" \
     -DENABLE_SHARED=OFF -DENABLE_STATIC=ON -DWITH_TURBOJPEG=OFF -DREQUIRE_SIMD=ON -DCMAKE_ASM_NASM_COMPILER=nasm
+  stamp libjpeg-turbo "$jpeg_version" "$source"
 fi
 
 # zlib is Debian's own build for mingw-w64 (libz-mingw-w64-dev), the zlib release the Linux
@@ -180,7 +182,7 @@ if ! stamped libpng "$png_version"; then
   started=$(date +%s)
   # shellcheck disable=SC2046 # one version a word
   fetch_source libpng1.6 $(source_versions libpng16-16 libpng1.6)
-  install_cmake_project libpng "$png_version" "$(source_dir libpng1.6)" \
+  install_cmake_project libpng "$source" "$(source_dir libpng1.6)" \
     -DPNG_SHARED=OFF -DPNG_STATIC=ON -DPNG_TESTS=OFF -DPNG_EXECUTABLES=OFF -DSKIP_INSTALL_PROGRAMS=ON \
     -DZLIB_LIBRARY="$zlib" -DZLIB_INCLUDE_DIR=/usr/x86_64-w64-mingw32/include
   sed -i "s|^\(exec_prefix\)=.*|\1=\${prefix}|; s|^libdir=.*|libdir=\${exec_prefix}/lib|;
