@@ -7,8 +7,9 @@
 # 1. Installs the cross compiler, Wine, nasm and the rest, when any is missing (scripts/deps.sh).
 # 2. Cross-builds libjpeg-turbo from Debian's source package (apt-get source, with an apt
 #    source entry added beside the system's) and GoogleTest from /usr/src/googletest into
-#    build-win/deps/prefix. Each is rebuilt only when its stamp there does not name the
-#    version installed here.
+#    build-win/deps/prefix, and for the command line libcsv (its source package) and CLI11
+#    (Debian's headers). Each is rebuilt only when its stamp there does not name the version
+#    installed here.
 # 3. Configures the project with cmake/mingw-w64.cmake into build-win/.
 # 4. Makes the Wine prefix build-win/wine (with Wine's fonts) when it is missing, builds the
 #    project and runs the tests with ctest, each test program under Wine (cmake/wine.sh). The
@@ -76,6 +77,36 @@ fi
 # GoogleTest from the sources Debian installs in /usr/src/googletest.
 gtest_version=$(dpkg-query -W -f='${Version}' googletest)
 stamped googletest "$gtest_version" || install_cmake_project googletest "$gtest_version" /usr/src/googletest
+
+# The command line's: libcsv from Debian's source package (autotools; its config.guess is too
+# old to guess this machine, so the build system is named), and CLI11, which is headers only:
+# Debian's own headers and CMake files, copied into the prefix so that the cross build finds
+# them there and nowhere else.
+csv_version=$(dpkg-query -W -f='${source:Version}' libcsv-dev)
+if ! stamped libcsv "$csv_version"; then
+  echo "Building libcsv $csv_version for Windows"
+  rm -rf "$deps/src-libcsv"
+  mkdir -p "$deps/src-libcsv" "$deps/build" "$prefix/stamps"
+  (cd "$deps/src-libcsv" && apt-get source -qq -o APT::Sandbox::User=root "libcsv=$csv_version" >/dev/null)
+  csv_tree=$(find "$deps/src-libcsv" -mindepth 1 -maxdepth 1 -type d)
+  # The unpacked files' dates must not make make run autotools again.
+  { cd "$csv_tree" &&
+    ./configure --build=x86_64-pc-linux-gnu --host=x86_64-w64-mingw32 --prefix="$prefix" \
+      --enable-static --disable-shared CC=x86_64-w64-mingw32-gcc-posix &&
+    make -j"$jobs" ACLOCAL=true AUTOCONF=true AUTOMAKE=true AUTOHEADER=true &&
+    make install ACLOCAL=true AUTOCONF=true AUTOMAKE=true AUTOHEADER=true; } >"$deps/build/libcsv.log" 2>&1 ||
+    { tail -n 60 "$deps/build/libcsv.log"; exit 1; }
+  cd "$root"
+  echo "$csv_version" >"$prefix/stamps/libcsv"
+fi
+cli11_version=$(dpkg-query -W -f='${Version}' libcli11-dev)
+if ! stamped cli11 "$cli11_version"; then
+  rm -rf "$prefix/include/CLI" "$prefix/share/cmake/CLI11"
+  mkdir -p "$prefix/include" "$prefix/share/cmake" "$prefix/stamps"
+  cp -r /usr/include/CLI "$prefix/include/"
+  cp -r /usr/share/cmake/CLI11 "$prefix/share/cmake/"
+  echo "$cli11_version" >"$prefix/stamps/cli11"
+fi
 
 # 3. The project.
 cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_PREFIX_PATH="$prefix" \
