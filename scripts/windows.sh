@@ -15,6 +15,8 @@
 #    project and runs the tests with ctest, each test program under Wine (cmake/wine.sh). The
 #    window's tests run on a virtual display of their own (Xvfb), then the end-to-end test of
 #    the program (tests/win32/end_to_end.sh).
+# 5. Runs quandrel-qr.exe and the Linux quandrel-qr (built in build/ when missing) with the same
+#    arguments and compares what they give (tests/windows/cli_compare.sh).
 set -eu
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -149,3 +151,12 @@ sh cmake/wine.sh "$build" "$build/tests/win32/win32_window_tests.exe" --gtest_fi
   </dev/null >/dev/null 2>&1 || true
 ctest --test-dir "$build" --output-on-failure -j"$jobs"
 sh tests/win32/end_to_end.sh "$build"
+# 5. quandrel-qr.exe against the Linux program ($QUANDREL_LINUX_CLI, or build/'s, which
+# scripts/test.sh has built; configured and brought up to date here when it is not).
+linux_cli=${QUANDREL_LINUX_CLI:-}
+if [ -z "$linux_cli" ]; then
+  [ -f build/CMakeCache.txt ] || cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null
+  cmake --build build -j"$jobs" --target quandrel-qr >/dev/null
+  linux_cli="$root/build/cli/quandrel-qr"
+fi
+sh tests/windows/cli_compare.sh "$linux_cli" "$build"
