@@ -6,15 +6,18 @@
 #
 # 1. Installs the cross compiler, Wine, nasm and the rest, when any is missing (scripts/deps.sh).
 # 2. Cross-builds static libraries into build-win/deps/prefix: libjpeg-turbo, libpng, pixman
-#    and cairo (its PDF surface) from Debian's source packages (apt-get source, with an apt
-#    source entry added beside the system's), against the zlib of Debian's libz-mingw-w64-dev,
-#    and GoogleTest from /usr/src/googletest. Each is rebuilt only when its stamp there does
-#    not name the version installed here; each build's time is printed.
+#    and cairo (its PDF surface) and, for the command line, libcsv from Debian's source packages
+#    (apt-get source, with an apt source entry added beside the system's), against the zlib of
+#    Debian's libz-mingw-w64-dev; GoogleTest from /usr/src/googletest and CLI11 from Debian's
+#    headers. Each is rebuilt only when its stamp there does not name the version installed
+#    here; each build's time is printed.
 # 3. Configures the project with cmake/mingw-w64.cmake into build-win/.
 # 4. Makes the Wine prefix build-win/wine (with Wine's fonts) when it is missing, builds the
 #    project and runs the tests with ctest, each test program under Wine (cmake/wine.sh). The
 #    window's tests run on a virtual display of their own (Xvfb), then the end-to-end test of
 #    the program (tests/win32/end_to_end.sh).
+# 5. Runs quandrel-qr.exe and the Linux quandrel-qr (built in build/ when missing) with the same
+#    arguments and compares what they give (tests/windows/cli_compare.sh).
 set -eu
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -227,6 +230,36 @@ fi
 gtest_version=$(dpkg-query -W -f='${Version}' googletest)
 stamped googletest "$gtest_version" || install_cmake_project googletest "$gtest_version" /usr/src/googletest
 
+# The command line's: libcsv from Debian's source package (autotools; its config.guess is too
+# old to guess this machine, so the build system is named), and CLI11, which is headers only:
+# Debian's own headers and CMake files, copied into the prefix so that the cross build finds
+# them there and nowhere else.
+csv_version=$(dpkg-query -W -f='${source:Version}' libcsv-dev)
+if ! stamped libcsv "$csv_version"; then
+  echo "Building libcsv $csv_version for Windows"
+  rm -rf "$deps/src-libcsv"
+  mkdir -p "$deps/src-libcsv" "$deps/build" "$prefix/stamps"
+  (cd "$deps/src-libcsv" && apt-get source -qq -o APT::Sandbox::User=root "libcsv=$csv_version" >/dev/null)
+  csv_tree=$(find "$deps/src-libcsv" -mindepth 1 -maxdepth 1 -type d)
+  # The unpacked files' dates must not make make run autotools again.
+  { cd "$csv_tree" &&
+    ./configure --build=x86_64-pc-linux-gnu --host=x86_64-w64-mingw32 --prefix="$prefix" \
+      --enable-static --disable-shared CC=x86_64-w64-mingw32-gcc-posix &&
+    make -j"$jobs" ACLOCAL=true AUTOCONF=true AUTOMAKE=true AUTOHEADER=true &&
+    make install ACLOCAL=true AUTOCONF=true AUTOMAKE=true AUTOHEADER=true; } >"$deps/build/libcsv.log" 2>&1 ||
+    { tail -n 60 "$deps/build/libcsv.log"; exit 1; }
+  cd "$root"
+  echo "$csv_version" >"$prefix/stamps/libcsv"
+fi
+cli11_version=$(dpkg-query -W -f='${Version}' libcli11-dev)
+if ! stamped cli11 "$cli11_version"; then
+  rm -rf "$prefix/include/CLI" "$prefix/share/cmake/CLI11"
+  mkdir -p "$prefix/include" "$prefix/share/cmake" "$prefix/stamps"
+  cp -r /usr/include/CLI "$prefix/include/"
+  cp -r /usr/share/cmake/CLI11 "$prefix/share/cmake/"
+  echo "$cli11_version" >"$prefix/stamps/cli11"
+fi
+
 # 3. The project.
 cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_PREFIX_PATH="$prefix" \
   -DCMAKE_BUILD_TYPE=Release >/dev/null
@@ -268,3 +301,12 @@ sh cmake/wine.sh "$build" "$build/tests/win32/win32_window_tests.exe" --gtest_fi
   </dev/null >/dev/null 2>&1 || true
 ctest --test-dir "$build" --output-on-failure -j"$jobs"
 sh tests/win32/end_to_end.sh "$build"
+# 5. quandrel-qr.exe against the Linux program ($QUANDREL_LINUX_CLI, or build/'s, which
+# scripts/test.sh has built; configured and brought up to date here when it is not).
+linux_cli=${QUANDREL_LINUX_CLI:-}
+if [ -z "$linux_cli" ]; then
+  [ -f build/CMakeCache.txt ] || cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null
+  cmake --build build -j"$jobs" --target quandrel-qr >/dev/null
+  linux_cli="$root/build/cli/quandrel-qr"
+fi
+sh tests/windows/cli_compare.sh "$linux_cli" "$build"
