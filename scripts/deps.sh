@@ -31,9 +31,10 @@ tools="$tools dpkg-dev file help2man lintian desktop-file-utils appstream bash-c
 # Windows: the cross compiler with the POSIX thread model, 64-bit Wine, nasm for libjpeg-turbo's
 # SIMD code, dpkg-dev for apt-get source; libjpeg62-turbo is the library the Linux build links,
 # whose source is built for Windows. Xvfb, xdotool, ImageMagick and Wine's fonts are for the
-# tests of the window. Wine's recommendations (32-bit Wine, sound, video) are not needed.
+# tests of the window. Wine's recommendations (32-bit Wine, sound, video) are not needed. nsis
+# and zip make the installer and the portable zip, python3 reads Wine's registry in their test.
 windows="g++-mingw-w64-x86-64-posix wine64 fonts-wine nasm cmake make dpkg-dev googletest
-  libjpeg62-turbo xvfb xauth xdotool imagemagick zbar-tools"
+  libjpeg62-turbo xvfb xauth xdotool imagemagick zbar-tools nsis zip python3"
 
 missing_of() {
   missing=""

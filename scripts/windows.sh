@@ -14,6 +14,10 @@
 #    project and runs the tests with ctest, each test program under Wine (cmake/wine.sh). The
 #    window's tests run on a virtual display of their own (Xvfb), then the end-to-end test of
 #    the program (tests/win32/end_to_end.sh).
+# 5. Makes the release into build-win/: the installer quandrel-qr-code-VERSION-windows-x64-setup.exe
+#    (NSIS) and the portable quandrel-qr-code-VERSION-windows-x64.zip, and tests the installer
+#    in a Wine prefix of its own (tests/windows/install.sh): install, upgrade, the window from the
+#    Start menu, the PATH, uninstall.
 set -eu
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -118,3 +122,7 @@ sh cmake/wine.sh "$build" "$build/tests/win32/win32_window_tests.exe" --gtest_fi
   </dev/null >/dev/null 2>&1 || true
 ctest --test-dir "$build" --output-on-failure -j"$jobs"
 sh tests/win32/end_to_end.sh "$build"
+# 5. The release and its installer's test.
+cmake --build "$build" -j"$jobs" --target windows-release
+ls -l "$build"/quandrel-qr-code-*-windows-x64*
+sh tests/windows/install.sh "$build"

@@ -164,7 +164,7 @@ for copy in "$WINEPREFIX/drive_c/users/$user/Temp"/~nsu*.tmp; do
 done
 snapshot after
 for list in files user system userdef; do
-  diff "$work/before.$list" "$work/after.$list" >&2 || fail "the uninstall leaves the $list above changed"
+  diff "$work/before.$list" "$work/after.$list" >&2 || fail "after the uninstall the prefix's $list differ from before (above)"
 done
 say "the uninstall keeps the user's file and leaves the prefix's files and registry as they were before"
 
