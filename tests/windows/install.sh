@@ -5,7 +5,7 @@
 #      the command line on the PATH, over a user PATH that already has entries;
 #   2. this build installed over it silently: the old version's extra file is gone, "Apps &
 #      features" has one entry, of this version and the programs' publisher, the PATH holds the
-#      folder once and its other entries as they were;
+#      folder once and its other entries as they were; the portable zip holds the same files;
 #   3. the window started from the Start-menu entry shows itself (a screenshot goes to
 #      BUILD-WIN/installed-window.png), and quandrel-qr.exe from the installed folder writes a
 #      PNG that zbar decodes (when the build makes it);
@@ -125,6 +125,18 @@ du_size=$(du -sk "$folder" | cut -f1)
 [ "$(registry_value 'HKCU\Environment' Path)" = "$user_path;$folder_w" ] ||
   fail "PATH after the upgrade: $(registry_value 'HKCU\Environment' Path)"
 w cmd /c 'echo %PATH%' | tr -d '\r' | tr ';' '\n' | grep -qxF "$folder_w" || fail "a new program's PATH lacks the folder"
+# The portable zip holds the same files, in one folder named like it, its texts in CR LF.
+zip="$build/quandrel-qr-code-$version-windows-x64.zip"
+unzip -q "$zip" -d "$work/zip"
+unpacked="$work/zip/$(basename "$zip" .zip)"
+[ "$(cd "$work/zip" && echo *)" = "$(basename "$zip" .zip)" ] || fail "the zip is not one folder: $(ls "$work/zip")"
+[ "$(cd "$unpacked" && echo $(LC_ALL=C ls) uninstall.exe)" = "$expected" ] || fail "the zip holds $(ls "$unpacked")"
+for file in "$unpacked"/*; do
+  cmp "$file" "$folder/$(basename "$file")" || fail "the zip's $(basename "$file") is not the installed one"
+done
+for text in README.txt copyright.txt; do
+  awk '!/\r$/ { bad = 1 } END { exit bad }' "$unpacked/$text" || fail "$text has a line without CR LF"
+done
 say "$version installed over 0.9.0: legacy.txt removed, one Apps & features entry (publisher $publisher, $size KiB), the folder once on the PATH"
 
 # 3. The window from the Start-menu entry, on a Wine desktop of its own; Space on "Sair", where the
