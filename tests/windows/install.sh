@@ -6,6 +6,7 @@
 #   2. this build installed over it silently: the old version's extra file is gone, "Apps &
 #      features" has one entry, of this version and the programs' publisher, the PATH holds the
 #      folder once and its other entries as they were; the portable zip holds the same files;
+#      /PATH=no and /PATH=yes over it take the folder off the PATH and put it back;
 #   3. the window started from the Start-menu entry shows itself (a screenshot goes to
 #      BUILD-WIN/installed-window.png), and quandrel-qr.exe from the installed folder writes a
 #      PNG that zbar decodes (when the build makes it);
@@ -86,8 +87,9 @@ sed -e 's|^\(  File "/oname=copyright.txt" "${LICENCE}"\)$|\1\n  File "/oname=le
     -e 's|^\(  Delete "$INSTDIR\\copyright.txt"\)$|\1\n  Delete "$INSTDIR\\legacy.txt"|' \
     "$root/packaging/windows/quandrel-qr-code.nsi" >"$work/old.nsi"
 [ "$(grep -c legacy.txt "$work/old.nsi")" = 2 ] || fail "the older script was not made"
-makensis -V1 -NOCD -DVERSION=0.9.0 "-DPUBLISHER=$(resource "$build/win32/quandrel-qr-code.exe" CompanyName)" \
-  -DWINDOW_EXE="$build/win32/quandrel-qr-code.exe" -DCLI_EXE="$build/cli/quandrel-qr.exe" $window_only \
+released="$build/packaging/windows"
+makensis -V1 -NOCD -DVERSION=0.9.0 "-DPUBLISHER=$(resource "$released/quandrel-qr-code.exe" CompanyName)" \
+  -DWINDOW_EXE="$released/quandrel-qr-code.exe" -DCLI_EXE="$released/quandrel-qr.exe" $window_only \
   -DREADME="$build/packaging/windows/README.txt" -DLICENCE="$build/packaging/windows/copyright.txt" \
   -DICON="$build/win32/quandrel-qr-code.ico" -DOUTFILE="$work/old-setup.exe" "$work/old.nsi"
 w "$work/old-setup.exe" /S /PATH=yes || fail "the older installer failed"
@@ -138,6 +140,22 @@ for text in README.txt copyright.txt; do
   awk '!/\r$/ { bad = 1 } END { exit bad }' "$unpacked/$text" || fail "$text has a line without CR LF"
 done
 say "$version installed over 0.9.0: legacy.txt removed, one Apps & features entry (publisher $publisher, $size KiB), the folder once on the PATH"
+
+# The PATH choice over the installed version: /PATH=no takes the entry out, leaving the user's
+# PATH byte for byte as it was; /PATH=yes puts it back, once; any other answer is refused before
+# anything changes.
+for choice in no:"$user_path" yes:"$user_path;$folder_w" maybe:"$user_path;$folder_w"; do
+  if w "$setup" /S "/PATH=${choice%%:*}"; then
+    [ "${choice%%:*}" != maybe ] || fail "/PATH=maybe was taken"
+  else
+    [ "${choice%%:*}" = maybe ] || fail "the installer failed with /PATH=${choice%%:*}"
+  fi
+  settle
+  [ "$(registry_value 'HKCU\Environment' Path)" = "${choice#*:}" ] ||
+    fail "PATH after /PATH=${choice%%:*}: $(registry_value 'HKCU\Environment' Path)"
+done
+[ "$(cd "$folder" && echo $(LC_ALL=C ls))" = "$expected" ] || fail "installed after the PATH choices: $(ls "$folder")"
+say "/PATH=no gives the user's PATH back as it was, /PATH=yes appends the folder once, /PATH=maybe is refused"
 
 # 3. The window from the Start-menu entry, on a Wine desktop of its own; Space on "Sair", where the
 # focus starts, ends it.
