@@ -23,6 +23,8 @@ agree() {
 }
 numeric="$(echo "$version" | sed "s/\./, /g"), 0"
 for check in "$@"; do
+  # An empty argument stands for a program this build does not make.
+  [ -n "$check" ] || continue
   file=${check#*=}
   case $check in
     changelog=*) agree "$file, newest entry" "$(dpkg-parsechangelog -l "$file" -S Version)" ;;
