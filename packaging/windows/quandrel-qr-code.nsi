@@ -199,6 +199,16 @@ Section "!${PRODUCT}" SectionProgram
     RMDir "$0"
   ${EndIf}
 
+  ; The outermost folder that installing makes ($LOCALAPPDATA\Programs on a new account), for the
+  ; uninstaller to take away again when it is empty; none when $INSTDIR is there already.
+  StrCpy $2 "$INSTDIR"
+  StrCpy $3 ""
+  ${DoUntil} ${FileExists} "$2\*.*"
+    StrCpy $3 $2
+    ${GetParent} $2 $2
+    ${IfThen} $2 == "" ${|} ${ExitDo} ${|}
+  ${Loop}
+
   SetOutPath "$INSTDIR"
   File "/oname=quandrel-qr-code.exe" "${WINDOW_EXE}"
 !ifndef WINDOW_ONLY
@@ -218,6 +228,9 @@ Section "!${PRODUCT}" SectionProgram
   WriteRegStr HKCU "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\uninstall.exe" /S'
   WriteRegDWORD HKCU "${UNINSTALL_KEY}" "NoModify" 1
   WriteRegDWORD HKCU "${UNINSTALL_KEY}" "NoRepair" 1
+  ${If} $3 != ""
+    WriteRegStr HKCU "${UNINSTALL_KEY}" "MadeFolder" $3
+  ${EndIf}
   ${GetSize} "$INSTDIR" "/S=0K" $0 $1 $2
   WriteRegDWORD HKCU "${UNINSTALL_KEY}" "EstimatedSize" $0
 SectionEnd
@@ -280,13 +293,26 @@ Section "Uninstall"
   ; Only what the installer put here, file by file: the folder itself goes only when nothing
   ; else is left in it.
   Delete "$INSTDIR\quandrel-qr-code.exe"
+!ifndef WINDOW_ONLY
   Delete "$INSTDIR\quandrel-qr.exe"
+!endif
   Delete "$INSTDIR\README.txt"
   Delete "$INSTDIR\copyright.txt"
   Delete "$INSTDIR\uninstall.exe"
   RMDir "$INSTDIR"
-  ; The folder of per-user programs, when the installer made it and no other program is there.
-  RMDir "$LOCALAPPDATA\Programs"
+  ; The folders above it that installing made, while they are empty.
+  ReadRegStr $1 HKCU "${UNINSTALL_KEY}" "MadeFolder"
+  ${If} $1 != ""
+    StrCpy $2 "$INSTDIR"
+    ${Do}
+      ${IfThen} $2 == $1 ${|} ${ExitDo} ${|}
+      ; A folder left in place holds something else: so do those above it.
+      ${IfThen} ${FileExists} "$2\*.*" ${|} ${ExitDo} ${|}
+      ${GetParent} $2 $2
+      ${IfThen} $2 == "" ${|} ${ExitDo} ${|}
+      RMDir $2
+    ${Loop}
+  ${EndIf}
   Delete "${SHORTCUT}"
 
   ReadRegStr $0 HKCU "${UNINSTALL_KEY}" "PathEntry"

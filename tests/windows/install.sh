@@ -208,5 +208,7 @@ w reg add "$uninstall_key" /v PathEntry /d "$folder_w" /f >/dev/null
 run_quiet_uninstall || fail "the uninstaller failed over a long PATH"
 settle
 [ "$(registry_value 'HKCU\Environment' Path)" = "$long_path" ] || fail "the uninstaller changed a long PATH"
+# With nothing of the user's in it, the folder goes, and so does the Programs folder it made.
+[ ! -e "$(dirname "$folder")" ] || fail "left after the uninstall: $(find "$(dirname "$folder")")"
 say "a PATH of $(printf '%s' "$long_path" | wc -c) characters is left as it was by both"
 say "done in $(($(date +%s) - start)) s"
