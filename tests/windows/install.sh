@@ -73,8 +73,8 @@ settle
 cp /usr/share/wine/fonts/* "$WINEPREFIX/drive_c/windows/Fonts/"
 user_path='C:\Tools;%USERPROFILE%\bin;'
 w reg add 'HKCU\Environment' /v Path /t REG_EXPAND_SZ /d "$user_path" /f >/dev/null
-snapshot before
 user=$(w cmd /c 'echo %USERNAME%' | tr -d '\r')
+snapshot before
 folder="$WINEPREFIX/drive_c/users/$user/AppData/Local/Programs/Quandrel QR Code"
 folder_w="C:\\users\\$user\\AppData\\Local\\Programs\\Quandrel QR Code"
 shortcut="$WINEPREFIX/drive_c/users/$user/AppData/Roaming/Microsoft/Windows/Start Menu/Programs/Quandrel QR Code.lnk"
