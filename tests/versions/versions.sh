@@ -36,12 +36,12 @@ for check in "$@"; do
     resource=*)
       rc=$("${WINDRES:?}" -i "$file" -O rc)
       for field in FILEVERSION PRODUCTVERSION; do
-        found=$(echo "$rc" | sed -n "s/^ *$field //p")
+        found=$(printf "%s\n" "$rc" | sed -n "s/^ *$field //p")
         [ "$found" = "$numeric" ] && found=$version
         agree "$(basename "$file") $field" "$found"
       done
       for field in FileVersion ProductVersion; do
-        agree "$(basename "$file") $field" "$(echo "$rc" | sed -n "s/^ *VALUE \"$field\", \"\(.*\)\"$/\1/p")"
+        agree "$(basename "$file") $field" "$(printf "%s\n" "$rc" | sed -n "s/^ *VALUE \"$field\", \"\(.*\)\"$/\1/p")"
       done ;;
     *) echo "versions: unknown check $check" >&2; exit 2 ;;
   esac

@@ -13,7 +13,8 @@
 #   4. the silent uninstall, as "Apps & features" runs it, removes everything the installers put
 #      there and leaves a file of the user's in the folder; once that file is gone, the prefix's
 #      files and registry are the ones it had before the first install;
-#   5. a PATH too long to be edited safely is left as it is, by the installer and the uninstaller.
+#   5. a PATH too long to be edited safely is left as it is, by the installer and the uninstaller;
+#   6. a table of PATH edits, one install and uninstall each.
 #
 #   sh tests/windows/install.sh BUILD-WIN
 set -eu
@@ -32,8 +33,9 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
-fail() { echo "install: $*" >&2; exit 1; }
-say() { echo "install: $*"; }
+# printf, not echo: dash's echo reads the backslashes of Windows paths as escapes.
+fail() { printf 'install: %s\n' "$*" >&2; exit 1; }
+say() { printf 'install: %s\n' "$*"; }
 w() { $wine "$@"; }
 # settle: waits for every program of the prefix to end (an uninstaller runs on from a copy).
 settle() { $wineserver -w; }
@@ -211,4 +213,38 @@ settle
 # With nothing of the user's in it, the folder goes, and so does the Programs folder it made.
 [ ! -e "$(dirname "$folder")" ] || fail "left after the uninstall: $(find "$(dirname "$folder")")"
 say "a PATH of $(printf '%s' "$long_path" | wc -c) characters is left as it was by both"
+
+# 6. PATH edits, one install and uninstall each: TYPE (or none), the PATH before, after the install
+# with /PATH=yes (= for as before), as the user edits it then (- for not), after the uninstall (=
+# for as before, none for no value). A PATH that has the folder already, in capitals and with a
+# last backslash, is not touched, and that entry is not taken out either.
+upper_w=$(printf '%s' "$folder_w" | tr a-z A-Z)
+while IFS='|' read -r type before installed edited uninstalled; do
+  if [ "$type" = none ]; then
+    w reg delete 'HKCU\Environment' /v Path /f >/dev/null 2>&1 || true
+    type=REG_EXPAND_SZ
+  else
+    w reg add 'HKCU\Environment' /v Path /t "$type" /d "$before" /f >/dev/null
+  fi
+  w "$setup" /S /PATH=yes || fail "the installer failed over PATH \"$before\""
+  [ "$installed" != = ] || installed=$before
+  found=$(w reg query 'HKCU\Environment' /v Path 2>/dev/null | tr -d '\r' | sed -n 's/^ *Path *\(REG_[A-Z_]*\) *\(.*\)$/\1 \2/p')
+  [ "$found" = "$type $installed" ] || fail "PATH \"$before\" after the install: $found"
+  [ "$edited" = - ] || w reg add 'HKCU\Environment' /v Path /t "$type" /d "$edited" /f >/dev/null
+  run_quiet_uninstall || fail "the uninstaller failed over PATH \"$before\""
+  settle
+  [ "$uninstalled" != = ] || uninstalled=$before
+  if [ "$uninstalled" = none ]; then
+    ! w reg query 'HKCU\Environment' /v Path >/dev/null 2>&1 || fail "a PATH is left: $(registry_value 'HKCU\Environment' Path)"
+  else
+    [ "$(registry_value 'HKCU\Environment' Path)" = "$uninstalled" ] ||
+      fail "PATH \"$before\" after the uninstall: $(registry_value 'HKCU\Environment' Path)"
+  fi
+done <<CASES
+REG_SZ|C:\Tools|C:\Tools;$folder_w|-|=
+REG_EXPAND_SZ|%USERPROFILE%\bin;$upper_w\;C:\Tools|=|-|=
+none||$folder_w|-|none
+REG_EXPAND_SZ|A|A;$folder_w|A;$folder_w;B|A;B
+CASES
+say "PATH edits: the type kept, an entry already there left alone, a new value taken away, the user's later entries kept"
 say "done in $(($(date +%s) - start)) s"
