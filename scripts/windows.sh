@@ -17,7 +17,8 @@
 #    window's tests run on a virtual display of their own (Xvfb), then the end-to-end test of
 #    the program (tests/win32/end_to_end.sh).
 # 5. Runs quandrel-qr.exe and the Linux quandrel-qr (built in build/ when missing) with the same
-#    arguments and compares what they give (tests/windows/cli_compare.sh).
+#    arguments and compares what they give (tests/windows/cli_compare.sh), then quandrel-qr.exe
+#    on a console, Wine's on a pseudo-terminal (tests/windows/console.sh).
 set -eu
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -301,3 +302,4 @@ if [ -z "$linux_cli" ]; then
   linux_cli="$root/build/cli/quandrel-qr"
 fi
 sh tests/windows/cli_compare.sh "$linux_cli" "$build"
+sh tests/windows/console.sh "$linux_cli" "$build"
