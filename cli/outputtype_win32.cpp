@@ -40,13 +40,31 @@ bool OutputIsTerminal(const Options& Opts) {
         return false;
     std::wstring Wide(static_cast<std::size_t>(Length), L'\0');
     MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, Path.data(), static_cast<int>(Path.size()), Wide.data(), Length);
-    // Only a character device can be a console. Opened without access rights first, which reads
-    // nothing and writes nothing, so that a file or a folder is told apart without being opened
-    // for writing; a console's mode can only be asked through a handle that may read and write it.
-    if (const UniqueHandle Probe = Open(Wide, 0); !Probe || GetFileType(Probe.get()) != FILE_TYPE_CHAR)
+    // Only a name in the device namespace can be a console: the system's full path of CON,
+    // CON.txt or any folder's CON is \\.\CON, of CONOUT$ \\.\CONOUT$. A file on a drive or a
+    // share is never one, and is not opened to be asked.
+    std::wstring Full(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD Got = GetFullPathNameW(Wide.c_str(), static_cast<DWORD>(Full.size()), Full.data(), nullptr);
+        if (Got == 0)
+            return false;
+        const bool Fits = Got < Full.size();
+        Full.resize(Got);
+        if (Fits)
+            break;
+    }
+    if (Full.size() < 4 || (Full.compare(0, 4, L"\\\\.\\") != 0 && Full.compare(0, 4, L"\\\\?\\") != 0))
         return false;
-    const UniqueHandle Device = Open(Wide, GENERIC_READ | GENERIC_WRITE);
-    return IsConsole(Device.get());
+    const std::wstring Device = Full.substr(4, Full.find(L'\\', 4) - 4);
+    const auto Is = [&](const wchar_t* Name) { return CompareStringOrdinal(Device.c_str(), -1, Name, -1, TRUE) == CSTR_EQUAL; };
+    // A drive or a share in the long form holds files; a named pipe is not opened, which would
+    // take one of its instances from the program that waits on it.
+    if ((Device.size() == 2 && Device[1] == L':') || Is(L"UNC") || Is(L"pipe"))
+        return false;
+    // CON is the console of whoever opens it, for writing its output buffer: this program's, when
+    // it has one.
+    const UniqueHandle Opened = Open(Is(L"CON") ? std::wstring(L"CONOUT$") : Full, GENERIC_READ | GENERIC_WRITE);
+    return IsConsole(Opened.get());
 }
 
 }  // namespace qrcli

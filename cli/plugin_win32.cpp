@@ -22,11 +22,7 @@ struct Entry {
 };
 
 const Entry kEntries[] = {
-#ifdef QUANDREL_WITH_PDF
     {kPdfPlugin, kDrawPdfSymbol, reinterpret_cast<void*>(&QuandrelDrawPdf), nullptr},
-#else
-    {kPdfPlugin, kDrawPdfSymbol, nullptr, "PDF is not part of quandrel-qr for Windows: it is built without cairo"},
-#endif
 #ifdef QUANDREL_WITH_ZBAR
     {kZbarPlugin, kDecodeGreySymbol, reinterpret_cast<void*>(&QuandrelDecodeGrey), nullptr},
 #else

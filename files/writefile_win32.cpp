@@ -3,7 +3,8 @@
 // A file or a free name is replaced in one step: the bytes go to a temporary file beside the
 // target, are flushed, and the temporary file then takes the name: ReplaceFileW over an existing
 // file (which keeps the old file's attributes and security descriptor), MoveFileExW with
-// MOVEFILE_WRITE_THROUGH onto a free name. Whatever fails, the temporary file is deleted.
+// MOVEFILE_WRITE_THROUGH onto a free name. Whatever fails, the temporary file is deleted. A
+// device (NUL, a console, a named pipe) is written directly instead.
 
 #include "writefile.h"
 
@@ -141,6 +142,26 @@ DWORD CreateTemporary(const std::wstring& Target, TemporaryFile& Temporary) {
     return Error;
 }
 
+// Whether the system's full path of a name is a device rather than a file: NUL, CON, COM1 and
+// the other names Windows keeps in every folder, CONOUT$, a named pipe, written \\.\NAME. The
+// long form of a drive's path (\\.\C:\...) is a file's.
+bool IsDevice(const std::wstring& FullName) {
+    if (FullName.compare(0, 4, L"\\\\.\\") != 0)
+        return false;
+    const std::wstring Name = FullName.substr(4, FullName.find(L'\\', 4) - 4);
+    return !(Name.size() == 2 && Name[1] == L':');
+}
+
+// A device is opened as it is and written, never replaced: there is no file to replace.
+void WriteDevice(const std::wstring& FullName, std::span<const unsigned char> Bytes) {
+    const UniqueHandle Device = Own(CreateFileW(FullName.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!Device)
+        Fail(FileStage::Create, FullName, GetLastError());
+    if (const DWORD Error = WriteHandle(Device.get(), Bytes))
+        Fail(FileStage::Write, FullName, Error);
+}
+
 // The fallback when the folder takes no new file: the existing file overwritten and cut to the
 // new length, as a plain overwrite would do it.
 void OverwriteInPlace(const std::wstring& FullName, std::span<const unsigned char> Bytes, DWORD FolderError) {
@@ -162,6 +183,10 @@ void SaveFile(const std::string& Path, std::span<const unsigned char> Bytes, Dur
     if (Wide.empty())
         Fail(FileStage::Create, Wide, ERROR_PATH_NOT_FOUND);
     const std::wstring FullName = FullPathW(Wide);
+    if (IsDevice(FullName)) {
+        WriteDevice(FullName, Bytes);
+        return;
+    }
 
     const DWORD Attributes = GetFileAttributesW(FullName.c_str());
     const bool Exists = Attributes != INVALID_FILE_ATTRIBUTES;

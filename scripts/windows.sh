@@ -6,18 +6,19 @@
 #
 # 1. Installs the cross compiler, Wine, nasm and the rest, when any is missing (scripts/deps.sh).
 # 2. Cross-builds static libraries into build-win/deps/prefix: libjpeg-turbo, libpng, pixman
-#    and cairo (its PDF surface) and, for the command line, libcsv from Debian's source packages
-#    (apt-get source, with an apt source entry added beside the system's), against the zlib of
-#    Debian's libz-mingw-w64-dev; GoogleTest from /usr/src/googletest and CLI11 from Debian's
-#    headers. Each is rebuilt only when its stamp there does not name the version installed
-#    here; each build's time is printed.
+#    and cairo (its PDF surface) from Debian's source packages (apt-get source, with an apt
+#    source entry added beside the system's), against the zlib of Debian's libz-mingw-w64-dev,
+#    and GoogleTest from /usr/src/googletest; for the command line libcsv (its source package)
+#    and CLI11 (Debian's headers). Each is rebuilt only when its stamp there does not name the
+#    version installed here; each build's time is printed.
 # 3. Configures the project with cmake/mingw-w64.cmake into build-win/.
 # 4. Makes the Wine prefix build-win/wine (with Wine's fonts) when it is missing, builds the
 #    project and runs the tests with ctest, each test program under Wine (cmake/wine.sh). The
 #    window's tests run on a virtual display of their own (Xvfb), then the end-to-end test of
 #    the program (tests/win32/end_to_end.sh).
 # 5. Runs quandrel-qr.exe and the Linux quandrel-qr (built in build/ when missing) with the same
-#    arguments and compares what they give (tests/windows/cli_compare.sh).
+#    arguments and compares what they give (tests/windows/cli_compare.sh), then quandrel-qr.exe
+#    on a console, Wine's on a pseudo-terminal (tests/windows/console.sh).
 # 6. Makes the release into build-win/: the installer quandrel-qr-code-VERSION-windows-x64-setup.exe
 #    (NSIS) and the portable quandrel-qr-code-VERSION-windows-x64.zip, and tests the installer
 #    in a Wine prefix of its own (tests/windows/install.sh): install, upgrade, the window from the
@@ -234,26 +235,18 @@ fi
 gtest_version=$(dpkg-query -W -f='${Version}' googletest)
 stamped googletest "$gtest_version" || install_cmake_project googletest "$gtest_version" /usr/src/googletest
 
-# The command line's: libcsv from Debian's source package (autotools; its config.guess is too
-# old to guess this machine, so the build system is named), and CLI11, which is headers only:
-# Debian's own headers and CMake files, copied into the prefix so that the cross build finds
-# them there and nowhere else.
+# The command line's: libcsv from Debian's source package, as the installed libcsv-dev (its
+# config.guess is too old to guess this machine, so the build system is named), and CLI11, which
+# is headers only: Debian's own headers and CMake files, copied into the prefix so that the cross
+# build finds them there and nowhere else.
 csv_version=$(dpkg-query -W -f='${source:Version}' libcsv-dev)
 if ! stamped libcsv "$csv_version"; then
-  echo "Building libcsv $csv_version for Windows"
-  rm -rf "$deps/src-libcsv"
-  mkdir -p "$deps/src-libcsv" "$deps/build" "$prefix/stamps"
-  (cd "$deps/src-libcsv" && apt-get source -qq -o APT::Sandbox::User=root "libcsv=$csv_version" >/dev/null)
-  csv_tree=$(find "$deps/src-libcsv" -mindepth 1 -maxdepth 1 -type d)
-  # The unpacked files' dates must not make make run autotools again.
-  { cd "$csv_tree" &&
-    ./configure --build=x86_64-pc-linux-gnu --host=x86_64-w64-mingw32 --prefix="$prefix" \
-      --enable-static --disable-shared CC=x86_64-w64-mingw32-gcc-posix &&
-    make -j"$jobs" ACLOCAL=true AUTOCONF=true AUTOMAKE=true AUTOHEADER=true &&
-    make install ACLOCAL=true AUTOCONF=true AUTOMAKE=true AUTOHEADER=true; } >"$deps/build/libcsv.log" 2>&1 ||
-    { tail -n 60 "$deps/build/libcsv.log"; exit 1; }
-  cd "$root"
-  echo "$csv_version" >"$prefix/stamps/libcsv"
+  started=$(date +%s)
+  # shellcheck disable=SC2046
+  fetch_source libcsv $(source_versions libcsv-dev libcsv)
+  install_autotools_project libcsv "$(source_dir libcsv)" .:libcsv.la .:install-libLTLIBRARIES,install-nobase_libcsv_includeHEADERS -- \
+    --build=x86_64-pc-linux-gnu
+  stamp libcsv "$csv_version" "$source"
 fi
 cli11_version=$(dpkg-query -W -f='${Version}' libcli11-dev)
 if ! stamped cli11 "$cli11_version"; then
@@ -261,7 +254,8 @@ if ! stamped cli11 "$cli11_version"; then
   mkdir -p "$prefix/include" "$prefix/share/cmake" "$prefix/stamps"
   cp -r /usr/include/CLI "$prefix/include/"
   cp -r /usr/share/cmake/CLI11 "$prefix/share/cmake/"
-  echo "$cli11_version" >"$prefix/stamps/cli11"
+  started=$(date +%s)
+  stamp cli11 "$cli11_version" "$cli11_version"
 fi
 
 # 3. The project.
@@ -314,6 +308,7 @@ if [ -z "$linux_cli" ]; then
   linux_cli="$root/build/cli/quandrel-qr"
 fi
 sh tests/windows/cli_compare.sh "$linux_cli" "$build"
+sh tests/windows/console.sh "$linux_cli" "$build"
 # 6. The release and its installer's test.
 cmake --build "$build" -j"$jobs" --target windows-release
 ls -l "$build"/quandrel-qr-code-*-windows-x64*

@@ -112,6 +112,20 @@ TEST(CliWin32Process, TextAndFileNamesBeyondTheCodePageArriveWhole) {
     EXPECT_EQ(ReadAll(Dir.Path / Name).rfind("<?xml", 0), 0u);
 }
 
+TEST(CliWin32Process, ADeviceIsWrittenNotReplaced) {
+    // NUL takes what is written and is no file: nothing to replace, nothing left in the folder.
+    const TempDir Dir;
+    for (const std::wstring& Name : {std::wstring(L"NUL"), std::wstring(L"\\\\.\\NUL")}) {
+        const Ran R = RunQr(L"-t svg -o " + Name + L" discarded", Dir.Path);
+        EXPECT_EQ(R.Status, 0u) << R.Err;
+        EXPECT_EQ(R.Err, "");
+    }
+    for (const auto& Entry : fs::directory_iterator(Dir.Path))
+        EXPECT_TRUE(Entry.path().filename() == "stdout" || Entry.path().filename() == "stderr" ||
+                    Entry.path().filename() == "stdin")
+            << Entry.path();
+}
+
 TEST(CliWin32Process, StandardOutputIsBinary) {
     // The C library's text mode would write CR LF for each LF.
     const TempDir Dir;
