@@ -12,6 +12,8 @@ struct LocalFreer {
 
 }  // namespace
 
+void HandleCloser::operator()(void* Handle) const { CloseHandle(Handle); }
+
 std::optional<std::wstring> Widen(std::string_view Text) {
     std::wstring Wide;
     if (Text.empty())

@@ -12,14 +12,9 @@
 
 #include "madefiles.h"
 #include "result.h"
+#include "win32handle.h"
 
 namespace qrfiles::win32 {
-
-struct HandleCloser {
-    void operator()(HANDLE Handle) const { CloseHandle(Handle); }
-};
-// A kernel handle (a file, a folder, an event), closed when it goes.
-using UniqueHandle = std::unique_ptr<void, HandleCloser>;
 
 // Takes Handle over; INVALID_HANDLE_VALUE and null become an empty handle.
 inline UniqueHandle Own(HANDLE Handle) { return UniqueHandle(Handle == INVALID_HANDLE_VALUE ? nullptr : Handle); }

@@ -1,0 +1,294 @@
+// The batch's Windows pieces, under Wine: Ctrl+C as the console sends it (GenerateConsoleCtrlEvent
+// on a console of the test's own), a Ctrl+C the program was started to ignore, the list read as bytes from a pipe, a file and standard input, the stop ending the wait
+// for more of a pipe, what counts as a terminal for the progress line, and the processors and
+// address space the run asks about.
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <fcntl.h>
+#include <io.h>
+
+#include <bit>
+#include <cstring>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "batchprogress.h"
+#include "batchsystem.h"
+#include "listfile.h"
+#include "stopsignals.h"
+
+namespace {
+
+using qrcli::batch::ListFile;
+using qrcli::batch::StopSignals;
+
+std::string Narrow(const std::wstring& Wide) {
+    const int Length = WideCharToMultiByte(CP_UTF8, 0, Wide.data(), static_cast<int>(Wide.size()), nullptr, 0, nullptr, nullptr);
+    std::string Text(static_cast<std::size_t>(Length), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, Wide.data(), static_cast<int>(Wide.size()), Text.data(), Length, nullptr, nullptr);
+    return Text;
+}
+
+// Whether the test program has a console: Wine gives it one when its standard input is a
+// terminal (ctest runs the WinConsole tests again so, on a pseudo-terminal of script's).
+bool HasConsole() {
+    DWORD Mode = 0;
+    return GetConsoleMode(GetStdHandle(STD_INPUT_HANDLE), &Mode) || AllocConsole();
+}
+
+#define NEEDS_CONSOLE()                                                              \
+    if (!HasConsole())                                                               \
+    GTEST_SKIP() << "no console; batch_win32_console_tests runs this on a terminal"
+
+// The console events that reach the handlers registered after StopSignals' (called before it);
+// each passes the event on.
+std::mutex SeenLock;
+std::vector<DWORD> Seen;
+BOOL WINAPI Watch(DWORD Event) {
+    const std::lock_guard Held(SeenLock);
+    Seen.push_back(Event);
+    return FALSE;
+}
+// Registered first, so called last: takes what StopSignals' handler leaves (none while it lives),
+// so that a stray event never ends the test program.
+BOOL WINAPI Absorb(DWORD) { return TRUE; }
+
+std::vector<DWORD> SeenEvents() {
+    const std::lock_guard Held(SeenLock);
+    return Seen;
+}
+
+// Ctrl+C as the console sends it. (Wine's GenerateConsoleCtrlEvent sends no Ctrl+Break, and a
+// closed console no event: those take the same path to Request, SIGINT and SIGTERM.)
+TEST(WinConsole, CtrlCStopsTheRunAsSigintAndWakesTheReader) {
+    NEEDS_CONSOLE();
+    ASSERT_TRUE(SetConsoleCtrlHandler(Absorb, TRUE));
+    for (int Run = 0; Run < 2; ++Run) {
+        StopSignals Stop;
+        ASSERT_NE(Stop.WakeEvent(), nullptr);
+        EXPECT_EQ(Stop.Caught(), 0);
+        EXPECT_EQ(WaitForSingleObject(Stop.WakeEvent(), 0), static_cast<DWORD>(WAIT_TIMEOUT));
+        ASSERT_TRUE(GenerateConsoleCtrlEvent(CTRL_C_EVENT, 0)) << GetLastError();
+        ASSERT_EQ(WaitForSingleObject(Stop.WakeEvent(), 10000), WAIT_OBJECT_0);
+        EXPECT_EQ(Stop.Caught(), SIGINT);
+        // The first stop is the one the run reports.
+        Stop.Request(SIGTERM);
+        EXPECT_EQ(Stop.Caught(), SIGINT);
+    }
+    SetConsoleCtrlHandler(Absorb, FALSE);
+}
+
+TEST(WinConsole, ACtrlCTheProgramWasStartedToIgnoreStaysIgnored) {
+    NEEDS_CONSOLE();
+    ASSERT_TRUE(SetConsoleCtrlHandler(Absorb, TRUE));
+    {
+        StopSignals Stop;
+        ASSERT_TRUE(SetConsoleCtrlHandler(Watch, TRUE));
+        // As a program started with Ctrl+C ignored has it (the flag is inherited).
+        ASSERT_TRUE(SetConsoleCtrlHandler(nullptr, TRUE));
+        ASSERT_TRUE(GenerateConsoleCtrlEvent(CTRL_C_EVENT, 0));
+        EXPECT_EQ(WaitForSingleObject(Stop.WakeEvent(), 1000), static_cast<DWORD>(WAIT_TIMEOUT));
+        EXPECT_EQ(Stop.Caught(), 0);
+        // Heeded again, the next one comes, and it alone: the events come in order.
+        ASSERT_TRUE(SetConsoleCtrlHandler(nullptr, FALSE));
+        ASSERT_TRUE(GenerateConsoleCtrlEvent(CTRL_C_EVENT, 0));
+        ASSERT_EQ(WaitForSingleObject(Stop.WakeEvent(), 10000), WAIT_OBJECT_0);
+        EXPECT_EQ(SeenEvents(), std::vector<DWORD>{CTRL_C_EVENT});
+        SetConsoleCtrlHandler(Watch, FALSE);
+    }
+    SetConsoleCtrlHandler(Absorb, FALSE);
+}
+
+class WinList : public testing::Test {
+protected:
+    void SetUp() override {
+        wchar_t Temp[MAX_PATH];
+        ASSERT_GT(GetTempPathW(MAX_PATH, Temp), 0u);
+        Folder = std::wstring(Temp) + L"quandrel-list-" + std::to_wstring(GetCurrentProcessId());
+        ASSERT_TRUE(CreateDirectoryW(Folder.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS);
+        OldInput = GetStdHandle(STD_INPUT_HANDLE);
+    }
+    void TearDown() override {
+        SetStdHandle(STD_INPUT_HANDLE, OldInput);
+        DeleteFileW((Folder + L"\\list.txt").c_str());
+        RemoveDirectoryW(Folder.c_str());
+    }
+
+    // Everything Read gives until its end.
+    static std::string ReadAll(qrcli::batch::ReadFn& Read) {
+        std::string All;
+        char Buffer[7];
+        for (long Got; (Got = Read(Buffer, sizeof Buffer)) > 0;) All.append(Buffer, static_cast<std::size_t>(Got));
+        return All;
+    }
+
+    std::wstring Folder;
+    HANDLE OldInput = nullptr;
+};
+
+// Bytes a text mode would change: CR LF, a Ctrl+Z, a NUL.
+const std::string kList("one\r\ntwo\x1a\nthree\0four\n", 20);
+
+TEST_F(WinList, AFileAndAFileOnStandardInputAreReadAsBytes) {
+    const std::wstring Path = Folder + L"\\list.txt";
+    HANDLE File = CreateFileW(Path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(File, INVALID_HANDLE_VALUE);
+    DWORD Put = 0;
+    WriteFile(File, kList.data(), static_cast<DWORD>(kList.size()), &Put, nullptr);
+    CloseHandle(File);
+    const StopSignals Stop;
+
+    auto List = ListFile::Open(Narrow(Path));
+    ASSERT_TRUE(List) << List.Error();
+    EXPECT_TRUE(List->Regular());
+    auto Read = List->Reader(Stop);
+    EXPECT_EQ(ReadAll(Read), kList);
+
+    // On standard input, from where its reader had got to.
+    HANDLE Input = CreateFileW(Path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(Input, INVALID_HANDLE_VALUE);
+    char Skipped[5];
+    DWORD Got = 0;
+    ASSERT_TRUE(ReadFile(Input, Skipped, sizeof Skipped, &Got, nullptr));
+    SetStdHandle(STD_INPUT_HANDLE, Input);
+    auto FromInput = ListFile::Open("-");
+    ASSERT_TRUE(FromInput) << FromInput.Error();
+    EXPECT_TRUE(FromInput->Regular());
+    auto ReadInput = FromInput->Reader(Stop);
+    EXPECT_EQ(ReadAll(ReadInput), kList.substr(5));
+    CloseHandle(Input);
+}
+
+TEST_F(WinList, AFolderOrAMissingListIsRefusedWithTheReason) {
+    const std::string Name = Narrow(Folder);
+    const auto AFolder = ListFile::Open(Name);
+    ASSERT_FALSE(AFolder);
+    EXPECT_EQ(AFolder.Error(), "cannot open the list \"" + Name + "\": " + std::strerror(EISDIR));
+    const auto Missing = ListFile::Open(Name + "\\missing.txt");
+    ASSERT_FALSE(Missing);
+    const std::string Start = "cannot open the list \"" + Name + "\\missing.txt\": ";
+    EXPECT_EQ(Missing.Error().rfind(Start, 0), 0u) << Missing.Error();
+    // The system's own words, without a trailing full stop.
+    EXPECT_GT(Missing.Error().size(), Start.size());
+    EXPECT_NE(Missing.Error().back(), '.');
+}
+
+TEST_F(WinList, APipeIsReadAsItComesAndAStopEndsTheWaitForMore) {
+    HANDLE ReadEnd = nullptr, WriteEnd = nullptr;
+    ASSERT_TRUE(CreatePipe(&ReadEnd, &WriteEnd, nullptr, 0));
+    SetStdHandle(STD_INPUT_HANDLE, ReadEnd);
+    auto List = ListFile::Open("-");
+    ASSERT_TRUE(List) << List.Error();
+    EXPECT_FALSE(List->Regular());
+    StopSignals Stop;
+    auto Read = List->Reader(Stop);
+
+    DWORD Put = 0;
+    ASSERT_TRUE(WriteFile(WriteEnd, kList.data(), static_cast<DWORD>(kList.size()), &Put, nullptr));
+    std::string Got;
+    char Buffer[64];
+    while (Got.size() < kList.size()) {
+        const long N = Read(Buffer, sizeof Buffer);
+        ASSERT_GT(N, 0);
+        Got.append(Buffer, static_cast<std::size_t>(N));
+    }
+    EXPECT_EQ(Got, kList);
+
+    // Nothing more comes and the writer stays: only the stop ends the wait.
+    std::thread Stopper([&] {
+        Sleep(200);
+        Stop.Request(SIGINT);
+    });
+    EXPECT_EQ(Read(Buffer, sizeof Buffer), 0);
+    Stopper.join();
+    EXPECT_EQ(Stop.Caught(), SIGINT);
+    CloseHandle(WriteEnd);
+    CloseHandle(ReadEnd);
+
+    // A pipe whose writer has gone ends once what it holds is read.
+    ASSERT_TRUE(CreatePipe(&ReadEnd, &WriteEnd, nullptr, 0));
+    ASSERT_TRUE(WriteFile(WriteEnd, "last", 4, &Put, nullptr));
+    CloseHandle(WriteEnd);
+    SetStdHandle(STD_INPUT_HANDLE, ReadEnd);
+    auto Ending = ListFile::Open("-");
+    ASSERT_TRUE(Ending) << Ending.Error();
+    const StopSignals Calm;
+    auto ReadEnding = Ending->Reader(Calm);
+    EXPECT_EQ(ReadAll(ReadEnding), "last");
+    CloseHandle(ReadEnd);
+}
+
+TEST(WinProgress, NeitherNulNorAPipeIsATerminal) {
+    // The C library takes any character device for a terminal, NUL too; the progress line does not.
+    const int Nul = _open("NUL", _O_WRONLY);
+    ASSERT_GE(Nul, 0);
+    EXPECT_TRUE(_isatty(Nul));
+    EXPECT_FALSE(qrcli::batch::IsTerminal(Nul));
+    _close(Nul);
+    int Pipe[2];
+    ASSERT_EQ(_pipe(Pipe, 256, _O_BINARY), 0);
+    EXPECT_FALSE(qrcli::batch::IsTerminal(Pipe[1]));
+    _close(Pipe[0]);
+    _close(Pipe[1]);
+}
+
+// The line as the console shows it on the cursor's row, without the blanks after it.
+std::wstring ShownLine(HANDLE Console) {
+    CONSOLE_SCREEN_BUFFER_INFO Info{};
+    if (!GetConsoleScreenBufferInfo(Console, &Info))
+        return L"(no console)";
+    std::wstring Row(static_cast<std::size_t>(Info.dwSize.X), L' ');
+    DWORD Got = 0;
+    ReadConsoleOutputCharacterW(Console, Row.data(), static_cast<DWORD>(Row.size()), {0, Info.dwCursorPosition.Y}, &Got);
+    Row.resize(Got);
+    while (!Row.empty() && Row.back() == L' ') Row.pop_back();
+    return Row;
+}
+
+TEST(WinConsole, TheProgressLineIsDrawnOnTheConsoleWithinItsWidth) {
+    NEEDS_CONSOLE();
+    const int Console = _open("CONOUT$", _O_RDWR | _O_BINARY);
+    ASSERT_GE(Console, 0);
+    EXPECT_TRUE(qrcli::batch::IsTerminal(Console));
+    const HANDLE Handle = reinterpret_cast<HANDLE>(_get_osfhandle(Console));
+    CONSOLE_SCREEN_BUFFER_INFO Info{};
+    ASSERT_TRUE(GetConsoleScreenBufferInfo(Handle, &Info));
+    const std::size_t Columns = static_cast<std::size_t>(Info.srWindow.Right - Info.srWindow.Left + 1);
+    {
+        qrcli::batch::ProgressLine Line(Console, true);
+        Sleep(300);  // the line waits a moment before it is first drawn
+        Line.Update(1234, 10000);
+        const std::string Shown = Narrow(ShownLine(Handle));
+        // The parts that fit, whole, and never the last column (where the console would wrap).
+        const std::string Full = qrcli::batch::ProgressText(1234, 10000, 0.3);
+        EXPECT_EQ(Shown.rfind("1234/10000 rows (12%)", 0), 0u) << Shown;
+        EXPECT_LT(Shown.size(), Columns) << Shown;
+        if (Full.size() >= Columns) {
+            EXPECT_TRUE(Shown.size() == Full.size() || Full.compare(Shown.size(), 2, ", ") == 0) << Shown;
+        }
+        Line.Clear();
+        EXPECT_EQ(ShownLine(Handle), L"");
+    }
+    _close(Console);
+}
+
+TEST(WinBatchSystem, TheProcessorsThisProcessMayUseAndTheRoomLeft) {
+    DWORD_PTR Process = 0, System = 0;
+    ASSERT_TRUE(GetProcessAffinityMask(GetCurrentProcess(), &Process, &System));
+    EXPECT_EQ(qrcli::batch::CoreCount(), std::popcount(static_cast<unsigned long long>(Process)));
+    // Held to one processor, as "start /affinity 1" would start it.
+    ASSERT_TRUE(SetProcessAffinityMask(GetCurrentProcess(), 1));
+    EXPECT_EQ(qrcli::batch::CoreCount(), 1);
+    SetProcessAffinityMask(GetCurrentProcess(), Process);
+
+    EXPECT_TRUE(qrcli::batch::RoomFor(std::size_t{64} << 20));
+    // More than a 64-bit process's 128 TiB of address space.
+    EXPECT_FALSE(qrcli::batch::RoomFor(std::size_t{1} << 60));
+}
+
+}  // namespace
