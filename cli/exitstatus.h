@@ -8,17 +8,34 @@
 
 namespace qrcli {
 
+// The numbers of the signals that stop a batch, as Linux has them. Windows has no such signals
+// (its C library defines SIGINT and SIGTERM alone), but a batch it stops ends with the status a
+// Linux one would, so that scripts read it alike on both.
+#ifdef _WIN32
+inline constexpr int kSignalHangUp = 1;
+inline constexpr int kSignalInterrupt = 2;
+inline constexpr int kSignalQuit = 3;
+inline constexpr int kSignalBrokenPipe = 13;
+inline constexpr int kSignalTerminate = 15;
+#else
+inline constexpr int kSignalHangUp = SIGHUP;
+inline constexpr int kSignalInterrupt = SIGINT;
+inline constexpr int kSignalQuit = SIGQUIT;
+inline constexpr int kSignalBrokenPipe = SIGPIPE;
+inline constexpr int kSignalTerminate = SIGTERM;
+#endif
+
 enum class ExitStatus : int {
     Done = 0,
     Failed = 1,
     Usage = 2,
     // The batch, stopped by a signal: 128 and the signal's number, as a shell reports a program
     // that a signal ended.
-    HungUp = 128 + SIGHUP,
-    Interrupted = 128 + SIGINT,
-    Quit = 128 + SIGQUIT,
-    BrokenPipe = 128 + SIGPIPE,
-    Terminated = 128 + SIGTERM,
+    HungUp = 128 + kSignalHangUp,
+    Interrupted = 128 + kSignalInterrupt,
+    Quit = 128 + kSignalQuit,
+    BrokenPipe = 128 + kSignalBrokenPipe,
+    Terminated = 128 + kSignalTerminate,
 };
 
 struct ExitStatusMeaning {

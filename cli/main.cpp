@@ -9,7 +9,9 @@
 
 #include "arguments.h"
 #include "batchname.h"
+#ifndef QUANDREL_WITHOUT_BATCH
 #include "batchrun.h"
+#endif
 #include "exitstatus.h"
 #include "input.h"
 #include "messages.h"
@@ -20,6 +22,10 @@
 #include "symbolfile.h"
 #include "text/textconv.h"
 #include "writefile.h"
+#ifdef _WIN32
+#include "console_win32.h"
+#include "wideargs.h"
+#endif
 
 namespace {
 
@@ -130,18 +136,42 @@ ExitStatus Run(const std::vector<std::string>& Args) {
         case qrcli::Action::Version: return Emit(STDOUT_FILENO, "quandrel-qr " QUANDREL_VERSION "\n");
         case qrcli::Action::Run: break;
     }
-    if (Parsed->Opts.Batch)
+    if (Parsed->Opts.Batch) {
+#ifdef QUANDREL_WITHOUT_BATCH
+        return Fail(ExitStatus::Usage, "--batch is not part of this build");
+#else
         return qrcli::batch::RunBatch(Parsed->Opts, [](const std::string& Message) { return qrcli::Message(Message); });
+#endif
+    }
     return MakeSymbol(Parsed->Opts);
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-    qrcli::HoldClosedStandardStreams();
+int Main(const std::vector<std::string>& Args) {
     try {
-        return static_cast<int>(Run(std::vector<std::string>(argv + 1, argv + argc)));
+        return static_cast<int>(Run(Args));
     } catch (const std::exception& E) {
         return static_cast<int>(Fail(ExitStatus::Failed, E.what()));
     }
 }
+
+}  // namespace
+
+#ifdef _WIN32
+// Windows gives the arguments as UTF-16 (the narrow ones of main are in the system's code page,
+// with every character it lacks turned into '?').
+int wmain(int argc, wchar_t** argv) {
+    static_assert(sizeof(wchar_t) == sizeof(char16_t));
+    const qrcli::WindowsStreams Streams;
+    std::vector<std::u16string_view> Wide;
+    for (int i = 1; i < argc; ++i) Wide.emplace_back(reinterpret_cast<const char16_t*>(argv[i]));
+    const auto Args = qrcli::ArgumentsFromUtf16(Wide);
+    if (!Args)
+        return static_cast<int>(Fail(ExitStatus::Usage, Args.Error() + " (see quandrel-qr --help)"));
+    return Main(*Args);
+}
+#else
+int main(int argc, char** argv) {
+    qrcli::HoldClosedStandardStreams();
+    return Main(std::vector<std::string>(argv + 1, argv + argc));
+}
+#endif

@@ -21,7 +21,8 @@ using qrfiles::Result;
 std::string Escaped(std::string_view Text);
 
 // Writes "quandrel-qr: <Text, escaped>\n" to standard error in one write(2) call, with SIGPIPE
-// held off: a standard error whose reader went away gives EPIPE rather than ending the program.
+// held off: a standard error whose reader went away gives EPIPE rather than ending the program
+// (on Windows, which has no SIGPIPE, the failed write's error).
 // Returns 0 or the error; a message that cannot be written has nowhere else to go, so callers
 // mostly let the exit status tell.
 int Message(std::string_view Text);
@@ -32,7 +33,8 @@ Result<void> WriteStream(int Fd, std::string_view Bytes);
 
 // Keeps standard input, output and error that were closed when the program started closed for
 // reading and writing (each read or write fails with EBADF), while taking their numbers, so that
-// no file the program opens later takes one of them and receives its messages or output.
+// no file the program opens later takes one of them and receives its messages or output. (On
+// Windows the program opens its files as handles, so nothing needs holding.)
 void HoldClosedStandardStreams();
 
 }  // namespace qrcli

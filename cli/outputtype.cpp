@@ -1,11 +1,5 @@
 #include "outputtype.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include "descriptor.h"
-
 namespace qrcli {
 
 namespace {
@@ -43,18 +37,6 @@ bool ToStandardOutput(const Options& Opts) { return !Opts.OutputFile || *Opts.Ou
 
 bool IsBinary(OutputType Type) {
     return Type == OutputType::Png || Type == OutputType::Pdf || Type == OutputType::Jpeg;
-}
-
-bool OutputIsTerminal(const Options& Opts) {
-    if (ToStandardOutput(Opts))
-        return isatty(STDOUT_FILENO);
-    // Only a character device can be a terminal; opening it so, without waiting and without
-    // making it the controlling terminal, has no effect of its own.
-    struct stat Status{};
-    if (stat(Opts.OutputFile->c_str(), &Status) != 0 || !S_ISCHR(Status.st_mode))
-        return false;
-    const qrfiles::Descriptor File(open(Opts.OutputFile->c_str(), O_WRONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
-    return File && isatty(File.Get());
 }
 
 }  // namespace qrcli

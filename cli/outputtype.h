@@ -20,7 +20,8 @@ bool ToStandardOutput(const Options& Opts);
 bool IsBinary(OutputType Type);
 
 // Whether the output is a terminal: standard output when it goes there, otherwise what -o leads
-// to, whatever the path calls it (/dev/tty, /dev/stdout, /proc/self/fd/N, a link).
+// to, whatever the path calls it (/dev/tty, /dev/stdout, /proc/self/fd/N, a link; on Windows a
+// console: CON, CONOUT$, \\.\CON). (outputtype_posix.cpp, outputtype_win32.cpp)
 bool OutputIsTerminal(const Options& Opts);
 
 }  // namespace qrcli

@@ -3,7 +3,6 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
-#include <ctime>
 
 #include "payload/ascii.h"
 #include "symbol.h"
@@ -147,12 +146,18 @@ std::pair<std::vector<std::string>, std::string> Typed(const std::string& Value)
     return {SplitTypes(std::string_view(Value).substr(0, Colon)), Value.substr(Colon + 1)};
 }
 
+// The calendar of the standard library rather than gmtime_r, which Windows does not have.
 std::string UtcNow() {
-    const std::time_t Now = std::chrono::system_clock::to_time_t(std::chrono::system_clock::now());
-    std::tm Parts{};
-    gmtime_r(&Now, &Parts);
+    using namespace std::chrono;
+    const auto Now = floor<seconds>(system_clock::now());
+    const auto Day = floor<days>(Now);
+    const year_month_day Date(Day);
+    const hh_mm_ss Time(Now - Day);
     char Text[32];
-    std::strftime(Text, sizeof Text, "%Y%m%dT%H%M%SZ", &Parts);
+    std::snprintf(Text, sizeof Text, "%04d%02u%02uT%02d%02d%02dZ", static_cast<int>(Date.year()),
+                  static_cast<unsigned>(Date.month()), static_cast<unsigned>(Date.day()),
+                  static_cast<int>(Time.hours().count()), static_cast<int>(Time.minutes().count()),
+                  static_cast<int>(Time.seconds().count()));
     return Text;
 }
 

@@ -21,6 +21,19 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
+# pkg-config reads only the .pc files of Windows libraries: those of the prefix, and mingw-w64's
+# own (zlib's). Their prefix is the folder they are in, so a prefix copied elsewhere still names
+# its own files.
+set(QuandrelPkgConfigDirs)
+foreach(Folder IN LISTS CMAKE_PREFIX_PATH)
+  list(APPEND QuandrelPkgConfigDirs ${Folder}/lib/pkgconfig)
+endforeach()
+list(APPEND QuandrelPkgConfigDirs /usr/x86_64-w64-mingw32/lib/pkgconfig)
+string(REPLACE ";" ":" QuandrelPkgConfigDirs "${QuandrelPkgConfigDirs}")
+set(ENV{PKG_CONFIG_LIBDIR} "${QuandrelPkgConfigDirs}")
+set(ENV{PKG_CONFIG_PATH} "")
+set(PKG_CONFIG_ARGN --define-prefix)
+
 # libstdc++, libgcc and winpthread linked in, so that a program needs only the DLLs Windows
 # ships (kernel32, msvcrt, user32 ...).
 set(CMAKE_EXE_LINKER_FLAGS_INIT -static)

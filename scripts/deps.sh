@@ -29,11 +29,14 @@ tools="time hyperfine"
 # Packages: building and validating the .deb files, their manual pages and completion.
 tools="$tools dpkg-dev file help2man lintian desktop-file-utils appstream bash-completion man-db"
 # Windows: the cross compiler with the POSIX thread model, 64-bit Wine, nasm for libjpeg-turbo's
-# SIMD code, dpkg-dev for apt-get source; libjpeg62-turbo is the library the Linux build links,
-# whose source is built for Windows. Xvfb, xdotool, ImageMagick and Wine's fonts are for the
-# tests of the window. Wine's recommendations (32-bit Wine, sound, video) are not needed.
+# SIMD code, dpkg-dev for apt-get source; libjpeg62-turbo, libpng16-16, libpixman-1-0 and
+# libcairo2 are the libraries the Linux build links, whose sources are built for Windows (their
+# installed versions pick the sources), against Debian's zlib for mingw-w64. Xvfb, xdotool,
+# ImageMagick and Wine's fonts are for the tests of the window. NSIS and zip make the installer
+# and the portable zip. Wine's recommendations (32-bit Wine, sound, video) are not needed.
 windows="g++-mingw-w64-x86-64-posix wine64 fonts-wine nasm cmake make dpkg-dev googletest
-  libjpeg62-turbo xvfb xauth xdotool imagemagick zbar-tools"
+  libjpeg62-turbo libpng16-16 libpixman-1-0 libcairo2 libz-mingw-w64-dev pkg-config
+  xvfb xauth xdotool imagemagick zbar-tools nsis zip"
 
 missing_of() {
   missing=""

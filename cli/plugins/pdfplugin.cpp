@@ -7,9 +7,11 @@
 
 extern "C" {
 
-__attribute__((visibility("default"))) const char* QuandrelPluginVersion() { return QUANDREL_VERSION; }
+#ifndef _WIN32
+QUANDREL_PLUGIN_ENTRY const char* QuandrelPluginVersion() { return QUANDREL_VERSION; }
+#endif
 
-__attribute__((visibility("default"))) bool QuandrelDrawPdf(int Side, const qrpicture::TModuleRun* Runs,
+QUANDREL_PLUGIN_ENTRY bool QuandrelDrawPdf(int Side, const qrpicture::TModuleRun* Runs,
                                                            std::size_t Count, const qrpicture::TDrawing* Drawing,
                                                            qrpicture::TBytes* Out, std::string* Error) {
     try {

@@ -9,9 +9,11 @@
 
 extern "C" {
 
-__attribute__((visibility("default"))) const char* QuandrelPluginVersion() { return QUANDREL_VERSION; }
+#ifndef _WIN32
+QUANDREL_PLUGIN_ENTRY const char* QuandrelPluginVersion() { return QUANDREL_VERSION; }
+#endif
 
-__attribute__((visibility("default"))) bool QuandrelDecodeGrey(const std::uint8_t* Grey, int Width, int Height,
+QUANDREL_PLUGIN_ENTRY bool QuandrelDecodeGrey(const std::uint8_t* Grey, int Width, int Height,
                                                               bool Binary, std::vector<std::string>* Found,
                                                               std::string* Error) {
     try {

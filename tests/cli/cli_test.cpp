@@ -2,9 +2,13 @@
 // out, the arguments, standard input, and the exit statuses that --help and the README list.
 
 #include <fcntl.h>
+#include <unistd.h>
+#ifdef _WIN32
+#include <io.h>
+#else
 #include <poll.h>
 #include <sys/wait.h>
-#include <unistd.h>
+#endif
 
 #include <gtest/gtest.h>
 
@@ -25,9 +29,21 @@
 #include "messages.h"
 #include "outputtype.h"
 #include "symbol.h"
+#include "wideargs.h"
 #include "writefile.h"
 
 namespace {
+
+// A pipe of two descriptors, in binary mode on Windows.
+int MakePipe(int (&Fds)[2]) {
+#ifdef _WIN32
+    return _pipe(Fds, 1 << 16, _O_BINARY);
+#else
+    return pipe(Fds);
+#endif
+}
+
+#ifndef _WIN32
 
 // What a child process reports through its exit status: 0 when Body returns true.
 bool InChild(const std::function<bool()>& Body) {
@@ -90,6 +106,7 @@ TEST(CliMessages, ClosedStandardStreamsStayClosedButTaken) {
                Err.Error() == "cannot write standard error: " + Reason;
     }));
 }
+#endif
 
 TEST(CliFilter, CountsTheCharactersAnEncodingDrops) {
     struct Case {
@@ -232,7 +249,7 @@ TEST(CliArguments, TypeFromTypeOptionThenExtension) {
 TEST(CliInput, ReadsToTheEndButNeverPastTheLimit) {
     const auto Feed = [](const std::string& Bytes, std::size_t Limit) {
         int Pipe[2];
-        EXPECT_EQ(pipe(Pipe), 0);
+        EXPECT_EQ(MakePipe(Pipe), 0);
         std::thread Writer([&] {
             for (std::size_t At = 0; At < Bytes.size();) {
                 const ssize_t Put = write(Pipe[1], Bytes.data() + At, std::min<std::size_t>(Bytes.size() - At, 7000));
@@ -246,7 +263,9 @@ TEST(CliInput, ReadsToTheEndButNeverPastTheLimit) {
         Writer.join();
         return In;
     };
+#ifndef _WIN32
     signal(SIGPIPE, SIG_IGN);
+#endif
     const std::string Text(100000, 'a');
     for (const std::size_t Limit : {Text.size(), Text.size() + 1, std::size_t{1} << 20}) {
         const auto In = Feed(Text, Limit);
@@ -262,6 +281,7 @@ TEST(CliInput, ReadsToTheEndButNeverPastTheLimit) {
     EXPECT_EQ(Closed.Error(), "cannot read standard input: " + qrfiles::ErrorText(EBADF));
 }
 
+#ifndef _WIN32
 TEST(CliInput, ANonBlockingInputIsWaitedForNotAnError) {
     int Pipe[2];
     ASSERT_EQ(pipe2(Pipe, O_NONBLOCK), 0);
@@ -279,7 +299,37 @@ TEST(CliInput, ANonBlockingInputIsWaitedForNotAnError) {
     ASSERT_TRUE(In) << In.Error();
     EXPECT_EQ(*In, "first second");
 }
+#endif
 
+
+TEST(CliArguments, Utf16ArgumentsAreConvertedExactlyOrRefused) {
+    const struct {
+        std::u16string Argument;
+        std::string Utf8;  // empty: refused
+        std::string Error;
+    } Cases[] = {
+        {u"plain", "plain", ""},
+        {u"", "", ""},
+        {u"Ol\u00E1 \u20AC", "Ol\xC3\xA1 \xE2\x82\xAC", ""},
+        {u"\U0001F600\U0010FFFF", "\xF0\x9F\x98\x80\xF4\x8F\xBF\xBF", ""},  // surrogate pairs
+        {u"\uFFFF\uFEFF", "\xEF\xBF\xBF\xEF\xBB\xBF", ""},
+        {u"ab\xD83D", "", "argument 2 is not valid UTF-16 (a lone surrogate at character 3)"},    // high at the end
+        {u"\xD83Dx", "", "argument 2 is not valid UTF-16 (a lone surrogate at character 1)"},     // high, no low
+        {u"a\xDE00", "", "argument 2 is not valid UTF-16 (a lone surrogate at character 2)"},     // low alone
+        {u"\xDE00\xD83D", "", "argument 2 is not valid UTF-16 (a lone surrogate at character 1)"},  // reversed
+    };
+    for (const auto& C : Cases) {
+        const std::u16string_view Args[] = {u"-t", C.Argument};
+        const auto Converted = qrcli::ArgumentsFromUtf16(Args);
+        if (C.Error.empty()) {
+            ASSERT_TRUE(Converted) << Converted.Error();
+            EXPECT_EQ(*Converted, (std::vector<std::string>{"-t", C.Utf8}));
+        } else {
+            ASSERT_FALSE(Converted) << C.Error;
+            EXPECT_EQ(Converted.Error(), C.Error);
+        }
+    }
+}
 
 // --- Exit statuses -------------------------------------------------------------------------
 
