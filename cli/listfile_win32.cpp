@@ -1,6 +1,6 @@
 // The batch's list on Windows: a handle read as bytes, whatever the C library's text mode. A
 // pipe is looked into (PeekNamedPipe) before it is read, so that the wait for more of it can end
-// at a stop; a file is read at offsets of its own; the console is read as UTF-16 and handed on as
+// at a stop (Windows has no poll() for pipes); a file is read at offsets of its own; the console is read as UTF-16 and handed on as
 // UTF-8, a line of Ctrl+Z ending the list as it ends a console's input.
 
 #include "listfile.h"
@@ -44,14 +44,28 @@ long ReadHandleAt(HANDLE File, char* Buffer, std::size_t Size, std::uint64_t Off
     return static_cast<long>(Got);
 }
 
-// A pipe's bytes once some are there, or 0 at its end or at a stop.
-long ReadPipe(HANDLE Pipe, char* Buffer, std::size_t Size, const StopSignals& Stop) {
-    for (;;) {
+// Reads what comes, waiting for it; 0 at the end or at a stop that came meanwhile.
+long ReadAsItComes(HANDLE File, char* Buffer, std::size_t Size, const StopSignals& Stop) {
+    DWORD Got = 0;
+    if (!ReadFile(File, Buffer, Chunk(Size), &Got, nullptr))
+        return GetLastError() == ERROR_BROKEN_PIPE || GetLastError() == ERROR_HANDLE_EOF ? 0 : Failed(GetLastError());
+    return Stop.Caught() ? 0 : static_cast<long>(Got);
+}
+
+// A pipe's bytes once some are there, or 0 at its end or at a stop. A pipe that cannot be looked
+// into (Wine's handle for a pipe of the host's) is read as it comes from then on, so that a stop
+// ends the wait only once more of the list or its end arrives.
+long ReadPipe(HANDLE Pipe, bool& Peekable, char* Buffer, std::size_t Size, const StopSignals& Stop) {
+    while (Peekable) {
         if (Stop.Caught())
             return 0;
         DWORD Waiting = 0;
-        if (!PeekNamedPipe(Pipe, nullptr, 0, nullptr, &Waiting, nullptr))
-            return GetLastError() == ERROR_BROKEN_PIPE ? 0 : Failed(GetLastError());
+        if (!PeekNamedPipe(Pipe, nullptr, 0, nullptr, &Waiting, nullptr)) {
+            if (GetLastError() == ERROR_BROKEN_PIPE)
+                return 0;
+            Peekable = false;
+            break;
+        }
         if (Waiting > 0) {
             DWORD Got = 0;
             if (!ReadFile(Pipe, Buffer, Chunk(Size < Waiting ? Size : Waiting), &Got, nullptr))
@@ -64,6 +78,7 @@ long ReadPipe(HANDLE Pipe, char* Buffer, std::size_t Size, const StopSignals& St
         else
             Sleep(10);
     }
+    return ReadAsItComes(Pipe, Buffer, Size, Stop);
 }
 
 // A line typed at the console, as UTF-8; 0 at a line of Ctrl+Z or when Ctrl+C ended the read.
@@ -118,21 +133,19 @@ Result<ListFile> ListFile::Open(const std::string& Name) {
 ReadFn ListFile::Reader(const StopSignals& Stop) const {
     DWORD Mode = 0;
     const bool Console = FType == FILE_TYPE_CHAR && GetConsoleMode(FHandle, &Mode);
-    return [Handle = FHandle, Type = FType, Console, Offset = FStart, &Stop](char* Buffer, std::size_t Size) mutable -> long {
+    return [Handle = FHandle, Type = FType, Console, Offset = FStart, Peekable = true, &Stop](char* Buffer,
+                                                                                            std::size_t Size) mutable -> long {
         if (Type == FILE_TYPE_DISK) {
             const long Got = ReadHandleAt(Handle, Buffer, Size, Offset);
             Offset += Got > 0 ? static_cast<std::uint64_t>(Got) : 0;
             return Got;
         }
         if (Type == FILE_TYPE_PIPE)
-            return ReadPipe(Handle, Buffer, Size, Stop);
+            return ReadPipe(Handle, Peekable, Buffer, Size, Stop);
         if (Console)
             return ReadConsoleLine(Handle, Buffer, Size, Stop);
-        // A device such as NUL: read as it comes.
-        DWORD Got = 0;
-        if (!ReadFile(Handle, Buffer, Chunk(Size), &Got, nullptr))
-            return GetLastError() == ERROR_BROKEN_PIPE || GetLastError() == ERROR_HANDLE_EOF ? 0 : Failed(GetLastError());
-        return Stop.Caught() ? 0 : static_cast<long>(Got);
+        // A device such as NUL.
+        return ReadAsItComes(Handle, Buffer, Size, Stop);
     };
 }
 
