@@ -12,7 +12,10 @@
 
 #include <bit>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <mutex>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -102,6 +105,77 @@ TEST(WinConsole, ACtrlCTheProgramWasStartedToIgnoreStaysIgnored) {
         SetConsoleCtrlHandler(Watch, FALSE);
     }
     SetConsoleCtrlHandler(Absorb, FALSE);
+}
+
+// quandrel-qr.exe on the test's console, a batch of far more rows than it writes before the
+// Ctrl+C that every program of the console gets: the rows in flight are finished, no more are
+// started, no temporary file is left, and the run ends as SIGINT ends it on Linux.
+TEST(WinConsole, CtrlCStopsARunningBatchWithWholeFilesAndStatus130) {
+    NEEDS_CONSOLE();
+    namespace fs = std::filesystem;
+    const fs::path Folder = fs::temp_directory_path() / ("quandrel-ctrlc-" + std::to_string(GetCurrentProcessId()));
+    fs::remove_all(Folder);
+    fs::create_directories(Folder);
+    {
+        std::ofstream List(Folder / "list.txt", std::ios::binary);
+        for (int Row = 1; Row <= 200000; ++Row) List << "TICKET-" << Row << '\n';
+    }
+    SECURITY_ATTRIBUTES Inherit{sizeof Inherit, nullptr, TRUE};
+    HANDLE Err = CreateFileW((Folder / "err.txt").c_str(), GENERIC_WRITE, FILE_SHARE_READ, &Inherit, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(Err, INVALID_HANDLE_VALUE);
+    std::wstring Command = L"quandrel-qr --batch \"" + (Folder / "list.txt").wstring() + L"\" -o \"" +
+                           (Folder / "out").wstring() + L"\\{n}.svg\" -j 2";
+    STARTUPINFOW Startup{};
+    Startup.cb = sizeof Startup;
+    Startup.dwFlags = STARTF_USESTDHANDLES;
+    Startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    Startup.hStdOutput = Err;
+    Startup.hStdError = Err;
+    ASSERT_TRUE(SetConsoleCtrlHandler(Absorb, TRUE));
+    PROCESS_INFORMATION Process{};
+    ASSERT_TRUE(CreateProcessW(QUANDREL_QR_W, Command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &Startup, &Process));
+    CloseHandle(Err);
+    const auto Files = [&] {
+        std::error_code Error;
+        std::size_t Count = 0;
+        for (fs::directory_iterator It(Folder / "out", Error), End; !Error && It != End; It.increment(Error)) ++Count;
+        return Count;
+    };
+    for (int Tries = 0; Tries < 1200 && Files() < 100 && WaitForSingleObject(Process.hProcess, 0) == WAIT_TIMEOUT; ++Tries)
+        Sleep(50);
+    ASSERT_TRUE(GenerateConsoleCtrlEvent(CTRL_C_EVENT, 0));
+    ASSERT_EQ(WaitForSingleObject(Process.hProcess, 60000), WAIT_OBJECT_0);
+    DWORD Status = 0;
+    GetExitCodeProcess(Process.hProcess, &Status);
+    CloseHandle(Process.hProcess);
+    CloseHandle(Process.hThread);
+    SetConsoleCtrlHandler(Absorb, FALSE);
+
+    EXPECT_EQ(Status, 130u);
+    std::stringstream Said;
+    Said << std::ifstream(Folder / "err.txt", std::ios::binary).rdbuf();
+    std::string Last = Said.str();
+    Last.erase(0, Last.rfind("quandrel-qr: "));
+    unsigned long long Read = 0, Written = 0, Failed = 0, NotDone = 0;
+    ASSERT_EQ(std::sscanf(Last.c_str(), "quandrel-qr: stopped by SIGINT: %llu rows read, %llu files written, %llu rows failed, %llu rows not done",
+                          &Read, &Written, &Failed, &NotDone), 4)
+        << Said.str();
+    EXPECT_LT(Read, 200000u);
+    EXPECT_EQ(Failed, 0u);
+    EXPECT_EQ(Read, Written + NotDone);
+    // Every file the summary counts is there whole, and nothing else is.
+    std::size_t Whole = 0;
+    for (const auto& Entry : fs::directory_iterator(Folder / "out")) {
+        std::ifstream File(Entry.path(), std::ios::binary);
+        std::stringstream Bytes;
+        Bytes << File.rdbuf();
+        const std::string Text = Bytes.str();
+        EXPECT_EQ(Entry.path().extension(), ".svg") << Entry.path();
+        EXPECT_TRUE(Text.size() > 6 && Text.compare(Text.size() - 7, 7, "</svg>\n") == 0) << Entry.path();
+        ++Whole;
+    }
+    EXPECT_EQ(Whole, Written);
+    fs::remove_all(Folder);
 }
 
 class WinList : public testing::Test {
