@@ -10,6 +10,7 @@
 #include <fcntl.h>
 #include <io.h>
 
+#include <algorithm>
 #include <bit>
 #include <cstring>
 #include <filesystem>
@@ -20,7 +21,9 @@
 #include <thread>
 #include <vector>
 
+#include "arguments.h"
 #include "batchprogress.h"
+#include "batchrun.h"
 #include "batchsystem.h"
 #include "listfile.h"
 #include "stopsignals.h"
@@ -295,6 +298,43 @@ TEST_F(WinList, APipeIsReadAsItComesAndAStopEndsTheWaitForMore) {
     auto ReadEnding = Ending->Reader(Calm);
     EXPECT_EQ(ReadAll(ReadEnding), "last");
     CloseHandle(ReadEnd);
+}
+
+// The whole run in the test's own process, from a list whose names a hostile user chose: a
+// device's name fails its row, '\\' and ':' are cleaned away, and a name in another case is the
+// earlier row's file, as NTFS takes it.
+TEST(WinBatchRun, HostileNamesAndANameInAnotherCaseFailOnlyTheirRows) {
+    namespace fs = std::filesystem;
+    const fs::path Folder = fs::temp_directory_path() / ("quandrel-run-" + std::to_string(GetCurrentProcessId()));
+    fs::remove_all(Folder);
+    fs::create_directories(Folder);
+    std::ofstream(Folder / "list.csv", std::ios::binary)
+        << "text,name\r\none,Bolt\r\ntwo,bolt\r\nthree,CON\r\nfour,..\\..\\evil\r\nfive,x:y\r\nsix,Nut\r\n";
+    const std::string Out = Narrow(Folder.wstring()) + "\\out";
+    auto Parsed = qrcli::ParseArguments({"--batch", Narrow((Folder / "list.csv").wstring()), "--csv", "--header",
+                                         "--name-column", "name", "-j", "2", "--quiet", "-o", Out + "\\{name}.png"});
+    ASSERT_TRUE(Parsed) << Parsed.Error();
+    std::mutex Lock;
+    std::vector<std::string> Said;
+    const qrcli::ExitStatus Status = qrcli::batch::RunBatch(Parsed->Opts, [&](const std::string& Text) {
+        const std::lock_guard Held(Lock);
+        Said.push_back(Text);
+        return 0;
+    });
+    EXPECT_EQ(Status, qrcli::ExitStatus::Failed);
+    EXPECT_EQ(Said, (std::vector<std::string>{
+                        "row 2: \"" + Out + "\\bolt.png\" is already the file of row 1",
+                        "row 3: the file name would have a file or folder name \"CON.png\", which Windows keeps for a device",
+                        "6 rows read, 4 files written, 2 rows failed"}));
+    std::vector<std::string> Made;
+    for (const auto& Entry : fs::directory_iterator(Folder / "out")) Made.push_back(Narrow(Entry.path().filename().wstring()));
+    std::sort(Made.begin(), Made.end());
+    EXPECT_EQ(Made, (std::vector<std::string>{".._.._evil.png", "Bolt.png", "Nut.png", "x_y.png"}));
+    std::vector<std::string> Beside;
+    for (const auto& Entry : fs::directory_iterator(Folder)) Beside.push_back(Narrow(Entry.path().filename().wstring()));
+    std::sort(Beside.begin(), Beside.end());
+    EXPECT_EQ(Beside, (std::vector<std::string>{"list.csv", "out"}));
+    fs::remove_all(Folder);
 }
 
 TEST(WinProgress, NeitherNulNorAPipeIsATerminal) {
