@@ -33,10 +33,11 @@ tools="$tools dpkg-dev file help2man lintian desktop-file-utils appstream bash-c
 # libcairo2 are the libraries the Linux build links, whose sources are built for Windows (their
 # installed versions pick the sources), against Debian's zlib for mingw-w64. Xvfb, xdotool,
 # ImageMagick and Wine's fonts are for the tests of the window. NSIS and zip make the installer
-# and the portable zip. Wine's recommendations (32-bit Wine, sound, video) are not needed.
+# and the portable zip; python3 reads Wine's registry in the installer's test. Wine's
+# recommendations (32-bit Wine, sound, video) are not needed.
 windows="g++-mingw-w64-x86-64-posix wine64 fonts-wine nasm cmake make dpkg-dev googletest
   libjpeg62-turbo libpng16-16 libpixman-1-0 libcairo2 libz-mingw-w64-dev pkg-config
-  xvfb xauth xdotool imagemagick zbar-tools nsis zip"
+  xvfb xauth xdotool imagemagick zbar-tools nsis zip python3"
 
 missing_of() {
   missing=""

@@ -18,6 +18,10 @@
 #    the program (tests/win32/end_to_end.sh).
 # 5. Runs quandrel-qr.exe and the Linux quandrel-qr (built in build/ when missing) with the same
 #    arguments and compares what they give (tests/windows/cli_compare.sh).
+# 6. Makes the release into build-win/: the installer quandrel-qr-code-VERSION-windows-x64-setup.exe
+#    (NSIS) and the portable quandrel-qr-code-VERSION-windows-x64.zip, and tests the installer
+#    in a Wine prefix of its own (tests/windows/install.sh): install, upgrade, the window from the
+#    Start menu, the PATH, uninstall.
 set -eu
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -310,3 +314,7 @@ if [ -z "$linux_cli" ]; then
   linux_cli="$root/build/cli/quandrel-qr"
 fi
 sh tests/windows/cli_compare.sh "$linux_cli" "$build"
+# 6. The release and its installer's test.
+cmake --build "$build" -j"$jobs" --target windows-release
+ls -l "$build"/quandrel-qr-code-*-windows-x64*
+sh tests/windows/install.sh "$build"

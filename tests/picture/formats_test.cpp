@@ -6,10 +6,12 @@
 #include <charconv>
 #include <cmath>
 #include <cctype>
+#include <latch>
 #include <set>
 #include <sstream>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "drawingparts.h"
@@ -199,6 +201,33 @@ TEST(Pdf, OnePageTheSizeOfTheSymbolAndItsMargin) {
     EXPECT_EQ(PageObjects(Pdf), 1u);
     // Nothing from the clock: the same symbol makes the same file at any time.
     EXPECT_EQ(Pdf.find("/CreationDate"), std::string::npos);
+}
+
+// The batch makes its rows' pages on several threads at once. Run alone (as ctest runs each
+// case), this is also the process's first use of cairo, whose static Windows build sets its
+// locks up on that first use.
+TEST(Pdf, PagesMadeOnManyThreadsAtOnceAreTheFileOneThreadMakes) {
+    const qr::TQRCodeGrid Grid = GridOf(kVersion10, 4);
+    const TDrawing Drawing{3, {0x1f, 0x3a, 0x93, 0x80}, qrpicture::kOpaqueWhite, 0};
+    constexpr int kThreads = 8;
+    constexpr int kPages = 10;
+    std::vector<std::vector<std::string>> Pages(kThreads);
+    {
+        std::latch Start(kThreads);
+        std::vector<std::jthread> Threads;
+        for (auto& Mine : Pages)
+            Threads.emplace_back([&] {
+                Start.arrive_and_wait();
+                for (int Page = 0; Page < kPages; ++Page)
+                    Mine.push_back(AsText(qrpicture::MakePdf(Grid, Drawing)));
+            });
+    }
+    const std::string Expected = AsText(qrpicture::MakePdf(Grid, Drawing));
+    for (const auto& Mine : Pages) {
+        ASSERT_EQ(Mine.size(), static_cast<std::size_t>(kPages));
+        for (const std::string& Page : Mine)
+            EXPECT_TRUE(Page == Expected) << Page.size() << " bytes, " << Expected.size() << " expected";
+    }
 }
 
 // ---- What every writer refuses --------------------------------------------------------------
