@@ -101,7 +101,10 @@ public:
                 GetTickCount64() ^ (static_cast<unsigned long long>(GetCurrentProcessId()) << 20) ^
                 static_cast<unsigned long long>(InterlockedIncrement(&Counter));
             std::wstring Name = Folder + L"\\.qr-" + std::to_wstring(Tag % 1000000000ull) + L".tmp";
-            HANDLE File = CreateFileW(Name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+            // Kept open until it takes a free name, shared only for reading and for that rename,
+            // so that no one else writes to it meanwhile.
+            HANDLE File = CreateFileW(Name.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, CREATE_NEW,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr);
             if (File != INVALID_HANDLE_VALUE) {
                 Path = std::move(Name);
                 Handle = win32::Own(File);
@@ -335,7 +338,6 @@ Result<Placed> ConfinedFiles::Save(const std::string& Path, std::span<const unsi
         Error = GetLastError();
     if (Error != 0)
         return FileFailure(FileStage::Write, Path, Error);
-    New.Handle.reset();
     hooks::ContentsFlushed();
 
     // The name as it is now decides: free, it is taken only while it stays free; a regular file
@@ -370,6 +372,8 @@ Result<Placed> ConfinedFiles::Save(const std::string& Path, std::span<const unsi
         // first, so that ReplaceFileW is not left to fail half-way.
         if (!OpenEntry(Where->Full, DELETE, kShareAll))
             return FileFailure(FileStage::Create, Path, GetLastError());
+        // ReplaceFileW opens the replacement to write to it: closed first.
+        New.Handle.reset();
         if (!ReplaceFileW(Where->Full.c_str(), New.Path.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)) {
             Error = GetLastError();
             if (Missing(Error) && Attempt < 3)
@@ -383,6 +387,7 @@ Result<Placed> ConfinedFiles::Save(const std::string& Path, std::span<const unsi
         break;
     }
     New.Keep();
+    New.Handle.reset();
     S.Remember(*Where, Row);
     return P;
 }
