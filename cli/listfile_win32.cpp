@@ -44,17 +44,22 @@ long ReadHandleAt(HANDLE File, char* Buffer, std::size_t Size, std::uint64_t Off
     return static_cast<long>(Got);
 }
 
-// Reads what comes, waiting for it; 0 at the end or at a stop that came meanwhile.
+// Reads what comes, waiting for it (a stop cancels the wait); 0 at the end or at a stop.
 long ReadAsItComes(HANDLE File, char* Buffer, std::size_t Size, const StopSignals& Stop) {
+    const StopSignals::WaitingRead Waiting(Stop);
+    if (Stop.Caught())
+        return 0;
     DWORD Got = 0;
-    if (!ReadFile(File, Buffer, Chunk(Size), &Got, nullptr))
+    const BOOL Read = ReadFile(File, Buffer, Chunk(Size), &Got, nullptr);
+    if (Stop.Caught())
+        return 0;
+    if (!Read)
         return GetLastError() == ERROR_BROKEN_PIPE || GetLastError() == ERROR_HANDLE_EOF ? 0 : Failed(GetLastError());
-    return Stop.Caught() ? 0 : static_cast<long>(Got);
+    return static_cast<long>(Got);
 }
 
 // A pipe's bytes once some are there, or 0 at its end or at a stop. A pipe that cannot be looked
-// into (Wine's handle for a pipe of the host's) is read as it comes from then on, so that a stop
-// ends the wait only once more of the list or its end arrives.
+// into (Wine's handle for a pipe of the host's) is read as it comes from then on.
 long ReadPipe(HANDLE Pipe, bool& Peekable, char* Buffer, std::size_t Size, const StopSignals& Stop) {
     while (Peekable) {
         if (Stop.Caught())
@@ -81,16 +86,26 @@ long ReadPipe(HANDLE Pipe, bool& Peekable, char* Buffer, std::size_t Size, const
     return ReadAsItComes(Pipe, Buffer, Size, Stop);
 }
 
-// A line typed at the console, as UTF-8; 0 at a line of Ctrl+Z or when Ctrl+C ended the read.
+// A line typed at the console, as UTF-8; 0 at a line of Ctrl+Z or at a stop.
 long ReadConsoleLine(HANDLE Console, char* Buffer, std::size_t Size, const StopSignals& Stop) {
     // Each UTF-16 unit is at most 3 bytes of UTF-8.
     std::wstring Units(Size / 3 > 4096 ? 4096 : Size / 3, L'\0');
     if (Units.empty())
         return Failed(ERROR_INSUFFICIENT_BUFFER);
     DWORD Got = 0;
-    if (!ReadConsoleW(Console, Units.data(), static_cast<DWORD>(Units.size()), &Got, nullptr))
+    BOOL Read = FALSE;
+    {
+        // A line is read whole, with the console's own editing and echo: a stop cancels the wait.
+        const StopSignals::WaitingRead Waiting(Stop);
+        if (Stop.Caught())
+            return 0;
+        Read = ReadConsoleW(Console, Units.data(), static_cast<DWORD>(Units.size()), &Got, nullptr);
+    }
+    if (Stop.Caught())
+        return 0;
+    if (!Read)
         return GetLastError() == ERROR_OPERATION_ABORTED ? 0 : Failed(GetLastError());
-    if (Stop.Caught() || Got == 0 || Units[0] == L'\x1a')
+    if (Got == 0 || Units[0] == L'\x1a')
         return 0;
     const std::string Text = qrfiles::win32::Narrow(std::wstring_view(Units.data(), Got));
     Text.copy(Buffer, Text.size());

@@ -70,6 +70,22 @@ public:
 #ifdef _WIN32
     // An event set once a signal has been caught (a HANDLE); null when none could be made.
     void* WakeEvent() const { return FWake.get(); }
+
+    // While it lives, the thread that made the StopSignals (the reader) is in a read of the list
+    // that waits without a way to be woken (a line typed at the console, a pipe that cannot be
+    // looked into): a Ctrl+C or a closed console cancels that read (CancelSynchronousIo).
+    class WaitingRead {
+    public:
+        explicit WaitingRead(const StopSignals& Stop) : FStop(Stop) { FStop.FInRead = true; }
+        ~WaitingRead() { FStop.FInRead = false; }
+        WaitingRead(const WaitingRead&) = delete;
+        WaitingRead& operator=(const WaitingRead&) = delete;
+
+    private:
+        const StopSignals& FStop;
+    };
+    // Cancels the reader's waiting read, if it is in one; from the console's handler.
+    void CancelWaitingRead() const;
 #else
     // Readable once a signal has been caught; -1 when no pipe could be made.
     int WakeFd() const { return FWakeRead; }
@@ -93,6 +109,8 @@ private:
     std::atomic<int> FCaught{0};
 #ifdef _WIN32
     qrfiles::win32::UniqueHandle FWake;
+    qrfiles::win32::UniqueHandle FReader;  // the thread that made it
+    mutable std::atomic<bool> FInRead{false};
 #else
     static void OnSignal(int Signal);
 

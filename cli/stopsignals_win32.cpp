@@ -31,6 +31,7 @@ BOOL WINAPI OnConsoleEvent(DWORD Event) {
         if (!Active)
             return FALSE;  // no run: the system's own handler ends the program
         Active->Request(Signal);
+        Active->CancelWaitingRead();
     }
     // For these the system ends the process as soon as the handler returns (and at the latest
     // after its time-out, 5 seconds for a closed console): held here, so that the run finishes its
@@ -42,7 +43,9 @@ BOOL WINAPI OnConsoleEvent(DWORD Event) {
 
 }  // namespace
 
-StopSignals::StopSignals() : FWake(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
+StopSignals::StopSignals()
+    : FWake(CreateEventW(nullptr, TRUE, FALSE, nullptr)),
+      FReader(OpenThread(THREAD_TERMINATE, FALSE, GetCurrentThreadId())) {
     {
         const std::lock_guard Held(ActiveLock);
         Active = this;
@@ -56,6 +59,16 @@ StopSignals::~StopSignals() {
     SetConsoleCtrlHandler(OnConsoleEvent, FALSE);
     const std::lock_guard Held(ActiveLock);
     Active = nullptr;
+}
+
+void StopSignals::CancelWaitingRead() const {
+    // The reader looks at Caught() just before it starts the read: a cancel that comes before the
+    // read has started finds nothing to cancel, so it is tried again while the reader is still in
+    // its read (a second at most).
+    for (int Tries = 0; Tries < 20 && FInRead && FReader; ++Tries) {
+        CancelSynchronousIo(FReader.get());
+        Sleep(50);
+    }
 }
 
 void StopSignals::Request(int Signal) {
