@@ -25,6 +25,7 @@
 #include "batchprogress.h"
 #include "batchrun.h"
 #include "batchsystem.h"
+#include "heldwriter.h"
 #include "listfile.h"
 #include "stopsignals.h"
 
@@ -178,6 +179,48 @@ TEST(WinConsole, CtrlCStopsARunningBatchWithWholeFilesAndStatus130) {
         ++Whole;
     }
     EXPECT_EQ(Whole, Written);
+    fs::remove_all(Folder);
+}
+
+// A Ctrl+C that comes once every row is written, while the files are flushed, stops nothing: the
+// run ends as if it had not come.
+TEST(WinConsole, ACtrlCOnceEveryRowIsWrittenStopsNothing) {
+    NEEDS_CONSOLE();
+    namespace fs = std::filesystem;
+    const fs::path Folder = fs::temp_directory_path() / ("quandrel-late-" + std::to_string(GetCurrentProcessId()));
+    fs::remove_all(Folder);
+    fs::create_directories(Folder);
+    std::ofstream(Folder / "list.txt", std::ios::binary) << "one\ntwo\nthree\n";
+    ASSERT_TRUE(SetConsoleCtrlHandler(Absorb, TRUE));
+    {
+        const std::lock_guard Held(SeenLock);
+        Seen.clear();
+    }
+    heldwriter::Hold Hold;
+    Hold.FlushingAll = [] {
+        // Watch is called before the run's handler, which takes the event next on the same thread.
+        SetConsoleCtrlHandler(Watch, TRUE);
+        GenerateConsoleCtrlEvent(CTRL_C_EVENT, 0);
+        for (int Tries = 0; Tries < 200 && SeenEvents().empty(); ++Tries) Sleep(10);
+        Sleep(300);
+        SetConsoleCtrlHandler(Watch, FALSE);
+    };
+    auto Parsed = qrcli::ParseArguments({"--batch", Narrow((Folder / "list.txt").wstring()), "--quiet", "-o",
+                                         Narrow((Folder / "out").wstring()) + "\\{n}.png"});
+    ASSERT_TRUE(Parsed) << Parsed.Error();
+    std::vector<std::string> Said;
+    qrcli::ExitStatus Status;
+    {
+        const heldwriter::Holding Holding(std::move(Hold));
+        Status = qrcli::batch::RunBatch(Parsed->Opts, [&](const std::string& Text) {
+            Said.push_back(Text);
+            return 0;
+        });
+    }
+    SetConsoleCtrlHandler(Absorb, FALSE);
+    EXPECT_EQ(SeenEvents(), std::vector<DWORD>{CTRL_C_EVENT}) << "the Ctrl+C came";
+    EXPECT_EQ(Status, qrcli::ExitStatus::Done);
+    EXPECT_EQ(Said, std::vector<std::string>{"3 rows read, 3 files written, 0 rows failed"});
     fs::remove_all(Folder);
 }
 
