@@ -407,7 +407,7 @@ std::wstring ShownLine(HANDLE Console) {
     return Row;
 }
 
-TEST(WinConsole, TheProgressLineIsDrawnOnTheConsoleWithinItsWidth) {
+TEST(WinConsole, TheProgressLineFitsTheConsoleAndFollowsItsWidth) {
     NEEDS_CONSOLE();
     const int Console = _open("CONOUT$", _O_RDWR | _O_BINARY);
     ASSERT_GE(Console, 0);
@@ -427,6 +427,17 @@ TEST(WinConsole, TheProgressLineIsDrawnOnTheConsoleWithinItsWidth) {
         EXPECT_LT(Shown.size(), Columns) << Shown;
         if (Full.size() >= Columns) {
             EXPECT_TRUE(Shown.size() == Full.size() || Full.compare(Shown.size(), 2, ", ") == 0) << Shown;
+        }
+        // The console's window made narrower: the next drawing follows it.
+        SMALL_RECT Narrower = Info.srWindow;
+        Narrower.Right = static_cast<SHORT>(Narrower.Left + 24);
+        if (SetConsoleWindowInfo(Handle, TRUE, &Narrower)) {
+            Sleep(150);
+            Line.Update(1234, 10000);
+            const std::string Narrow = ::Narrow(ShownLine(Handle));
+            EXPECT_EQ(Narrow, "1234/10000 rows (12%)") << "25 columns";
+        } else {
+            std::printf("the console's window cannot be resized here (error %lu)\n", GetLastError());
         }
         Line.Clear();
         EXPECT_EQ(ShownLine(Handle), L"");
