@@ -16,6 +16,16 @@ bool IsControl(char32_t c) {
            (c >= 0x202A && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069);
 }
 
+// Characters that would make a name more than one file's name: a separator, and on Windows the
+// characters it refuses in a name (':' would name a drive or a data stream).
+bool IsSeparator(char32_t c) {
+#ifdef _WIN32
+    return c < 0x80 && std::string_view("/\\:*?\"<>|").find(static_cast<char>(c)) != std::string_view::npos;
+#else
+    return c == U'/';
+#endif
+}
+
 }  // namespace
 
 Result<NameTemplate::Piece> NameTemplate::ReadPlaceholder(std::string_view Inside) {
@@ -80,13 +90,13 @@ Result<std::vector<NameTemplate::Piece>> NameTemplate::ReadPieces(std::string_vi
 }
 
 std::string NameTemplate::SplitFolder(std::vector<Piece>& Pieces) {
-    // The folder ends at the last '/' before the first placeholder (or, without any, at the last
-    // '/'): it is taken off the pieces, which keep the rest.
+    // The folder ends at the last separator before the first placeholder (or, without any, at the
+    // last separator): it is taken off the pieces, which keep the rest.
     std::string Folder;
     std::size_t Fixed = 0;
     while (Fixed < Pieces.size() && Pieces[Fixed].What == Piece::Literal) ++Fixed;
     for (std::size_t k = Fixed; k-- > 0;) {
-        const std::size_t Slash = Pieces[k].Text.rfind('/');
+        const std::size_t Slash = Pieces[k].Text.find_last_of(qrfiles::kSeparators);
         if (Slash == std::string::npos)
             continue;
         for (std::size_t j = 0; j < k; ++j) Folder += Pieces[j].Text;
@@ -120,7 +130,7 @@ Result<NameTemplate> NameTemplate::Parse(std::string_view Text) {
     std::string Shape;
     for (const Piece& P : T.FPieces) Shape += P.What == Piece::Literal ? P.Text : std::string("x");
     for (std::size_t Start = 0;;) {
-        const std::size_t Slash = Shape.find('/', Start);
+        const std::size_t Slash = Shape.find_first_of(qrfiles::kSeparators, Start);
         const std::string_view Part = std::string_view(Shape).substr(Start, Slash - Start);
         if (Part.empty() || Part == "." || Part == "..")
             return Failure{"the template has " + qrfiles::BadName(Part) + " after its folder"};
@@ -157,7 +167,7 @@ Result<std::string> CleanName(std::string_view Raw) {
         const auto One = qrtext::DecodeOne(Raw, i);
         if (!One)
             return Failure{"the name is not valid UTF-8 (at byte offset " + std::to_string(i) + ")"};
-        if (One->Value == U'/' || IsControl(One->Value))
+        if (IsSeparator(One->Value) || IsControl(One->Value))
             Name += '_';
         else
             Name.append(Raw.substr(i, One->Length));

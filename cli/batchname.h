@@ -58,9 +58,10 @@ private:
     bool FUsesSymbol = false;
 };
 
-// A name from the list made safe for one file name: valid UTF-8 is required; '/' and control
-// characters (C0, DEL, C1, the line and paragraph separators and the bidirectional controls,
-// which can disguise a name) become '_'. Refused when it is not UTF-8, when it is empty, "." or
+// A name from the list made safe for one file name: valid UTF-8 is required; '/' (on Windows
+// also '\\' and the characters Windows refuses in a name, : * ? " < > |) and control characters
+// (C0, DEL, C1, the line and paragraph separators and the bidirectional controls, which can
+// disguise a name) become '_'. Refused when it is not UTF-8, when it is empty, "." or
 // "..", or longer than qrfiles::kMaxFileName bytes.
 Result<std::string> CleanName(std::string_view Raw);
 

@@ -1,11 +1,6 @@
 #include "batchprogress.h"
 
-#include <sys/ioctl.h>
-#include <unistd.h>
-
-#include <atomic>
 #include <cmath>
-#include <csignal>
 #include <cstdio>
 
 #include "writefile.h"
@@ -17,13 +12,6 @@ namespace {
 // Below this much work the rate says little.
 constexpr double kSettleSeconds = 0.2;
 constexpr auto kRedrawInterval = std::chrono::milliseconds(100);
-
-// Set by SIGWINCH: the terminal's width is read again at the next drawing.
-std::atomic<bool> WidthChanged{false};
-static_assert(std::atomic<bool>::is_always_lock_free);
-struct sigaction OldWinch{};
-
-void OnWindowChange(int) { WidthChanged = true; }
 
 }  // namespace
 
@@ -76,27 +64,6 @@ std::string ProgressText(std::uint64_t Done, std::optional<std::uint64_t> Total,
     return Text;
 }
 
-ProgressLine::ProgressLine(int Fd, bool Enabled) : FFd(Fd), FEnabled(Enabled) {
-    if (!FEnabled)
-        return;
-    struct sigaction Action{};
-    Action.sa_handler = OnWindowChange;
-    sigemptyset(&Action.sa_mask);
-    Action.sa_flags = SA_RESTART;
-    sigaction(SIGWINCH, &Action, &OldWinch);
-    FColumns = Width();
-}
-
-ProgressLine::~ProgressLine() {
-    if (FEnabled)
-        sigaction(SIGWINCH, &OldWinch, nullptr);
-}
-
-std::size_t ProgressLine::Width() const {
-    winsize Size{};
-    return ioctl(FFd, TIOCGWINSZ, &Size) == 0 ? Size.ws_col : 0;
-}
-
 void ProgressLine::Update(std::uint64_t Done, std::optional<std::uint64_t> Total) {
     if (!FEnabled)
         return;
@@ -105,19 +72,18 @@ void ProgressLine::Update(std::uint64_t Done, std::optional<std::uint64_t> Total
         return;
     FLastDrawn = Now;
     FShown = true;
-    if (WidthChanged.exchange(false))
-        FColumns = Width();
-    std::string Line(1, '\r');
-    Line += FitToWidth(ProgressText(Done, Total, std::chrono::duration<double>(Now - FStart).count()), FColumns);
-    Line += "\x1b[K";
-    Put(Line);
+    FollowWidth();
+    const std::string Text = FitToWidth(ProgressText(Done, Total, std::chrono::duration<double>(Now - FStart).count()), FColumns);
+    Put('\r' + Text + Erased(Text.size()));
+    FShownLength = Text.size();
 }
 
 void ProgressLine::Clear() {
     if (!FShown)
         return;
     FShown = false;
-    Put("\r\x1b[K");
+    Put('\r' + Erased(0));
+    FShownLength = 0;
 }
 
 void ProgressLine::Put(const std::string& Bytes) const {

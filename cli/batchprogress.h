@@ -1,7 +1,8 @@
 #pragma once
 // The batch's progress line on a terminal: rows done (of the total, when it is known), the rate
 // and the time left, redrawn in place at most ten times a second, and never wider than the
-// terminal, whose width is followed (SIGWINCH).
+// terminal, whose width is followed (SIGWINCH; on Windows the console's width is read at each
+// drawing, as it sends no such signal).
 
 #include <chrono>
 #include <cstddef>
@@ -28,6 +29,10 @@ std::string Duration(std::uint64_t Seconds);
 // "1 row", "2 rows": a count with its noun.
 std::string Counted(std::uint64_t Count, const std::string& Noun);
 
+// Whether the descriptor Fd is a terminal the progress line can be drawn on: on Windows a console
+// (isatty there is true of any character device, NUL too).
+bool IsTerminal(int Fd);
+
 // Draws the progress line on a file descriptor (a terminal): each drawing returns to the start of
 // the line and clears what was there. Not thread-safe: the caller serialises.
 class ProgressLine {
@@ -49,6 +54,13 @@ private:
 
     // The terminal's width in columns, or 0 when it is not known.
     std::size_t Width() const;
+    // Reads the width again when it may have changed since the last drawing.
+    void FollowWidth();
+    // What clears the rest of a line of Length columns from the cursor at its end, where the line
+    // drawn before may have been longer, leaving the cursor there: "\x1b[K" on a terminal; on
+    // Windows blanks and backspaces, which every console shows as they are meant (Wine's, and
+    // consoles before Windows 10, print control sequences as text).
+    std::string Erased(std::size_t Length) const;
 
     int FFd;
     bool FEnabled;
@@ -57,6 +69,7 @@ private:
     std::chrono::steady_clock::time_point FStart = std::chrono::steady_clock::now();
     // Nothing is drawn in the first tenth of a second: a short run shows no progress at all.
     std::chrono::steady_clock::time_point FLastDrawn = FStart;
+    std::size_t FShownLength = 0;  // of the line drawn last
 };
 
 }  // namespace qrcli::batch

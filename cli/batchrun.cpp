@@ -1,7 +1,5 @@
 #include "batchrun.h"
 
-#include <sched.h>
-#include <sys/mman.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -14,6 +12,7 @@
 
 #include "batchlist.h"
 #include "batchname.h"
+#include "batchsystem.h"
 #include "confinedfolder.h"
 #include "listfile.h"
 #include "outputtype.h"
@@ -36,14 +35,6 @@ constexpr std::size_t kByteBudget = std::size_t{64} << 20;
 // The address space left for the rows' work when threads are started: no more start once less
 // would be left (each thread's stack takes some).
 constexpr std::size_t kWorkRoom = std::size_t{64} << 20;
-
-// The cores this process may run on.
-int CoreCount() {
-    cpu_set_t Set;
-    if (sched_getaffinity(0, sizeof Set, &Set) == 0)
-        return std::max(1, CPU_COUNT(&Set));
-    return static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
-}
 
 // The list's format; the name column only for a template that takes names from it; the columns
 // of a payload's fields.
@@ -69,16 +60,6 @@ ListFormat FormatOf(const Options& Opts, const NameTemplate& Template) {
             }
     }
     return Format;
-}
-
-// Whether the address space has room for Bytes more (a limit such as ulimit -v): a mapping that
-// takes no memory, made and dropped at once.
-bool RoomFor(std::size_t Bytes) {
-    void* Probe = mmap(nullptr, Bytes, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
-    if (Probe == MAP_FAILED)
-        return false;
-    munmap(Probe, Bytes);
-    return true;
 }
 
 // Up to Count threads that do the same work, started together and joined together: fewer when
@@ -123,7 +104,7 @@ public:
           FFiles(FTemplate.Confined(), FTemplate.UsesName() || !FTemplate.UsesRow() || FTemplate.UsesSymbol()),
           FType(ResolveType(Opts)),
           FFormat(FormatOf(Opts, FTemplate)),
-          FProgress(!Opts.Batch->Quiet && isatty(STDERR_FILENO)),
+          FProgress(!Opts.Batch->Quiet && IsTerminal(STDERR_FILENO)),
           FWorkers(Opts.Batch->Jobs > 0 ? Opts.Batch->Jobs : CoreCount()),
           FFlushers(std::min(kFlushersPerWorker * FWorkers, kMostFlushers)),
           FRows(4 * static_cast<std::size_t>(FWorkers) + static_cast<std::size_t>(FFlushers) + 16, kByteBudget, FSay,
@@ -283,7 +264,7 @@ private:
     int Say(const std::string& Message) {
         const int Error = FOuterSay(Message);
         if (Error == EPIPE)
-            FStop.Request(SIGPIPE);
+            FStop.Request(kBrokenPipe);
         return Error;
     }
 

@@ -9,9 +9,7 @@
 
 #include "arguments.h"
 #include "batchname.h"
-#ifndef QUANDREL_WITHOUT_BATCH
 #include "batchrun.h"
-#endif
 #include "exitstatus.h"
 #include "input.h"
 #include "messages.h"
@@ -136,13 +134,8 @@ ExitStatus Run(const std::vector<std::string>& Args) {
         case qrcli::Action::Version: return Emit(STDOUT_FILENO, "quandrel-qr " QUANDREL_VERSION "\n");
         case qrcli::Action::Run: break;
     }
-    if (Parsed->Opts.Batch) {
-#ifdef QUANDREL_WITHOUT_BATCH
-        return Fail(ExitStatus::Usage, "--batch is not part of this build");
-#else
+    if (Parsed->Opts.Batch)
         return qrcli::batch::RunBatch(Parsed->Opts, [](const std::string& Message) { return qrcli::Message(Message); });
-#endif
-    }
     return MakeSymbol(Parsed->Opts);
 }
 

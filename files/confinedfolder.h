@@ -22,9 +22,19 @@ namespace qrfiles {
 inline constexpr std::size_t kMaxFileName = 255;
 inline constexpr std::size_t kMaxPath = 4095;
 
-// Why Part, one name between slashes, cannot stand below the folder ("an empty file or folder
+// What separates the folders of a path: '/', and on Windows '\\' as well.
+#ifdef _WIN32
+inline constexpr std::string_view kSeparators = "/\\";
+#else
+inline constexpr std::string_view kSeparators = "/";
+#endif
+
+// Why Part, one name between separators, cannot stand below the folder ("an empty file or folder
 // name", "a file or folder name \"..\"", "a file or folder name longer than 255 bytes"), or
-// nothing when it can.
+// nothing when it can. On Windows also a name that would not be the file it says: one with ':'
+// (a drive, or an alternate data stream of the file before it), a character Windows refuses in a
+// name, a device's name (CON, PRN, AUX, NUL, COM1 to COM9, LPT1 to LPT9, with or without an
+// extension), or a name ending in a dot or a space, which Windows strips.
 std::string BadName(std::string_view Part);
 
 class ConfinedFolder {
@@ -34,8 +44,8 @@ public:
 
     const std::string& Folder() const { return FFolder; }
 
-    // The path of Rest below the folder, or why it would not stay there: a part of Rest that is
-    // empty, "." or "..", or longer than kMaxFileName, or the whole path longer than kMaxPath.
+    // The path of Rest below the folder, or why it would not stay there: a part of Rest (between
+    // kSeparators) that BadName refuses, or the whole path longer than kMaxPath.
     Result<std::string> PathOf(std::string_view Rest) const;
 
 private:

@@ -242,6 +242,7 @@ void SaveFile(const std::string& Path, std::span<const unsigned char> Bytes, Dur
 }
 
 Result<void> SyncFileSystem(const std::string&) {
+    hooks::FlushingAll();
     // SaveFile has flushed every file before naming it, so nothing is left to flush.
     return {};
 }

@@ -97,6 +97,10 @@ printf 'caf\351\n' >"$inputs/latin1"
 printf '\357\273\277BOM first' >"$inputs/bom"
 head -c 5000 /dev/zero | tr '\0' 'a' >"$inputs/long"
 : >"$inputs/empty"
+printf 'TICKET-1\nsegunda linha\r\n\nOlá, ação\nlast' >"$inputs/list"
+printf 'sku,label,url\n1001,"Nut, M6",https://shop.example/p/1001\n1002,"Olá ação",https://shop.example/p/1002\n' \
+  >"$inputs/stock.csv"
+{ printf 'short\n'; head -c 5000 /dev/zero | tr '\0' 'a'; printf '\nafter\n'; } >"$inputs/failing"
 
 # Every output type, to standard output and to a file, with the options that change the drawing.
 check "utf8 preview" - hello
@@ -161,6 +165,15 @@ check "template without batch" - -o 'x{n}.svg' text
 check "verify" - --verify -t svg 'read back'
 check "verify png" - --verify -o out.png 'read back'
 check "verify refused type" - --verify -t utf8 --micro 1
+
+# The batch: a list on standard input (LF, CR LF, an empty line, no last line end), CSV with names
+# from a column into folders it makes, a row too long for a symbol that fails alone, and the
+# files the same whatever the workers.
+check "batch svg" "$inputs/list" --batch - -o 'out/{n:03}.svg'
+check "batch png one worker" "$inputs/list" --batch - -o 'out/{n}.png' -j 1 -s 2
+check "batch png four workers" "$inputs/list" --batch - -o 'out/{n}.png' -j 4 -s 2
+check "batch csv names" "$inputs/stock.csv" --batch - --csv --header --column url --name-column label -o 'labels/{n:04}-{name}.eps'
+check "batch failing row" "$inputs/failing" --batch - -o '{n}.txt' -t matrix
 
 echo "cli compare: $cases argument sets, $skipped of them for a library this build lacks; Linux and Windows differ in $failures"
 
