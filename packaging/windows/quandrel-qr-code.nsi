@@ -86,7 +86,7 @@ VIAddVersionKey /LANG=1046 "LegalCopyright" "Copyright (C) 2026 ${PUBLISHER}"
 ; PathEntries PATH ENTRY: the PATH without every entry that is ENTRY (case aside, with or without
 ; a last backslash), every other entry and separator kept as they were, in $R0; the number of
 ; entries left out in $R1. Appending ";ENTRY" and then leaving it out gives the PATH back byte for
-; byte, also one that ended in ";".
+; byte.
 !macro PathEntriesFunction PREFIX
 Function ${PREFIX}PathEntries
   Exch $R3 ; the entry
@@ -244,8 +244,16 @@ Section /o "Linha de comando (quandrel-qr) no PATH" SectionPath
     ${Else}
       Call ReadPath
       StrLen $0 "$R0;$INSTDIR"
+      ; A PATH that ends in ";" already has the separator: another would make an empty entry,
+      ; where some programs (Wine's cmd among them) stop searching. The uninstaller puts that
+      ; last ";" back (PathEndsInSeparator).
+      StrCpy $1 $R0 1 -1
+      StrCpy $2 0
       ${If} $R0 == ""
         StrCpy $R0 "$INSTDIR"
+      ${ElseIf} $1 == ";"
+        StrCpy $R0 "$R0$INSTDIR"
+        StrCpy $2 1
       ${Else}
         StrCpy $R0 "$R0;$INSTDIR"
       ${EndIf}
@@ -257,6 +265,7 @@ Section /o "Linha de comando (quandrel-qr) no PATH" SectionPath
       Call WritePath
       ; The uninstaller takes out only the entry that this installer put in.
       WriteRegStr HKCU "${UNINSTALL_KEY}" "PathEntry" "$INSTDIR"
+      WriteRegDWORD HKCU "${UNINSTALL_KEY}" "PathEndsInSeparator" $2
       DetailPrint "$INSTDIR acrescentado ao PATH"
     ${EndIf}
   ${EndIf}
@@ -318,6 +327,14 @@ Section "Uninstall"
       Push $0
       Call un.PathEntries
       ${If} $R1 > 0
+        ; The last ";" that the installer's entry took the place of.
+        ReadRegDWORD $1 HKCU "${UNINSTALL_KEY}" "PathEndsInSeparator"
+        StrCpy $2 $R0 1 -1
+        ${If} $1 = 1
+        ${AndIf} $R0 != ""
+        ${AndIf} $2 != ";"
+          StrCpy $R0 "$R0;"
+        ${EndIf}
         Push $R0
         Call un.ReadPath ; the type
         Pop $R0

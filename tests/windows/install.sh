@@ -68,7 +68,8 @@ snapshot() {
 start=$(date +%s)
 
 # The fresh prefix, with Wine's fonts where Wine finds them, and a user PATH of two entries and a
-# last separator.
+# last separator, which the folder's entry follows without another (an empty entry would end
+# cmd's search for quandrel-qr before the folder).
 mkdir -p "$HOME"
 w wineboot --init >"$work/wineboot.log" 2>&1 || { cat "$work/wineboot.log"; fail "wineboot failed"; }
 settle
@@ -96,7 +97,7 @@ w "$work/old-setup.exe" /S /PATH=yes || fail "the older installer failed"
 settle
 [ -f "$folder/legacy.txt" ] || fail "the older version did not install its extra file"
 [ "$(registry_value "$uninstall_key" DisplayVersion)" = 0.9.0 ] || fail "the older version is not registered"
-[ "$(registry_value 'HKCU\Environment' Path)" = "$user_path;$folder_w" ] ||
+[ "$(registry_value 'HKCU\Environment' Path)" = "$user_path$folder_w" ] ||
   fail "PATH after the older install: $(registry_value 'HKCU\Environment' Path)"
 say "version 0.9.0 installed, with legacy.txt, its folder appended to the user's PATH"
 
@@ -123,7 +124,7 @@ size=$(($(registry_value "$uninstall_key" EstimatedSize)))
 du_size=$(du -sk "$folder" | cut -f1)
 [ "$size" -gt 0 ] && [ "$size" -le "$du_size" ] && [ $((size * 10)) -ge $((du_size * 9)) ] ||
   fail "EstimatedSize $size KiB for a folder of $du_size KiB"
-[ "$(registry_value 'HKCU\Environment' Path)" = "$user_path;$folder_w" ] ||
+[ "$(registry_value 'HKCU\Environment' Path)" = "$user_path$folder_w" ] ||
   fail "PATH after the upgrade: $(registry_value 'HKCU\Environment' Path)"
 w cmd /c 'echo %PATH%' | tr -d '\r' | tr ';' '\n' | grep -qxF "$folder_w" || fail "a new program's PATH lacks the folder"
 # The portable zip holds the same files, in one folder named like it, its texts in CR LF.
@@ -143,7 +144,7 @@ say "$version installed over 0.9.0: legacy.txt removed, one Apps & features entr
 # The PATH choice over the installed version: /PATH=no takes the entry out, leaving the user's
 # PATH byte for byte as it was; /PATH=yes puts it back, once; any other answer is refused before
 # anything changes.
-for choice in no:"$user_path" yes:"$user_path;$folder_w" maybe:"$user_path;$folder_w"; do
+for choice in no:"$user_path" yes:"$user_path$folder_w" maybe:"$user_path$folder_w"; do
   if w "$setup" /S "/PATH=${choice%%:*}"; then
     [ "${choice%%:*}" != maybe ] || fail "/PATH=maybe was taken"
   else
@@ -237,6 +238,7 @@ while IFS='|' read -r type before installed edited uninstalled; do
   fi
 done <<CASES
 REG_SZ|C:\Tools|C:\Tools;$folder_w|-|=
+REG_SZ|C:\Tools;|C:\Tools;$folder_w|-|=
 REG_EXPAND_SZ|%USERPROFILE%\bin;$upper_w\;C:\Tools|=|-|=
 none||$folder_w|-|none
 REG_EXPAND_SZ|A|A;$folder_w|A;$folder_w;B|A;B
