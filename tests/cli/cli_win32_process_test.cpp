@@ -44,8 +44,9 @@ struct TempDir {
 };
 
 // Runs the program with the command line Arguments (after its name, quoted as the caller wrote
-// it) in Folder, standard input Input.
-Ran RunQr(const std::wstring& Arguments, const fs::path& Folder, const std::string& Input = "") {
+// it) in Folder, standard input Input; without standard output when NoOutput (a program started
+// from a window, or by a script that gave it none).
+Ran RunQr(const std::wstring& Arguments, const fs::path& Folder, const std::string& Input = "", bool NoOutput = false) {
     SECURITY_ATTRIBUTES Inherit{sizeof Inherit, nullptr, TRUE};
     const auto Open = [&](const fs::path& Path, DWORD Access, DWORD Disposition) {
         return UniqueHandle(CreateFileW(Path.c_str(), Access, FILE_SHARE_READ | FILE_SHARE_WRITE, &Inherit, Disposition,
@@ -62,7 +63,7 @@ Ran RunQr(const std::wstring& Arguments, const fs::path& Folder, const std::stri
         Start.cb = sizeof Start;
         Start.dwFlags = STARTF_USESTDHANDLES;
         Start.hStdInput = In.get();
-        Start.hStdOutput = Out.get();
+        Start.hStdOutput = NoOutput ? nullptr : Out.get();
         Start.hStdError = Err.get();
         // The build's path has no drive; made absolute against the test's own folder, on the
         // build's drive, before the program starts in another.
@@ -124,6 +125,17 @@ TEST(CliWin32Process, ADeviceIsWrittenNotReplaced) {
         EXPECT_TRUE(Entry.path().filename() == "stdout" || Entry.path().filename() == "stderr" ||
                     Entry.path().filename() == "stdin")
             << Entry.path();
+}
+
+TEST(CliWin32Process, NoStandardOutputIsAnErrorNotACrash) {
+    const TempDir Dir;
+    const Ran Preview = RunQr(L"-t utf8 nowhere", Dir.Path, "", true);
+    EXPECT_EQ(Preview.Status, 1u);
+    EXPECT_EQ(Preview.Err.rfind("quandrel-qr: cannot write standard output: ", 0), 0u) << Preview.Err;
+    // A file is written as ever.
+    const Ran Saved = RunQr(L"-o saved.svg text", Dir.Path, "", true);
+    EXPECT_EQ(Saved.Status, 0u) << Saved.Err;
+    EXPECT_EQ(ReadAll(Dir.Path / "saved.svg").rfind("<?xml", 0), 0u);
 }
 
 TEST(CliWin32Process, StandardOutputIsBinary) {
