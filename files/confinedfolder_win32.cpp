@@ -122,20 +122,6 @@ public:
     UniqueHandle Handle;
 };
 
-// Writes all of Bytes to File; 0 or the error.
-DWORD WriteHandle(HANDLE File, std::span<const unsigned char> Bytes) {
-    while (!Bytes.empty()) {
-        const DWORD Chunk = Bytes.size() > 0x40000000u ? 0x40000000u : static_cast<DWORD>(Bytes.size());
-        DWORD Written = 0;
-        if (!WriteFile(File, Bytes.data(), Chunk, &Written, nullptr))
-            return GetLastError();
-        if (Written == 0)
-            return ERROR_WRITE_FAULT;
-        Bytes = Bytes.subspan(Written);
-    }
-    return 0;
-}
-
 }  // namespace
 
 struct ConfinedFiles::State {
@@ -333,7 +319,7 @@ Result<Placed> ConfinedFiles::Save(const std::string& Path, std::span<const unsi
     // Made where it was asked for, not through a link the system followed unseen.
     if (!win32::DirectlyIn(win32::FinalPath(New.Handle.get()), Folder))
         return LinkFailure(Path);
-    DWORD Error = WriteHandle(New.Handle.get(), Bytes);
+    DWORD Error = win32::WriteHandle(New.Handle.get(), Bytes);
     if (Error == 0 && !FlushFileBuffers(New.Handle.get()))
         Error = GetLastError();
     if (Error != 0)

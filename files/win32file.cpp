@@ -48,6 +48,20 @@ std::string SystemText(DWORD Error) {
     return TrimErrorText(Narrow(std::wstring_view(Buffer, Length)));
 }
 
+DWORD WriteHandle(HANDLE File, std::span<const unsigned char> Bytes) {
+    while (!Bytes.empty()) {
+        // WriteFile takes a DWORD count: a gibibyte at a time.
+        const DWORD Chunk = Bytes.size() > 0x40000000u ? 0x40000000u : static_cast<DWORD>(Bytes.size());
+        DWORD Written = 0;
+        if (!WriteFile(File, Bytes.data(), Chunk, &Written, nullptr))
+            return GetLastError();
+        if (Written == 0)
+            return ERROR_WRITE_FAULT;
+        Bytes = Bytes.subspan(Written);
+    }
+    return 0;
+}
+
 Failure Cannot(std::string_view Doing, std::string_view Path, DWORD Error) {
     std::string Text = "cannot ";
     Text += Doing;

@@ -7,6 +7,7 @@
 
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -28,6 +29,9 @@ std::string Narrow(std::wstring_view Wide);
 // The system's text for a Windows error code, in UTF-8, without its trailing full stop and line
 // end ("Access is denied").
 std::string SystemText(DWORD Error);
+
+// Writes all of Bytes to an open file or device; 0 or the error.
+DWORD WriteHandle(HANDLE File, std::span<const unsigned char> Bytes);
 
 // "cannot <Doing> "<Path>": <the system's text>", as qrfiles::Cannot says it on POSIX systems.
 Failure Cannot(std::string_view Doing, std::string_view Path, DWORD Error);

@@ -17,56 +17,18 @@
 #include <memory>
 #include <string>
 
+#include "win32file.h"
 #include "writehooks.h"
 
 namespace qrfiles {
 
 namespace {
 
-struct HandleCloser {
-    void operator()(HANDLE Handle) const { CloseHandle(Handle); }
-};
-using UniqueHandle = std::unique_ptr<void, HandleCloser>;
-
-UniqueHandle Own(HANDLE Handle) { return UniqueHandle(Handle == INVALID_HANDLE_VALUE ? nullptr : Handle); }
-
-struct LocalFreer {
-    void operator()(wchar_t* Text) const { LocalFree(Text); }
-};
-
-// UTF-8 to UTF-16; false when Text is not UTF-8.
-bool Widen(std::string_view Text, std::wstring& Wide) {
-    Wide.clear();
-    if (Text.empty())
-        return true;
-    const int Length = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, Text.data(), static_cast<int>(Text.size()), nullptr, 0);
-    if (Length <= 0)
-        return false;
-    Wide.resize(static_cast<std::size_t>(Length));
-    MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, Text.data(), static_cast<int>(Text.size()), Wide.data(), Length);
-    return true;
-}
-
-// UTF-16 to UTF-8 (a lone surrogate becomes U+FFFD).
-std::string Narrow(std::wstring_view Wide) {
-    if (Wide.empty())
-        return {};
-    const int Length = WideCharToMultiByte(CP_UTF8, 0, Wide.data(), static_cast<int>(Wide.size()), nullptr, 0, nullptr, nullptr);
-    std::string Text(static_cast<std::size_t>(Length > 0 ? Length : 0), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, Wide.data(), static_cast<int>(Wide.size()), Text.data(), Length, nullptr, nullptr);
-    return Text;
-}
-
-// The system's text for a Windows error code, in UTF-8 ("Access denied.").
-std::string SystemText(DWORD Error) {
-    wchar_t* Buffer = nullptr;
-    const DWORD Length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS,
-                                        nullptr, Error, 0, reinterpret_cast<wchar_t*>(&Buffer), 0, nullptr);
-    const std::unique_ptr<wchar_t, LocalFreer> Owner(Buffer);
-    if (Length == 0)
-        return "Error " + std::to_string(Error);
-    return Narrow(std::wstring_view(Buffer, Length));
-}
+using win32::Narrow;
+using win32::Own;
+using win32::SystemText;
+using win32::UniqueHandle;
+using win32::WriteHandle;
 
 // Path made absolute by the system ("." and ".." resolved against the current folder).
 std::wstring FullPathW(const std::wstring& Path) {
@@ -87,20 +49,6 @@ std::wstring FullPathW(const std::wstring& Path) {
 
 [[noreturn]] void Fail(FileStage Stage, const std::wstring& FullName, DWORD Error) {
     throw FileError(FileErrorText(Stage, Narrow(FullName), SystemText(Error)));
-}
-
-// Writes all of Bytes to an open file; 0 or the error.
-DWORD WriteHandle(HANDLE File, std::span<const unsigned char> Bytes) {
-    while (!Bytes.empty()) {
-        const DWORD Chunk = Bytes.size() > 0x40000000u ? 0x40000000u : static_cast<DWORD>(Bytes.size());
-        DWORD Written = 0;
-        if (!WriteFile(File, Bytes.data(), Chunk, &Written, nullptr))
-            return GetLastError();
-        if (Written == 0)
-            return ERROR_WRITE_FAULT;
-        Bytes = Bytes.subspan(Written);
-    }
-    return 0;
 }
 
 // A temporary file that is deleted unless Keep() was called.
@@ -177,9 +125,10 @@ void OverwriteInPlace(const std::wstring& FullName, std::span<const unsigned cha
 }  // namespace
 
 void SaveFile(const std::string& Path, std::span<const unsigned char> Bytes, Durability) {
-    std::wstring Wide;
-    if (!Widen(Path, Wide))
+    const auto Widened = win32::Widen(Path);
+    if (!Widened)
         Fail(FileStage::Create, std::wstring(Path.begin(), Path.end()), ERROR_NO_UNICODE_TRANSLATION);
+    const std::wstring& Wide = *Widened;
     if (Wide.empty())
         Fail(FileStage::Create, Wide, ERROR_PATH_NOT_FOUND);
     const std::wstring FullName = FullPathW(Wide);
@@ -263,10 +212,10 @@ int WriteAll(int Fd, std::span<const unsigned char> Bytes) {
 std::string ErrorText(int Error) { return std::strerror(Error); }
 
 std::string FullPath(const std::string& Path) {
-    std::wstring Wide;
-    if (!Widen(Path, Wide))
+    const auto Wide = win32::Widen(Path);
+    if (!Wide)
         return Path;
-    return Narrow(FullPathW(Wide));
+    return Narrow(FullPathW(*Wide));
 }
 
 }  // namespace qrfiles
