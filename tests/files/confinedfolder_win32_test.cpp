@@ -14,6 +14,7 @@
 
 #include "confinedfolder.h"
 #include "heldwriter.h"
+#include "win32names.h"
 
 namespace {
 
@@ -140,18 +141,7 @@ protected:
     }
 
     std::vector<std::wstring> Names(const std::wstring& Folder) const {
-        std::vector<std::wstring> List;
-        WIN32_FIND_DATAW Found;
-        HANDLE Find = FindFirstFileW((Folder + L"\\*").c_str(), &Found);
-        if (Find == INVALID_HANDLE_VALUE)
-            return List;
-        do {
-            if (std::wstring(Found.cFileName) != L"." && std::wstring(Found.cFileName) != L"..")
-                List.emplace_back(Found.cFileName);
-        } while (FindNextFileW(Find, &Found));
-        FindClose(Find);
-        std::sort(List.begin(), List.end());
-        return List;
+        return testsupport::NamesIn(Folder);
     }
 
     static std::string Read(const std::wstring& Path) {

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "heldwriter.h"
+#include "win32names.h"
 #include "writefile.h"
 
 namespace {
@@ -68,18 +69,7 @@ protected:
     }
 
     std::vector<std::wstring> Names() const {
-        std::vector<std::wstring> List;
-        WIN32_FIND_DATAW Found;
-        HANDLE Find = FindFirstFileW((Folder + L"\\*").c_str(), &Found);
-        if (Find == INVALID_HANDLE_VALUE)
-            return List;
-        do {
-            if (std::wstring(Found.cFileName) != L"." && std::wstring(Found.cFileName) != L"..")
-                List.emplace_back(Found.cFileName);
-        } while (FindNextFileW(Find, &Found));
-        FindClose(Find);
-        std::sort(List.begin(), List.end());
-        return List;
+        return testsupport::NamesIn(Folder);
     }
 
     static std::vector<unsigned char> Read(const std::wstring& Path) {
