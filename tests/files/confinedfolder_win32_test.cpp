@@ -14,7 +14,7 @@
 
 #include "confinedfolder.h"
 #include "heldwriter.h"
-#include "win32names.h"
+#include "win32folder.h"
 
 namespace {
 
@@ -89,11 +89,8 @@ TEST(WinConfinedNames, WhatWindowsWouldReadAsAnotherFileIsRefused) {
 class WinConfined : public testing::Test {
 protected:
     void SetUp() override {
-        wchar_t Temp[MAX_PATH];
-        ASSERT_GT(GetTempPathW(MAX_PATH, Temp), 0u);
-        Root = std::wstring(Temp) + L"quandrel-confined-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
-               std::to_wstring(GetTickCount64());
-        ASSERT_TRUE(CreateDirectoryW(Root.c_str(), nullptr));
+        Root = testsupport::NewTemporaryFolder(L"quandrel-confined");
+        ASSERT_FALSE(Root.empty());
         ASSERT_TRUE(CreateDirectoryW((Root + L"\\out").c_str(), nullptr));
         ASSERT_TRUE(CreateDirectoryW((Root + L"\\outside").c_str(), nullptr));
     }

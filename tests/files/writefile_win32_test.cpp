@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "heldwriter.h"
-#include "win32names.h"
+#include "win32folder.h"
 #include "writefile.h"
 
 namespace {
@@ -40,11 +40,8 @@ const std::vector<unsigned char> kNew{0xFF, 0xD8, 0x00, 'n', 'e', 'w', 0xFF, 0xD
 class WinWriter : public testing::Test {
 protected:
     void SetUp() override {
-        wchar_t Temp[MAX_PATH];
-        ASSERT_GT(GetTempPathW(MAX_PATH, Temp), 0u);
-        Folder = std::wstring(Temp) + L"quandrel-writer-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
-                 std::to_wstring(GetTickCount64());
-        ASSERT_TRUE(CreateDirectoryW(Folder.c_str(), nullptr));
+        Folder = testsupport::NewTemporaryFolder(L"quandrel-writer");
+        ASSERT_FALSE(Folder.empty());
     }
     void TearDown() override { RemoveTree(Folder); }
 

@@ -1,5 +1,6 @@
 #pragma once
-// The names in a Windows folder, for tests of what a run leaves there. Windows only.
+// A Windows test's own temporary folder, and the names in a folder, for tests of what a run
+// leaves there. Windows only.
 
 #include <windows.h>
 
@@ -8,6 +9,17 @@
 #include <vector>
 
 namespace testsupport {
+
+// A new folder in the system's temporary folder, named Name, the process and the time (so that
+// tests running at once never share one); empty when it cannot be made.
+inline std::wstring NewTemporaryFolder(const std::wstring& Name) {
+    wchar_t Temp[MAX_PATH];
+    if (GetTempPathW(MAX_PATH, Temp) == 0)
+        return {};
+    std::wstring Folder = std::wstring(Temp) + Name + L"-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+                          std::to_wstring(GetTickCount64());
+    return CreateDirectoryW(Folder.c_str(), nullptr) ? Folder : std::wstring();
+}
 
 // The names in Folder ("." and ".." aside), sorted; none when it cannot be listed.
 inline std::vector<std::wstring> NamesIn(const std::wstring& Folder) {
